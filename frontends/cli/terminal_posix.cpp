@@ -1,0 +1,32 @@
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "frontends/cli/terminal.h"
+
+Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bool secret) {
+    int fd = open("/dev/tty", O_RDWR | O_NOCTTY);
+    if (fd < 0) return Text();
+    (void)!write(fd, prompt.data(), prompt.size());
+    termios saved {};
+    bool restore = false;
+    if (secret && tcgetattr(fd, &saved) == 0) {
+        termios quiet = saved;
+        quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+        restore = tcsetattr(fd, TCSANOW, &quiet) == 0;
+    }
+    std::string answer;
+    char c;
+    while (read(fd, &c, 1) == 1 && c != '\n' && c != '\r') answer.push_back(c);
+    if (restore) {
+        tcsetattr(fd, TCSANOW, &saved);
+        (void)!write(fd, "\n", 1);
+    }
+    close(fd);
+    if (answer.empty()) answer = defaultText;
+    return TextFromUtf8(answer);
+}
+
+bool StreamIsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }

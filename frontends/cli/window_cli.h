@@ -1,0 +1,28 @@
+// The headless front end's window layer: the log pane is the terminal, the PIN dialog reads
+// the terminal without echo (or takes a PIN given in advance), the save dialog takes its
+// file name from the caller, and Ctrl-C stands for the "Cancel" button.
+#pragma once
+
+#include <cstdio>
+
+#include "source/text.h"
+
+struct CliWindowOptions {
+    std::FILE* LogOut = stdout;  // where log lines go; nullptr keeps them silent
+    bool ShowProgressBar = false;  // draw the progress label as a bar on stderr
+    bool PinGiven = false;         // a PIN was given in advance: answer with it
+    Text Pin;
+    Text SaveName;            // the answer of the "Encoded file" dialog (empty: cancel)
+    Text ReportName;          // the answer of the "Save report" dialog
+    Text Clipboard;           // what "Paste code" finds on the clipboard
+    int CancelAfterPumps = -1;  // tests: report Cancel at this pump (counted from 1); -1 never
+};
+
+extern CliWindowOptions Cli;
+
+// Installs the Ctrl-C handler that turns an interrupt into a press of "Cancel".
+void InstallCancelOnInterrupt();
+// Asks the front end to report Cancel at the next pump (from a signal handler, or a test).
+void RequestCancel();
+// The number of event pumps run so far.
+long PumpCount();

@@ -1,0 +1,10 @@
+// Timing: a millisecond sleep and a monotonic millisecond clock (clock_posix.cpp,
+// clock_win32.cpp).
+#pragma once
+
+#include <cstdint>
+
+// Blocks the calling thread for `ms` milliseconds (nothing for 0 or less).
+void DelayMs(int ms);
+// Milliseconds since the clock's first use; never goes backwards, ignores wall-clock changes.
+int64_t ElapsedMs();

@@ -1,0 +1,55 @@
+// The serial channel: the tool's one connection to the board.
+//
+// The byte operations are the platform's (serial_posix.cpp, serial_win32.cpp); the
+// connect procedure, the firmware reset and the pending-input read are portable
+// (channel.cpp). At most one port is open at a time.
+#pragma once
+
+#include <cstdint>
+
+#include "source/text.h"
+
+// ---- Platform ----
+
+// Opens `name` at `baud` with the fixed line settings (8N1, no flow control, RTS off) and
+// makes it the channel's port. A port already open is replaced, but only after the new one
+// opened; opening the port that is already open fails and leaves it open. False on failure.
+bool OpenPort(TextView name, long long baud);
+bool IsPortOpen();
+// -1 with no port open; 0 when nothing has arrived; else the bytes read: all that wait in
+// the driver, at most `capacity`. Never blocks.
+int ReadAvailable(uint8_t* buffer, int capacity);
+// -1 with no port open; else the number of bytes the system reports written.
+int WriteBytes(const uint8_t* bytes, int count);
+// -1 with no port open; a value of 1 or more is sent as one byte (its low 8 bits); below 1
+// nothing is sent and 0 is returned.
+int WriteByte(int value);
+void ClosePort();
+// True once the system has reported the open port's device gone (unplugged, or the far end
+// of a pseudo-terminal closed), as opposed to a port that is merely silent.
+bool PortVanished();
+
+// Why the last OpenPort failed, for front ends that explain it to the user.
+enum class OpenFailure { None, NoSuchDevice, PermissionDenied, Busy, BadSettings, Other };
+OpenFailure LastOpenFailure();
+// The system's own words for the last failure, and the device path that was tried.
+Text LastOpenFailureDetail();
+
+// ---- Portable ----
+
+// The receive and transmit buffers, 5000 bytes each, live from start-up to exit.
+inline constexpr int kChannelBufferSize = 5000;
+void AllocateChannelBuffers();
+void ReleaseChannelBuffers();
+uint8_t* ReceiveBuffer();
+uint8_t* TransmitBuffer();
+
+// The bytes up to, not including, the first zero byte, decoded from the ANSI code page.
+Text DecodeReceived(const uint8_t* bytes, int count);
+// What has arrived since the last read (at most 5000 bytes), as text; empty when nothing
+// arrived or no port is open.
+Text ReadPendingInput();
+// Opens `Comport` at `SerialSpeed` for an upload, logging the outcome; reuses an open port.
+bool ConnectBoard();
+// The 1200-baud reset that puts a board into its firmware drive mode.
+void FirmwareReset();

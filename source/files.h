@@ -1,0 +1,22 @@
+// Whole-file reading and writing. Paths are texts; they reach the file system through
+// std::filesystem, which converts them to the platform's native form.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "source/text.h"
+
+// The whole content of an existing file, opened for reading only (a read-only file reads
+// fine, a missing file is not created). nullopt when it cannot be opened or read in full.
+std::optional<std::string> ReadWholeFile(TextView path);
+// Creates or replaces the file with exactly these bytes. False when it cannot be written.
+bool WriteWholeFile(TextView path, std::string_view bytes);
+// Writes beside the file first and then renames over it, so that a failure part-way
+// leaves the old file whole. False when the new content could not be put in place.
+bool ReplaceFileAtomically(TextView path, std::string_view bytes);
+// Copies a file, replacing the target. False when it failed.
+bool CopyFileReplacing(TextView from, TextView to);
+std::optional<std::uintmax_t> FileSize(TextView path);
+bool FileExists(TextView path);

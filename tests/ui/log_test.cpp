@@ -1,0 +1,66 @@
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "frontends/cli/window_cli.h"
+#include "ui/log.h"
+
+namespace {
+
+class LogPane : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Cli.LogOut = nullptr;
+        ClearLog();
+    }
+};
+
+TEST_F(LogPane, LineBreaksGoOnlyBetweenLines) {
+    AppendLog(u"A");
+    AppendLog(u"");
+    AppendLog(u"B");
+    EXPECT_EQ(LogText(), u"A\r\n\r\nB");
+    EXPECT_EQ(LogLineCount(), 3);
+
+    // An empty first line still counts: the next append starts on the second line.
+    ClearLog();
+    AppendLog(u"");
+    AppendLog(u"A");
+    EXPECT_EQ(LogText(), u"\r\nA");
+
+    // A text with its own line break shows as two lines.
+    ClearLog();
+    AppendLog(u"one\r\ntwo");
+    EXPECT_EQ(LogText(), u"one\r\ntwo");
+}
+
+std::string ReadBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST_F(LogPane, ReportReplacesALongerFileAndUsesTheCodePage) {
+    auto path = std::filesystem::temp_directory_path() / "qz_report_test.txt";
+    {
+        std::ofstream out(path, std::ios::binary);
+        out << std::string(1000, 'x');
+    }
+    AppendLog(u"Caf\u00e9");
+    AppendLog(u"\u4e2d");  // not in the code page
+    Cli.ReportName = Text(path.u16string());
+    SaveReport();
+    EXPECT_EQ(ReadBytes(path), "Caf\xE9\r\n?");
+
+    // Cancelling the dialog writes nothing.
+    Cli.ReportName.clear();
+    AppendLog(u"more");
+    SaveReport();
+    EXPECT_EQ(ReadBytes(path), "Caf\xE9\r\n?");
+    std::filesystem::remove(path);
+}
+
+}  // namespace

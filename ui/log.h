@@ -1,0 +1,21 @@
+// The log pane's content: the only log of the program. Lines are only ever appended at the
+// end or cleared all at once.
+#pragma once
+
+#include "source/text.h"
+
+// Adds one line at the end; an empty text adds an empty line. A text holding line breaks
+// shows as several lines.
+void AppendLog(TextView text);
+void ClearLog();
+void ShowLogEnd();
+// What the core has appended since the last clear, lines separated by "\r\n".
+const Text& LogText();
+// The number of lines the core has appended since the last clear.
+int LogLineCount();
+
+// Writes a report: `text` in the ANSI code page, no byte-order mark, no line break added,
+// replacing whatever the file held. Returns false when the file cannot be written.
+bool WriteReportFile(TextView path, TextView text);
+// The "Save As..." action: asks for a file name and writes the pane's whole text there.
+void SaveReport();
