@@ -2,16 +2,21 @@
 
 AppState App;
 
-void ResetAppState() { App = AppState(); }
+void ResetAppState() {
+    App = AppState();
+}
 
 Text JoinCommandLine(const std::vector<Text>& parameters) {
     Text joined;
-    for (const Text& p : parameters) joined += u"," + p;
+    for (const Text& p : parameters)
+        joined += u"," + p;
     return joined.empty() ? joined : joined.substr(1);
 }
 
 namespace {
-size_t LastSeparator(TextView path) { return path.find_last_of(u"/\\"); }
+size_t LastSeparator(TextView path) {
+    return path.find_last_of(u"/\\");
+}
 }  // namespace
 
 Text FolderOfPath(TextView path) {

@@ -7,7 +7,9 @@
 namespace fs = std::filesystem;
 
 namespace {
-fs::path PathOf(TextView t) { return fs::path(std::u16string(t)); }
+fs::path PathOf(TextView t) {
+    return fs::path(std::u16string(t));
+}
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(TextView path) {

@@ -78,31 +78,43 @@ std::string Utf8FromText(TextView t) {
     return out;
 }
 
-Text TextFromAscii(std::string_view ascii) { return Text(ascii.begin(), ascii.end()); }
+Text TextFromAscii(std::string_view ascii) {
+    return Text(ascii.begin(), ascii.end());
+}
 
 Text TrimBlanks(TextView t) {
     size_t b = 0, e = t.size();
-    while (b < e && t[b] == u' ') ++b;
-    while (e > b && t[e - 1] == u' ') --e;
+    while (b < e && t[b] == u' ')
+        ++b;
+    while (e > b && t[e - 1] == u' ')
+        --e;
     return Text(t.substr(b, e - b));
 }
 
-bool StartsWith(TextView t, TextView p) { return t.substr(0, p.size()) == p; }
+bool StartsWith(TextView t, TextView p) {
+    return t.substr(0, p.size()) == p;
+}
 
-bool Contains(TextView t, TextView p) { return t.find(p) != TextView::npos; }
+bool Contains(TextView t, TextView p) {
+    return t.find(p) != TextView::npos;
+}
 
-Text DecimalText(long long v) { return TextFromAscii(std::to_string(v)); }
+Text DecimalText(long long v) {
+    return TextFromAscii(std::to_string(v));
+}
 
 long long LeadingNumber(TextView t) {
     size_t i = 0;
-    while (i < t.size() && (t[i] == u' ' || t[i] == u'\t')) ++i;
+    while (i < t.size() && (t[i] == u' ' || t[i] == u'\t'))
+        ++i;
     bool negative = false;
     if (i < t.size() && (t[i] == u'-' || t[i] == u'+')) negative = t[i++] == u'-';
     long long v = 0;
     const long long limit = std::numeric_limits<long long>::max() / 10 - 1;
     for (; i < t.size() && t[i] >= u'0' && t[i] <= u'9'; ++i) {
-        if (v > limit) return negative ? std::numeric_limits<long long>::min()
-                                       : std::numeric_limits<long long>::max();
+        if (v > limit)
+            return negative ? std::numeric_limits<long long>::min()
+                            : std::numeric_limits<long long>::max();
         v = v * 10 + (t[i] - u'0');
     }
     return negative ? -v : v;

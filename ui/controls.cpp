@@ -7,15 +7,22 @@ Controls Window;
 
 Placement PlaceOf(ControlId id) {
     switch (id) {
-        case ControlId::PortBox: return {10, 10, 70, 20};
-        case ControlId::BaudBox: return {90, 10, 60, 20};
-        case ControlId::DeviceBox: return {160, 10, 90, 20};
-        case ControlId::CollectionBox: return {260, 10, 150, 20};
-        case ControlId::ProgressLabel: return {420, 10, 60, 20};
+        case ControlId::PortBox:
+            return {10, 10, 70, 20};
+        case ControlId::BaudBox:
+            return {90, 10, 60, 20};
+        case ControlId::DeviceBox:
+            return {160, 10, 90, 20};
+        case ControlId::CollectionBox:
+            return {260, 10, 150, 20};
+        case ControlId::ProgressLabel:
+            return {420, 10, 60, 20};
         case ControlId::ProgramButton:
         case ControlId::SecondProgramButton:
-        case ControlId::CancelButton: return {420, 10, 100, 20};
-        case ControlId::CollectionEntry: return {10, 40, 300, 20};
+        case ControlId::CancelButton:
+            return {420, 10, 100, 20};
+        case ControlId::CollectionEntry:
+            return {10, 40, 300, 20};
     }
     return {0, 0, 0, 0};
 }
@@ -43,14 +50,20 @@ void SelectByText(ComboBox& box, TextView text) {
     }
 }
 
-Text EntryName(TextView entry) { return Text(entry.substr(0, entry.find(u'|'))); }
+Text EntryName(TextView entry) {
+    return Text(entry.substr(0, entry.find(u'|')));
+}
 
 ComboBox& BoxOf(ControlId box) {
     switch (box) {
-        case ControlId::BaudBox: return Window.BaudBox;
-        case ControlId::DeviceBox: return Window.DeviceBox;
-        case ControlId::CollectionBox: return Window.CollectionBox;
-        default: return Window.PortBox;
+        case ControlId::BaudBox:
+            return Window.BaudBox;
+        case ControlId::DeviceBox:
+            return Window.DeviceBox;
+        case ControlId::CollectionBox:
+            return Window.CollectionBox;
+        default:
+            return Window.PortBox;
     }
 }
 
@@ -77,10 +90,17 @@ void SetProgressLabel(TextView text) {
 
 void ShowButton(ControlId button, bool shown) {
     switch (button) {
-        case ControlId::ProgramButton: Window.ProgramShown = shown; break;
-        case ControlId::SecondProgramButton: Window.SecondProgramShown = shown; break;
-        case ControlId::CancelButton: Window.CancelShown = shown; break;
-        default: return;
+        case ControlId::ProgramButton:
+            Window.ProgramShown = shown;
+            break;
+        case ControlId::SecondProgramButton:
+            Window.SecondProgramShown = shown;
+            break;
+        case ControlId::CancelButton:
+            Window.CancelShown = shown;
+            break;
+        default:
+            return;
     }
     RenderControl(button);
 }
@@ -91,7 +111,8 @@ void BuildControls() {
     Window.DeviceBox.Items = kDeviceItems;
     SelectByText(Window.BaudBox, App.SerialSpeed);
     SelectByText(Window.DeviceBox, App.Device);
-    for (const Text& entry : App.Collection) Window.CollectionBox.Items.push_back(EntryName(entry));
+    for (const Text& entry : App.Collection)
+        Window.CollectionBox.Items.push_back(EntryName(entry));
     // A LastUsed that names no entry shows the first one rather than failing.
     size_t chosen = App.LastUsed >= 0 && static_cast<size_t>(App.LastUsed) < App.Collection.size()
                         ? static_cast<size_t>(App.LastUsed)
@@ -101,9 +122,9 @@ void BuildControls() {
         SelectByText(Window.CollectionBox, EntryName(App.Collection[chosen]));
     }
     App.ProgramButtonHidden = true;
-    for (ControlId id : {ControlId::PortBox, ControlId::BaudBox, ControlId::DeviceBox,
-                         ControlId::CollectionBox, ControlId::CollectionEntry,
-                         ControlId::ProgressLabel, ControlId::ProgramButton,
-                         ControlId::SecondProgramButton, ControlId::CancelButton})
+    for (ControlId id :
+         {ControlId::PortBox, ControlId::BaudBox, ControlId::DeviceBox, ControlId::CollectionBox,
+          ControlId::CollectionEntry, ControlId::ProgressLabel, ControlId::ProgramButton,
+          ControlId::SecondProgramButton, ControlId::CancelButton})
         RenderControl(id);
 }

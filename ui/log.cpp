@@ -24,13 +24,21 @@ void ClearLog() {
     RenderLogClear();
 }
 
-void ShowLogEnd() { RenderShowLogEnd(); }
+void ShowLogEnd() {
+    RenderShowLogEnd();
+}
 
-const Text& LogText() { return logText; }
+const Text& LogText() {
+    return logText;
+}
 
-int LogLineCount() { return logLines; }
+int LogLineCount() {
+    return logLines;
+}
 
-bool WriteReportFile(TextView path, TextView text) { return WriteWholeFile(path, AnsiFromText(text)); }
+bool WriteReportFile(TextView path, TextView text) {
+    return WriteWholeFile(path, AnsiFromText(text));
+}
 
 void SaveReport() {
     Text path = AskSaveFileName(u"Save report", u"Text (*.txt)|*.txt|All files (*.*)|*.*", u"");

@@ -10,7 +10,7 @@ Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bo
     int fd = open("/dev/tty", O_RDWR | O_NOCTTY);
     if (fd < 0) return Text();
     (void)!write(fd, prompt.data(), prompt.size());
-    termios saved {};
+    termios saved{};
     bool restore = false;
     if (secret && tcgetattr(fd, &saved) == 0) {
         termios quiet = saved;
@@ -19,7 +19,8 @@ Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bo
     }
     std::string answer;
     char c;
-    while (read(fd, &c, 1) == 1 && c != '\n' && c != '\r') answer.push_back(c);
+    while (read(fd, &c, 1) == 1 && c != '\n' && c != '\r')
+        answer.push_back(c);
     if (restore) {
         tcsetattr(fd, TCSANOW, &saved);
         (void)!write(fd, "\n", 1);
@@ -29,4 +30,6 @@ Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bo
     return TextFromUtf8(answer);
 }
 
-bool StreamIsTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }
+bool StreamIsTerminal(std::FILE* stream) {
+    return isatty(fileno(stream)) != 0;
+}

@@ -17,7 +17,9 @@ volatile std::sig_atomic_t cancelRequested = 0;
 long pumps = 0;
 bool barDrawn = false;
 
-void OnInterrupt(int) { cancelRequested = 1; }
+void OnInterrupt(int) {
+    cancelRequested = 1;
+}
 
 // Draws " 10/25" as a bar on stderr; a label that is not "i/n" (empty, or an XMODEM
 // count) clears it.
@@ -50,9 +52,13 @@ void InstallCancelOnInterrupt() {
     sigaction(SIGINT, &sa, nullptr);
 }
 
-void RequestCancel() { cancelRequested = 1; }
+void RequestCancel() {
+    cancelRequested = 1;
+}
 
-long PumpCount() { return pumps; }
+long PumpCount() {
+    return pumps;
+}
 
 void RenderControl(ControlId id) {
     if (id == ControlId::ProgressLabel) DrawProgress(Window.ProgressLabel);
@@ -78,7 +84,9 @@ void RenderLogClear() {}
 
 void RenderShowLogEnd() {}
 
-Text LogPaneText() { return LogText(); }
+Text LogPaneText() {
+    return LogText();
+}
 
 bool DrainWindowEvents() {
     ++pumps;
@@ -102,4 +110,6 @@ void ShowMessageBox(TextView caption, TextView text) {
     std::fprintf(stderr, "%s: %s\n", Utf8FromText(caption).c_str(), Utf8FromText(text).c_str());
 }
 
-Text ClipboardText() { return Cli.Clipboard; }
+Text ClipboardText() {
+    return Cli.Clipboard;
+}

@@ -8,13 +8,13 @@
 #include "source/text.h"
 
 struct CliWindowOptions {
-    std::FILE* LogOut = stdout;  // where log lines go; nullptr keeps them silent
+    std::FILE* LogOut = stdout;    // where log lines go; nullptr keeps them silent
     bool ShowProgressBar = false;  // draw the progress label as a bar on stderr
     bool PinGiven = false;         // a PIN was given in advance: answer with it
     Text Pin;
-    Text SaveName;            // the answer of the "Encoded file" dialog (empty: cancel)
-    Text ReportName;          // the answer of the "Save report" dialog
-    Text Clipboard;           // what "Paste code" finds on the clipboard
+    Text SaveName;              // the answer of the "Encoded file" dialog (empty: cancel)
+    Text ReportName;            // the answer of the "Save report" dialog
+    Text Clipboard;             // what "Paste code" finds on the clipboard
     int CancelAfterPumps = -1;  // tests: report Cancel at this pump (counted from 1); -1 never
 };
 
