@@ -35,3 +35,6 @@ void ShowMessageBox(TextView caption, TextView text);
 
 // The clipboard's Unicode text, empty when it holds none.
 Text ClipboardText();
+
+// The main window's outer-frame position and inner size now (for the settings file).
+Placement CurrentWindowGeometry();

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/state.h"
 #include "frontends/cli/terminal.h"
 #include "ui/controls.h"
 #include "ui/log.h"
@@ -112,4 +113,8 @@ void ShowMessageBox(TextView caption, TextView text) {
 
 Text ClipboardText() {
     return Cli.Clipboard;
+}
+
+Placement CurrentWindowGeometry() {
+    return {App.MainX, App.MainY, App.MainW, App.MainH};
 }

@@ -1,0 +1,10 @@
+// The XMODEM sender: 128-byte blocks, checksum or CRC-16 as the receiver asks.
+#pragma once
+
+#include "source/text.h"
+
+enum class XmodemOutcome { Completed, Failed, FailedToStart, Unreadable };
+
+// Tells the board to receive `name` and sends the file at `path`. The serial channel must be
+// open; it stays open. The outcome is also the last log line.
+XmodemOutcome SendFileByXmodem(TextView path, TextView name);
