@@ -21,3 +21,6 @@ void OnTextDropped(TextView text);
 // Files dropped: `paths` holds one path per line; only the first is used.
 void OnFilesDropped(TextView paths);
 void OnSaveReport();  // popup "Save As..."
+// The file named on the command line at start-up: flashed when it is firmware, otherwise
+// uploaded as text whatever its extension.
+void OnCommandLineFile();

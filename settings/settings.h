@@ -5,6 +5,8 @@
 
 // Where the settings file lives on this platform (settings_path_posix.cpp, _win32.cpp).
 Text SettingsFilePath();
+// The folder of the running executable, with its trailing separator.
+Text ExecutableFolder();
 
 // Fills the settings fields of `App`, the window geometry and the "My collection" list from
 // the file at `path` (SettingsFilePath() when empty). Cannot fail: what is missing takes its

@@ -21,7 +21,8 @@ Text DecodeProgramBytes(std::string_view fileBytes);
 
 // Crunches first on a "'crunch this" line, enciphers, asks for a file name ("Encoded file"
 // dialog), adds ".bae" when the name has no extension, logs "Saving to " + name and writes.
-void EncodeAndSave(TextView text);
+// True when the file was written.
+bool EncodeAndSave(TextView text);
 // Reads and deciphers the file named by `App.ProgramPath`; empty text when it cannot be read.
 Text DecodeEncodedFile();
 // The path with ".bae" appended when its file name has no extension.

@@ -1,0 +1,120 @@
+#include "app/options.h"
+
+#include "app/pump.h"
+#include "app/state.h"
+#include "source/crunch.h"
+#include "ui/controls.h"
+
+namespace {
+
+Text Cmm2StartCommand() {
+    return u"AUTOSAVE \"" + App.TargetName + u"\"";
+}
+
+void UseMaximite() {
+    App.StartCommand = u"AUTO";
+    App.EndSequence = Text(1, kCtrlC);
+}
+void UsePicromite() {
+    App.StartCommand = u"AUTOSAVE";
+    App.EndSequence = Text(1, kCtrlC);
+}
+void UseMicromite() {
+    App.StartCommand = u"AUTOSAVE";
+    App.EndSequence = Text(1, kCtrlZ);
+}
+void UseCommand() {
+    App.StartCommand.clear();
+    App.EndSequence.clear();
+    App.NoRun = true;
+    App.NoNew = true;
+}
+
+// The options text holds the target name just behind " file/" (or " file\"), up to the next
+// space; "temp.bas" when there is none.
+Text TargetNameFrom(const Text& options) {
+    size_t at = options.find(u" file/");
+    if (at == Text::npos) at = options.find(u" file\\");
+    if (at == Text::npos) return u"temp.bas";
+    size_t begin = at + 6;
+    size_t end = options.find(u' ', begin);
+    return options.substr(begin, end - begin);
+}
+
+// The port word: " com" followed by a digit, so that " command" never names a port.
+size_t PortWordAt(const Text& options) {
+    for (size_t at = options.find(u" com"); at != Text::npos; at = options.find(u" com", at + 1)) {
+        size_t next = at + 4;
+        if (next < options.size() && options[next] >= u'0' && options[next] <= u'9') return at;
+    }
+    return Text::npos;
+}
+
+}  // namespace
+
+void ApplyDeviceProfile() {
+    const Text& d = App.Device;
+    if (d == u"maximite") {
+        UseMaximite();
+    } else if (d == u"cmm2") {
+        App.TargetName = u"temp.bas";
+        App.StartCommand = Cmm2StartCommand();
+        App.EndSequence = u"\x1b[11~";
+        App.NoRun = true;
+    } else if (d == u"picromite") {
+        UsePicromite();
+    } else if (d == u"micromite") {
+        UseMicromite();
+    } else if (d == u"command") {
+        UseCommand();
+    }
+    App.SerialSpeed = BoxText(Window.BaudBox);
+    App.Comport = BoxText(Window.PortBox);
+}
+
+Text ApplyOptionsLine(TextView programText) {
+    Text text(programText);
+    size_t lf = text.find(u'\n');
+    Text options = lf == Text::npos ? Text() : text.substr(0, lf + 1);
+    options = ReplaceChar(ReplaceChar(LowerText(options), u'\r', 0), u'\n', 0) + u" ";
+
+    if (Contains(options, u" crunch")) text = Crunch(text);
+    if (Contains(options, u" settime")) App.SetTime = true;
+    if (Contains(options, u" setrtc")) App.SetRtc = true;
+    if (Contains(options, u" norun")) App.NoRun = true;
+    if (Contains(options, u" maximite")) UseMaximite();
+    App.TargetName = TargetNameFrom(options);
+    // "*" names the uploaded file itself, spelled as in its path, not as lowercased here.
+    if (App.TargetName == u"*") App.TargetName = FileNameOfPath(App.ProgramPath);
+    if (Contains(options, u" cmm2")) {
+        App.StartCommand = Cmm2StartCommand();
+        App.EndSequence = App.NoRun ? u"\x1b[11~" : u"\x1b[12~";
+        App.NoRun = true;
+    }
+    if (Contains(options, u" picromite")) UsePicromite();
+    if (Contains(options, u" micromite")) UseMicromite();
+    if (Contains(options, u" command")) UseCommand();
+    if (Contains(options, u" nonew")) App.NoNew = true;
+    size_t port = PortWordAt(options);
+    if (port != Text::npos) {
+        size_t end = options.find(u' ', port + 1);
+        SetPortAndBaud(options.substr(port + 1, end - port - 1));
+    }
+    return text;
+}
+
+void SetPortAndBaud(TextView portAndBaud) {
+    size_t first = portAndBaud.find(u':');
+    Text port = TrimBlanks(portAndBaud.substr(0, first));
+    Text baud;
+    if (first != TextView::npos) {
+        size_t second = portAndBaud.find(u':', first + 1);
+        baud = TrimBlanks(portAndBaud.substr(
+            first + 1, second == TextView::npos ? TextView::npos : second - first - 1));
+    }
+    App.SerialSpeed = baud;
+    App.Comport = port;
+    SelectBoxText(ControlId::BaudBox, baud);
+    SelectBoxText(ControlId::PortBox, port);
+    PumpEvents();
+}

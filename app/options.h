@@ -1,0 +1,13 @@
+// Device profiles and the options line: the two ways an upload's behaviour is chosen.
+#pragma once
+
+#include "source/text.h"
+
+// Applies the profile row of `App.Device` (exact match; no match changes nothing), then
+// takes `SerialSpeed` and `Comport` from the baud-rate and port boxes.
+void ApplyDeviceProfile();
+// Applies the options of the first line of `programText`; returns the text, crunched when
+// the line says " crunch".
+Text ApplyOptionsLine(TextView programText);
+// PORT:BAUD into `Comport`, `SerialSpeed` and their boxes, then the event pump.
+void SetPortAndBaud(TextView portAndBaud);

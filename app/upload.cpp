@@ -1,0 +1,269 @@
+#include "app/upload.h"
+
+#include <ctime>
+#include <vector>
+
+#include "app/options.h"
+#include "app/pump.h"
+#include "app/state.h"
+#include "link/clock.h"
+#include "link/sendwait.h"
+#include "link/serial.h"
+#include "link/xmodem.h"
+#include "source/crunch.h"
+#include "source/encoded.h"
+#include "source/program.h"
+#include "ui/controls.h"
+#include "ui/log.h"
+#include "ui/window.h"
+
+namespace {
+
+JobOutcome lastOutcome = JobOutcome::Completed;
+
+Text CtrlC() {
+    return Text(1, kCtrlC);
+}
+
+Text TwoDigits(int v) {
+    Text t = DecimalText(v);
+    return t.size() < 2 ? u"0" + t : t;
+}
+
+std::tm LocalNow() {
+    std::time_t now = std::time(nullptr);
+    std::tm parts = *std::localtime(&now);
+    return parts;
+}
+
+// date$ = "dd/mm/yyyy": time$ = "hh:mm:ss" from the PC's local clock, the date part and the
+// time part read separately.
+Text DateTimeCommand() {
+    std::tm d = LocalNow();
+    Text date = TwoDigits(d.tm_mday) + u"/" + TwoDigits(d.tm_mon + 1) + u"/" +
+                DecimalText(d.tm_year + 1900);
+    std::tm t = LocalNow();
+    Text time = TwoDigits(t.tm_hour) + u":" + TwoDigits(t.tm_min) + u":" + TwoDigits(t.tm_sec);
+    return u"date$ = \"" + date + u"\": time$ = \"" + time + u"\"";
+}
+
+Text RtcCommand() {
+    std::tm n = LocalNow();
+    return u"RTC SETTIME " + DecimalText(n.tm_year + 1900) + u", " + TwoDigits(n.tm_mon + 1) +
+           u", " + TwoDigits(n.tm_mday) + u", " + TwoDigits(n.tm_hour) + u", " +
+           TwoDigits(n.tm_min) + u", " + TwoDigits(n.tm_sec);
+}
+
+void Log(TextView text) {
+    AppendLog(text);
+    PumpEvents();
+}
+
+// The "'encode" first line: crunch when it says so, then encipher and save.
+void RunEncodePath(const Text& firstLine) {
+    if (Contains(firstLine, u"crunch")) {
+        Log(u"Crunching source code.");
+        App.ProgramText = Crunch(DropFirstLine(App.ProgramText));
+    } else {
+        App.ProgramText = DropFirstLine(App.ProgramText);
+    }
+    Log(u"Encoding source code.");
+    lastOutcome = EncodeAndSave(App.ProgramText) ? JobOutcome::Completed : JobOutcome::NotSaved;
+    Log(u"Encoding completed.");
+}
+
+void ResetProfileFields() {
+    App.NoRun = false;
+    App.SetTime = false;
+    App.SetRtc = false;
+    App.StartCommand = u"AUTOSAVE";
+    App.EndSequence = Text(1, kCtrlZ);
+    App.NoNew = false;
+}
+
+// The options line of this upload: the program's own "'onload" line, the device-type box,
+// or the chosen collection entry.
+void ChooseSettings() {
+    if (IsOptionsFirstLine(App.ProgramText)) {
+        App.ProgramText = ApplyOptionsLine(App.ProgramText);
+    } else if (Window.CollectionEntry == u"Manual entry") {
+        Log(u"Uploading using default settings");
+        ApplyDeviceProfile();
+    } else {
+        const Text& entry = Window.CollectionEntry;
+        size_t bar = entry.find(u'|');
+        Text name = entry.substr(0, bar);
+        Text options;
+        if (bar != Text::npos) options = entry.substr(bar + 1, entry.find(u'|', bar + 1) - bar - 1);
+        Log(u"Uploading using " + name + u" settings");
+        App.ProgramText = ApplyOptionsLine(options + u"\r\n" + App.ProgramText);
+    }
+}
+
+// Answers the board's PIN prompt. False when the upload must stop.
+bool AnswerPin() {
+    Text pin = u"no";
+    Text reply = SendAndWait(CtrlC(), 3 * App.LineDelay);
+    if (Contains(LowerText(reply), u"enter pin or 0 to restart:")) {
+        pin = AskInput(u"PIN required!", u"Enter security PIN", u"", true);
+        if (!pin.empty()) {
+            Log(u"Sending PIN");
+            reply = SendAndWait(pin + u"\r\n", 3 * App.LineDelay);
+            bool accepted = false;
+            for (int check = 1; check <= 20; ++check) {
+                if (Contains(reply, u">")) {
+                    accepted = true;
+                    break;
+                }
+                if (Contains(reply, u"PIN") || check == 20) break;
+                DelayMs(3 * App.LineDelay);
+                reply = ReadPendingInput();
+            }
+            if (accepted) {
+                AppendLog(u"PIN accepted");
+            } else {
+                AppendLog(u"Wrong PIN");
+                pin.clear();
+            }
+        }
+    }
+    PumpEvents();
+    if (pin.empty()) {
+        AppendLog(u"Aborting upload");
+        return false;
+    }
+    return true;
+}
+
+void SendCommandAndLog(const Text& command, int wait) {
+    AppendLog(SendAndWait(command + u"\r\n", wait));
+    PumpEvents();
+}
+
+void PrepareBoard() {
+    if (!App.NoNew) SendCommandAndLog(u"NEW", kWaitForPrompt);
+    if (App.SetTime) {
+        Log(u"Setting clock");
+        SendCommandAndLog(DateTimeCommand(), kWaitForPrompt);
+    }
+    if (App.SetRtc) {
+        Log(u"Setting RTC");
+        SendCommandAndLog(RtcCommand(), kWaitForPrompt);
+    }
+    SendCommandAndLog(App.StartCommand, kWaitForLineEnd);
+}
+
+// Streams the program line by line, each paced by the board's echo. False when the user
+// pressed Cancel or the port's device went away.
+bool StreamProgram() {
+    std::vector<Text> lines = WalkLines(App.ProgramText);
+    Text count = DecimalText(static_cast<long long>(lines.size()));
+    SetProgressLabel(u" 1/" + count);
+    for (size_t i = 1; i <= lines.size(); ++i) {
+        Text line = TrimBlanks(lines[i - 1]);
+        if (IsEchoLine(line)) {
+            AppendLog(EchoLineText(line));
+        } else if (!IsOnloadLine(line)) {
+            SendAndWait(line + u"\r\n", kWaitForLineEnd);
+            // A board that is unplugged will never echo again: stop instead of waiting out
+            // every remaining line and then reporting success.
+            if (PortVanished()) return false;
+        }
+        if (i % 10 == 0) {
+            SetProgressLabel(DecimalText(static_cast<long long>(i)) + u"/" + count);
+            if (PumpEvents()) return false;
+        }
+    }
+    return true;
+}
+
+void EndProgramEntry() {
+    Text reply = SendAndWait(App.EndSequence, 10 * App.LineDelay);
+    if (!App.EndSequence.empty()) {
+        AppendLog(reply);
+        AppendLog(App.CompletedMessage);
+    }
+    AppendLog(u"");
+    PumpEvents();
+    if (!App.NoRun) {
+        AppendLog(SendAndWait(u"RUN\r\n", 20 * App.LineDelay));
+        PumpEvents();
+    }
+}
+
+void Finish() {
+    SetProgressLabel(u"");
+    ShowButton(ControlId::CancelButton, false);
+    ShowButton(ControlId::ProgramButton, !App.ProgramButtonHidden);
+    ClosePort();
+    AppendLog(u"Disconnected.");
+    PumpEvents();
+}
+
+void RunUploadPath() {
+    ResetProfileFields();
+    ChooseSettings();
+    AppendLog(App.StartedMessage);
+    if (!ConnectBoard()) {
+        lastOutcome = JobOutcome::NoPort;
+    } else if (!AnswerPin()) {
+        lastOutcome = JobOutcome::WrongPin;
+    } else {
+        ShowButton(ControlId::CancelButton, true);
+        ShowButton(ControlId::ProgramButton, false);
+        PrepareBoard();
+        if (StreamProgram()) {
+            EndProgramEntry();
+            lastOutcome = JobOutcome::Completed;
+        } else {
+            SendAndWait(CtrlC(), 10 * App.LineDelay);
+            AppendLog(u"Program upload aborted");
+            lastOutcome = JobOutcome::Aborted;
+        }
+    }
+    Finish();
+}
+
+}  // namespace
+
+JobOutcome LastJobOutcome() {
+    return lastOutcome;
+}
+
+void RunUploadJob() {
+    if (App.ProgramText.empty()) {
+        AppendLog(u"Nothing to load.");
+        PumpEvents();
+        lastOutcome = JobOutcome::NothingToLoad;
+        return;
+    }
+    if (StartsWithEncodedMagic(App.ProgramText) && !App.TextFromPaste)
+        App.ProgramText = DecodeEncodedFile();
+    App.ProgramText = StripEditorMarkers(App.ProgramText);
+    Text firstLine = TrimBlanks(FirstLine(App.ProgramText));
+    if (IsEncodeRequest(App.ProgramText)) {
+        RunEncodePath(LowerText(firstLine));
+        return;
+    }
+    RunUploadPath();
+}
+
+void UploadFile(TextView path) {
+    Text extension = LowerExtension(path);
+    if (extension == u"uf2") {
+        FirmwareReset();
+        lastOutcome =
+            App.FirmwarePending ? JobOutcome::FirmwareWaiting : JobOutcome::FirmwareFailed;
+    } else if (extension.empty() || !Contains(App.TextTypes, extension)) {
+        lastOutcome = JobOutcome::NoPort;
+        if (ConnectBoard()) {
+            XmodemOutcome sent = SendFileByXmodem(path, FileNameOfPath(path));
+            lastOutcome = sent == XmodemOutcome::Completed ? JobOutcome::Completed
+                                                           : JobOutcome::TransferFailed;
+            ClosePort();
+        }
+    } else {
+        App.ProgramText = ReadProgramFile(path);
+        RunUploadJob();
+    }
+}
