@@ -1,0 +1,50 @@
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "app/state.h"
+#include "frontends/cli/drive_wait.h"
+#include "link/clock.h"
+#include "settings/ports.h"
+#include "source/files.h"
+
+namespace {
+
+// The mount table: /proc/self/mounts, or the file named by QZ_MOUNTS_FILE (a simulated
+// board announces its drive there).
+std::string MountTablePath() {
+    const char* fake = std::getenv("QZ_MOUNTS_FILE");
+    return fake && *fake ? fake : "/proc/self/mounts";
+}
+
+std::set<std::string> MountPoints() {
+    std::set<std::string> points;
+    std::ifstream table(MountTablePath());
+    std::string line;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string device, point;
+        if (fields >> device >> point) points.insert(point);
+    }
+    return points;
+}
+
+}  // namespace
+
+bool WaitForFirmwareDrive(int seconds) {
+    std::set<std::string> before = MountPoints();
+    int64_t deadline = ElapsedMs() + static_cast<int64_t>(seconds) * 1000;
+    while (App.FirmwarePending && ElapsedMs() < deadline) {
+        DelayMs(200);
+        for (const std::string& point : MountPoints()) {
+            if (before.count(point)) continue;
+            Text root = TextFromUtf8(point);
+            OnVolumeNotice(root, root + u"/", true);
+            if (!App.FirmwarePending)
+                return FileExists(root + u"/" + FileNameOfPath(App.ProgramPath));
+        }
+    }
+    return false;
+}
