@@ -3,6 +3,7 @@
 # and UndefinedBehaviorSanitizer, then each fuzz target for a short, bounded time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh
 jobs=$(nproc)
 
 for preset in debug asan; do
