@@ -62,7 +62,10 @@ long PumpCount() {
 }
 
 void RenderControl(ControlId id) {
-    if (id == ControlId::ProgressLabel) DrawProgress(Window.ProgressLabel);
+    if (id != ControlId::ProgressLabel) return;
+    DrawProgress(Window.ProgressLabel);
+    if (!Cli.CancelAtLabel.empty() && Window.ProgressLabel == Cli.CancelAtLabel)
+        Cli.CancelAfterPumps = static_cast<int>(pumps) + 1 + Cli.CancelPumpsLater;
 }
 
 void RenderLogAppend(TextView piece) {

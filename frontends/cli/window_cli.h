@@ -16,6 +16,10 @@ struct CliWindowOptions {
     Text ReportName;            // the answer of the "Save report" dialog
     Text Clipboard;             // what "Paste code" finds on the clipboard
     int CancelAfterPumps = -1;  // tests: report Cancel at this pump (counted from 1); -1 never
+    // Tests: when the progress label reads this text, report Cancel at the pump that follows
+    // `CancelPumpsLater` further pumps (0: the very next pump).
+    Text CancelAtLabel;
+    int CancelPumpsLater = 0;
 };
 
 extern CliWindowOptions Cli;
