@@ -69,6 +69,8 @@ void RenderControl(ControlId id) {
 }
 
 void RenderLogAppend(TextView piece) {
+    if (Cli.RecordAppends)
+        Cli.RecordAppends->emplace_back(LogLineCount() > 1 ? piece.substr(2) : piece);
     if (!Cli.LogOut) return;
     if (barDrawn) {  // keep the bar below the log: clear it, print, draw it again
         std::fputs("\r\033[K", stderr);
@@ -84,7 +86,9 @@ void RenderLogAppend(TextView piece) {
     if (!TrimBlanks(Window.ProgressLabel).empty()) DrawProgress(Window.ProgressLabel);
 }
 
-void RenderLogClear() {}
+void RenderLogClear() {
+    if (Cli.RecordAppends) Cli.RecordAppends->clear();
+}
 
 void RenderShowLogEnd() {}
 

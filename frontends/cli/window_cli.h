@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <vector>
 
 #include "source/text.h"
 
@@ -19,6 +20,8 @@ struct CliWindowOptions {
     // Tests: when the progress label reads this text, report Cancel at the pump that follows
     // `CancelPumpsLater` further pumps (0: the very next pump).
     Text CancelAtLabel;
+    // Tests: every appended log item, in order.
+    std::vector<Text>* RecordAppends = nullptr;
     int CancelPumpsLater = 0;
 };
 

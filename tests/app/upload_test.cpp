@@ -1,0 +1,307 @@
+// The upload job end to end against the simulated board over a pseudo-terminal.
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "app/commands.h"
+#include "app/state.h"
+#include "app/upload.h"
+#include "frontends/cli/window_cli.h"
+#include "link/serial.h"
+#include "tests/support/board_peer.h"
+#include "ui/controls.h"
+#include "ui/log.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class UploadJob : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Cli = CliWindowOptions();
+        Cli.LogOut = nullptr;
+        Cli.RecordAppends = &appended;
+        ResetAppState();
+        AllocateChannelBuffers();
+        BuildControls();
+        ClearLog();
+        App.LineDelay = 100;
+        work = FreshFolder("qz-upload");
+    }
+    void TearDown() override {
+        ClosePort();
+        StopBoard(board);
+        Cli = CliWindowOptions();
+        fs::remove_all(work);
+    }
+
+    // Starts the board and points the port and baud-rate boxes at it.
+    void Board(const std::vector<std::string>& options = {}) {
+        board = StartBoard(options);
+        Text tty = TextFromUtf8(board.Tty);
+        Window.PortBox.Items = {tty};
+        Window.PortBox.Selected = 0;
+        SelectByText(Window.BaudBox, u"115200");
+        App.Comport = tty;
+        App.SerialSpeed = u"115200";
+    }
+
+    fs::path WriteFile(const std::string& name, const std::string& bytes) {
+        fs::path p = work / name;
+        std::ofstream(p, std::ios::binary) << bytes;
+        return p;
+    }
+
+    void Drop(const fs::path& p) { OnFilesDropped(Text(p.u16string())); }
+
+    bool Logged(TextView line) const {
+        for (const Text& a : appended)
+            if (a == line) return true;
+        return false;
+    }
+    std::string Transcript() const { return StoredFile(board, "transcript.log"); }
+
+    std::vector<Text> appended;
+    BoardPeer board;
+    fs::path work;
+};
+
+std::string Program(int lines) {
+    std::string text;
+    for (int i = 1; i <= lines; ++i)
+        text += "Print \"line " + std::to_string(i) + "\"\r\n";
+    return text;
+}
+
+TEST_F(UploadJob, PlainUploadLogsTheStepsInOrderAndTheBoardStoresTheProgram) {
+    Board();
+    Drop(WriteFile("prog.bas", "Print \"hello\"\r\nPrint 6 * 7\r\n"));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    ASSERT_GE(appended.size(), 11u);
+    EXPECT_EQ(appended[0], Text((work / "prog.bas").u16string()));
+    EXPECT_EQ(appended[1], u"Uploading using default settings");
+    EXPECT_EQ(appended[2], u"Micromite upload started");
+    EXPECT_EQ(appended[3], u"Connected to micromite at 115200");
+    EXPECT_TRUE(Contains(appended[4], u"NEW"));       // the reply to NEW
+    EXPECT_TRUE(Contains(appended[5], u"AUTOSAVE"));  // the reply to the start command
+    EXPECT_EQ(appended[7], u"Micromite upload completed");
+    EXPECT_EQ(appended[8], u"");
+    EXPECT_TRUE(Contains(appended[9], u"hello"));  // the reply to RUN holds the output
+    EXPECT_EQ(appended.back(), u"Disconnected.");
+    EXPECT_EQ(appended.size(), 11u);
+    EXPECT_EQ(StoredFile(board, "program.bas"), "Print \"hello\"\r\nPrint 6 * 7\r\n");
+    EXPECT_FALSE(Window.CancelShown);
+    EXPECT_FALSE(Window.ProgramShown);
+    EXPECT_EQ(Window.ProgressLabel, u"");
+}
+
+TEST_F(UploadJob, EveryProfileOpensAndClosesProgramEntryItsOwnWay) {
+    struct Case {
+        Text device;
+        std::string start, end;
+        bool run, fresh;
+    } cases[] = {
+        {u"micromite", "AUTOSAVE\r\n", "\x1a", true, true},
+        {u"maximite", "AUTO\r\n", "\x03", true, true},
+        {u"picromite", "AUTOSAVE\r\n", "\x03", true, true},
+        {u"cmm2", "AUTOSAVE \"temp.bas\"\r\n", "\x1b[11~", false, true},
+        {u"command", "", "", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Utf8FromText(c.device));
+        Board();
+        App.Device = c.device;
+        Drop(WriteFile("p.bas", "Print 1\r\n"));
+        std::string t = Transcript();
+        EXPECT_EQ(t.find("NEW\r\n") != std::string::npos, c.fresh);
+        EXPECT_EQ(t.find("RUN\r\n") != std::string::npos, c.run);
+        size_t line = t.find("Print 1\r\n");
+        ASSERT_NE(line, std::string::npos);
+        if (!c.start.empty()) EXPECT_NE(t.rfind(c.start, line), std::string::npos);
+        if (!c.end.empty()) EXPECT_EQ(t.substr(line + 9, c.end.size()), c.end);
+        EXPECT_EQ(Logged(u"Micromite upload completed"), !c.end.empty());
+        StopBoard(board);
+    }
+}
+
+TEST_F(UploadJob, OptionsLineChoosesPortProfileAndNameAndIsNotSent) {
+    Board();
+    App.Comport = u"not set";  // the options line names the port itself
+    std::string options = "'onload cmm2 file/* settime com" + std::string() + "0:1\r\n";
+    // The port word takes the board's own path; keep it as the options text would give it.
+    Text port = LowerText(TextFromUtf8(board.Tty));
+    if (port != TextFromUtf8(board.Tty)) GTEST_SKIP() << "board path has capitals";
+    Drop(WriteFile("Game.bas",
+                   "'onload cmm2 file/* settime\r\nPrint \"x\"\r\n'onload norun\r\n'echo  hi\r\n"));
+    std::string t = Transcript();
+    EXPECT_NE(t.find("AUTOSAVE \"Game.bas\"\r\n"), std::string::npos);
+    EXPECT_NE(t.find("date$ = \""), std::string::npos);
+    EXPECT_EQ(t.find("'onload"), std::string::npos);
+    EXPECT_EQ(t.find("'echo"), std::string::npos);
+    EXPECT_NE(t.find("Print \"x\"\r\n\x1b[12~"), std::string::npos);
+    EXPECT_TRUE(Logged(u" hi"));
+    EXPECT_TRUE(Logged(u"Setting clock"));
+    (void)options;
+}
+
+TEST_F(UploadJob, CollectionEntryOptionsGoInFront) {
+    Board();
+    App.Collection.push_back(u"mybox|'onload maximite setrtc");
+    Window.CollectionEntry = App.Collection.back();
+    Drop(WriteFile("p.bas", "Print 2\r\n"));
+    EXPECT_TRUE(Logged(u"Uploading using mybox settings"));
+    EXPECT_TRUE(Logged(u"Setting RTC"));
+    std::string t = Transcript();
+    EXPECT_NE(t.find("RTC SETTIME 20"), std::string::npos);
+    EXPECT_NE(t.find("AUTO\r\n"), std::string::npos);
+    EXPECT_NE(t.find("Print 2\r\n\x03"), std::string::npos);
+}
+
+TEST_F(UploadJob, PinAcceptedRejectedEmptyAndUnanswered) {
+    Board({"--pin", "1234"});
+    Cli.PinGiven = true;
+    Cli.Pin = u"1234";
+    Drop(WriteFile("p.bas", "Print 3\r\n"));
+    EXPECT_TRUE(Logged(u"Sending PIN"));
+    EXPECT_TRUE(Logged(u"PIN accepted"));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    StopBoard(board);
+
+    Board({"--pin", "1234"});
+    Cli.Pin = u"9999";
+    Drop(WriteFile("p.bas", "Print 3\r\n"));
+    EXPECT_TRUE(Logged(u"Wrong PIN"));
+    EXPECT_TRUE(Logged(u"Aborting upload"));
+    EXPECT_EQ(appended.back(), u"Disconnected.");
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::WrongPin);
+    EXPECT_EQ(StoredFile(board, "transcript.log").find("NEW"), std::string::npos);
+    StopBoard(board);
+
+    Board({"--pin", "1234"});
+    Cli.Pin = u"";
+    Drop(WriteFile("p.bas", "Print 3\r\n"));
+    EXPECT_FALSE(Logged(u"Sending PIN"));
+    EXPECT_TRUE(Logged(u"Aborting upload"));
+    StopBoard(board);
+}
+
+TEST_F(UploadJob, PinNeverAnsweredCountsAsWrongAfterTwentyChecks) {
+    Board({"--pin", "1234", "--pin-silent"});
+    Cli.PinGiven = true;
+    Cli.Pin = u"1234";
+    Drop(WriteFile("p.bas", "Print 3\r\n"));
+    EXPECT_TRUE(Logged(u"Wrong PIN"));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::WrongPin);
+}
+
+TEST_F(UploadJob, CancelIsNoticedAtTheTenthLines) {
+    Board();
+    Cli.CancelAtLabel = u"20/25";  // pressed while lines 11 to 20 go out
+    Cli.CancelPumpsLater = 0;
+    Cli.CancelAfterPumps = -1;
+    // Press it before the pump at line 20 by moving the press to line 10's label.
+    Cli.CancelAtLabel = u"10/25";
+    Cli.CancelPumpsLater = 0;
+    Drop(WriteFile("p.bas", Program(25)));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Aborted);
+    EXPECT_TRUE(Logged(u"Program upload aborted"));
+    std::string t = Transcript();
+    EXPECT_NE(t.find("line 20\""), std::string::npos);
+    EXPECT_EQ(t.find("line 21\""), std::string::npos);
+    StopBoard(board);
+
+    // A press after line 20 is never looked at: the upload completes.
+    Board();
+    Cli.CancelAtLabel = u"20/25";
+    Cli.CancelPumpsLater = 0;
+    Drop(WriteFile("p.bas", Program(25)));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_NE(Transcript().find("line 25\""), std::string::npos);
+}
+
+TEST_F(UploadJob, ABoardThatNeverAnswersStillEndsTheJob) {
+    Board({"--silent"});
+    App.Device = u"command";  // no NEW: keeps the silent waits short
+    Drop(WriteFile("p.bas", "Print 1\r\n"));
+    EXPECT_EQ(appended.back(), u"Disconnected.");
+}
+
+TEST_F(UploadJob, ABoardThatVanishesAbortsInsteadOfReportingSuccess) {
+    Board({"--vanish-after-lines", "3"});
+    Drop(WriteFile("p.bas", Program(40)));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Aborted);
+    EXPECT_TRUE(Logged(u"Program upload aborted"));
+    EXPECT_FALSE(Logged(u"Micromite upload completed"));
+    EXPECT_EQ(appended.back(), u"Disconnected.");
+}
+
+TEST_F(UploadJob, NoPortSetOrAMissingPortLeavesProgramVisible) {
+    App.Comport = u"not set";
+    App.ProgramText = u"Print 1\r\n";
+    App.Device = u"command";
+    Window.CollectionEntry = u"x|'onload micromite";  // keeps the port as it is
+    RunUploadJob();
+    EXPECT_TRUE(Logged(u"Set port number then run 'Program'"));
+    EXPECT_EQ(appended.back(), u"Disconnected.");
+    EXPECT_TRUE(Window.ProgramShown);
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::NoPort);
+
+    appended.clear();
+    App.Comport = TextFromUtf8((work / "no-such-tty").string());
+    RunUploadJob();
+    EXPECT_TRUE(Logged(u"Micromite Not found!"));
+    EXPECT_TRUE(Window.ProgramShown);
+}
+
+TEST_F(UploadJob, EncodeRequestWritesAFileAndDecodingStreamsItBack) {
+    fs::path encoded = work / "out";
+    Cli.SaveName = Text(encoded.u16string());
+    Drop(WriteFile("src.bas", "'ENCODE crunch\r\nPrint   \"a\"   ' note\r\nPrint 2\r\n"));
+    EXPECT_TRUE(Logged(u"Crunching source code."));
+    EXPECT_TRUE(Logged(u"Encoding completed."));
+    EXPECT_TRUE(Logged(u"Saving to " + Text(encoded.u16string()) + u".bae"));
+    ASSERT_TRUE(fs::exists(work / "out.bae"));
+    EXPECT_EQ(fs::file_size(work / "out.bae"), 5u + 20u);  // Print "a"\r\nPrint 2\r\n
+
+    // Named on the command line it is deciphered and streamed; dropped it goes by XMODEM
+    // unless the text types list "bae".
+    Board();
+    App.TextTypes = u"bas bae";
+    Drop(work / "out.bae");
+    EXPECT_EQ(StoredFile(board, "program.bas"), "Print \"a\"\r\nPrint 2\r\n");
+}
+
+TEST_F(UploadJob, DroppedFilesGoByTheirExtension) {
+    Board();
+    std::string data(300, '\0');
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 7);
+    Drop(WriteFile("picture.bmp", data));
+    EXPECT_TRUE(Logged(u"Sending: picture.bmp"));
+    EXPECT_TRUE(Logged(u"Blocks: 3"));
+    EXPECT_TRUE(Logged(u"Transfer completed OK!"));
+    EXPECT_EQ(StoredFile(board, "picture.bmp").substr(0, 300), data);
+
+    appended.clear();
+    Drop(WriteFile("PROG.BAS", "Print 1\r\n"));  // capitals match the text types
+    EXPECT_TRUE(Logged(u"Micromite upload started"));
+
+    // Firmware: no firmware port set is reported and nothing is opened.
+    appended.clear();
+    App.PicoPort = u"not set";
+    Drop(WriteFile("fw.UF2", "firmware"));
+    EXPECT_TRUE(Logged(u"Set port number then run 'Program'"));
+    EXPECT_TRUE(Window.SecondProgramShown);
+    EXPECT_FALSE(App.FirmwarePending);
+}
+
+TEST_F(UploadJob, UnreadableDroppedFileIsReportedAndNothingIsCreated) {
+    Drop(work / "missing.bas");
+    EXPECT_TRUE(Logged(u"File read failed!!"));
+    EXPECT_TRUE(Logged(u"Nothing to load."));
+    EXPECT_FALSE(fs::exists(work / "missing.bas"));
+}
+
+}  // namespace
