@@ -126,24 +126,20 @@ TEST_F(UploadJob, EveryProfileOpensAndClosesProgramEntryItsOwnWay) {
     }
 }
 
-TEST_F(UploadJob, OptionsLineChoosesPortProfileAndNameAndIsNotSent) {
+TEST_F(UploadJob, OptionsLineChoosesProfileAndNameAndIsNotSent) {
     Board();
-    App.Comport = u"not set";  // the options line names the port itself
-    std::string options = "'onload cmm2 file/* settime com" + std::string() + "0:1\r\n";
-    // The port word takes the board's own path; keep it as the options text would give it.
-    Text port = LowerText(TextFromUtf8(board.Tty));
-    if (port != TextFromUtf8(board.Tty)) GTEST_SKIP() << "board path has capitals";
-    Drop(WriteFile("Game.bas",
-                   "'onload cmm2 file/* settime\r\nPrint \"x\"\r\n'onload norun\r\n'echo  hi\r\n"));
+    Drop(WriteFile(
+        "Game.bas",
+        "'onload cmm2 file/* settime\r\nPrint \"x\"\r\n'onload norun\r\n  'echo  hi\r\n"));
     std::string t = Transcript();
     EXPECT_NE(t.find("AUTOSAVE \"Game.bas\"\r\n"), std::string::npos);
     EXPECT_NE(t.find("date$ = \""), std::string::npos);
     EXPECT_EQ(t.find("'onload"), std::string::npos);
     EXPECT_EQ(t.find("'echo"), std::string::npos);
     EXPECT_NE(t.find("Print \"x\"\r\n\x1b[12~"), std::string::npos);
+    EXPECT_EQ(t.find("RUN\r\n"), std::string::npos);
     EXPECT_TRUE(Logged(u" hi"));
     EXPECT_TRUE(Logged(u"Setting clock"));
-    (void)options;
 }
 
 TEST_F(UploadJob, CollectionEntryOptionsGoInFront) {
@@ -197,13 +193,10 @@ TEST_F(UploadJob, PinNeverAnsweredCountsAsWrongAfterTwentyChecks) {
 }
 
 TEST_F(UploadJob, CancelIsNoticedAtTheTenthLines) {
+    // Pressed while lines 11 to 20 go out: the pump after line 20 reports it.
     Board();
-    Cli.CancelAtLabel = u"20/25";  // pressed while lines 11 to 20 go out
-    Cli.CancelPumpsLater = 0;
-    Cli.CancelAfterPumps = -1;
-    // Press it before the pump at line 20 by moving the press to line 10's label.
     Cli.CancelAtLabel = u"10/25";
-    Cli.CancelPumpsLater = 0;
+    Cli.CancelPumpsLater = 1;
     Drop(WriteFile("p.bas", Program(25)));
     EXPECT_EQ(LastJobOutcome(), JobOutcome::Aborted);
     EXPECT_TRUE(Logged(u"Program upload aborted"));
@@ -215,7 +208,7 @@ TEST_F(UploadJob, CancelIsNoticedAtTheTenthLines) {
     // A press after line 20 is never looked at: the upload completes.
     Board();
     Cli.CancelAtLabel = u"20/25";
-    Cli.CancelPumpsLater = 0;
+    Cli.CancelPumpsLater = 1;
     Drop(WriteFile("p.bas", Program(25)));
     EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
     EXPECT_NE(Transcript().find("line 25\""), std::string::npos);
