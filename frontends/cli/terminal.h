@@ -10,3 +10,5 @@
 Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bool secret);
 // True when the stream is a terminal.
 bool StreamIsTerminal(std::FILE* stream);
+// Turns Ctrl-C at the terminal into a press of "Cancel" (RequestCancel, window_cli.h).
+void InstallCancelOnInterrupt();

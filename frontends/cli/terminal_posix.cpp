@@ -1,10 +1,12 @@
 #include <fcntl.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
 
 #include "frontends/cli/terminal.h"
+#include "frontends/cli/window_cli.h"
 
 Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bool secret) {
     int fd = open("/dev/tty", O_RDWR | O_NOCTTY);
@@ -32,4 +34,17 @@ Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bo
 
 bool StreamIsTerminal(std::FILE* stream) {
     return isatty(fileno(stream)) != 0;
+}
+
+namespace {
+void OnInterrupt(int) {
+    RequestCancel();
+}
+}  // namespace
+
+void InstallCancelOnInterrupt() {
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, nullptr);
 }

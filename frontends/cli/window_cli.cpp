@@ -46,13 +46,6 @@ void DrawProgress(const Text& label) {
 
 }  // namespace
 
-void InstallCancelOnInterrupt() {
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
-}
-
 void RequestCancel() {
     cancelRequested = 1;
 }

@@ -27,9 +27,7 @@ struct CliWindowOptions {
 
 extern CliWindowOptions Cli;
 
-// Installs the Ctrl-C handler that turns an interrupt into a press of "Cancel".
-void InstallCancelOnInterrupt();
-// Asks the front end to report Cancel at the next pump (from a signal handler, or a test).
+// Asks the front end to report Cancel at the next pump (safe from a signal handler).
 void RequestCancel();
 // The number of event pumps run so far.
 long PumpCount();
