@@ -18,10 +18,6 @@ volatile std::sig_atomic_t cancelRequested = 0;
 long pumps = 0;
 bool barDrawn = false;
 
-void OnInterrupt(int) {
-    cancelRequested = 1;
-}
-
 // Draws " 10/25" as a bar on stderr; a label that is not "i/n" (empty, or an XMODEM
 // count) clears it.
 void DrawProgress(const Text& label) {
