@@ -1,0 +1,44 @@
+#include "settings/ports.h"
+
+#include <algorithm>
+
+#include "app/state.h"
+#include "source/files.h"
+#include "ui/controls.h"
+#include "ui/window.h"
+
+namespace {
+
+bool IsListed(TextView port) {
+    Text wanted = LowerText(port);
+    return std::any_of(App.PortList.begin(), App.PortList.end(),
+                       [&](const Text& p) { return LowerText(p) == wanted; });
+}
+
+// A pseudo-terminal (a simulated board, a socat link) or a symbolic link to a port never
+// shows up among the system's serial ports. When the chosen port is such a path and it
+// exists, it is listed as well, so the port box can still select it. Only names with a path
+// separator are tried: a bare name like COM3 would otherwise be looked up in the current
+// folder.
+void AppendChosenPath() {
+    const Text& chosen = App.Comport;
+    if (chosen.find_first_of(u"/\\") == Text::npos) return;
+    if (!IsListed(chosen) && FileExists(chosen)) App.PortList.push_back(chosen);
+}
+
+}  // namespace
+
+void DiscoverPorts() {
+    App.PortList = ListSerialPorts();
+    AppendChosenPath();
+    if (App.PortList.empty()) ShowMessageBox(u"OOPS!", u"No com ports found");
+}
+
+void RefreshPortBox() {
+    // The box is emptied first so that it shows no stale port while the message box about
+    // a machine without ports is open.
+    SetBoxItems(ControlId::PortBox, {});
+    DiscoverPorts();
+    SetBoxItems(ControlId::PortBox, App.PortList);
+    SelectBoxText(ControlId::PortBox, App.Comport);
+}

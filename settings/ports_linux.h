@@ -1,0 +1,13 @@
+// Serial port discovery on Linux, with the sysfs tree it reads given explicitly.
+#pragma once
+
+#include <vector>
+
+#include "source/text.h"
+
+// The serial ports that sysfs at `sysfsRoot` (normally "/sys") shows: every entry of
+// class/tty with a `device` link behind it, except serial-core slots whose `type` reads 0
+// (no UART behind them, as the 8250 driver leaves for ttyS1 to ttyS31). Returned as
+// "/dev/NAME" in natural order of the names (ttyUSB2 before ttyUSB10), the built-in ttyS
+// ports after all others since a board is nearly always on a USB adapter.
+std::vector<Text> ListSerialPortsUnder(TextView sysfsRoot);

@@ -1,0 +1,27 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "app/state.h"
+#include "settings/settings.h"
+
+Text ExecutableFolder() {
+    // The path can be longer than MAX_PATH; grow the buffer until the whole path fits.
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        DWORD length =
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return Text();
+        if (length < buffer.size()) {
+            Text path(reinterpret_cast<const char16_t*>(buffer.data()), length);
+            return FolderOfPath(path);
+        }
+        if (buffer.size() >= 32768) return Text();
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+Text SettingsFilePath() {
+    Text folder = App.ProgramFolder.empty() ? ExecutableFolder() : App.ProgramFolder;
+    return folder + App.SettingsFileName;
+}

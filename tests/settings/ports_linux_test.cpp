@@ -1,0 +1,122 @@
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/state.h"
+#include "frontends/cli/window_cli.h"
+#include "settings/ports.h"
+#include "settings/ports_linux.h"
+#include "tests/settings/fake_sysfs.h"
+#include "ui/controls.h"
+
+namespace {
+
+using Ports = std::vector<Text>;
+
+TEST(SerialPortListing, KeepsPortsWithHardwareInNaturalOrder) {
+    FakeSysfs sys;
+    sys.Add("ttyUSB10", true);
+    sys.Add("ttyS0", true, "4");
+    sys.Add("ttyUSB2", true);
+    sys.Add("ttyS1", true, "0");  // 8250 slot without a UART
+    sys.Add("ttyS10", true, "4");
+    sys.Add("ttyS2", true, "4");
+    sys.Add("ttyACM1", true);
+    sys.Add("ttyACM0", true);
+    sys.Add("ttyAMA0", true, "0");  // placeholder of another serial-core driver
+    sys.Add("ttymxc0", true, "1");
+    sys.Add("tty0", false);
+    sys.Add("console", false);
+    sys.Add("ptmx", false);
+    EXPECT_EQ(ListSerialPortsUnder(PathText(sys.Root.Path)),
+              (Ports{u"/dev/ttyACM0", u"/dev/ttyACM1", u"/dev/ttyUSB2", u"/dev/ttyUSB10",
+                     u"/dev/ttymxc0", u"/dev/ttyS0", u"/dev/ttyS2", u"/dev/ttyS10"}));
+
+    EXPECT_TRUE(ListSerialPortsUnder(PathText(sys.Root / "nowhere")).empty());
+}
+
+class PortDiscovery : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAppState();
+        Cli.LogOut = nullptr;
+        Sys.Install();
+    }
+    // Runs a refresh and returns what it showed in message boxes (on stderr headless).
+    std::string Refresh() {
+        ::testing::internal::CaptureStderr();
+        RefreshPortBox();
+        return ::testing::internal::GetCapturedStderr();
+    }
+    FakeSysfs Sys;
+};
+
+TEST_F(PortDiscovery, NoPortsShowsTheMessageAndAnEmptyBox) {
+    Sys.Add("tty1", false);
+    Window.PortBox.Items = {u"/dev/stale"};
+    Window.PortBox.Selected = 0;
+    EXPECT_EQ(Refresh(), "OOPS!: No com ports found\n");
+    EXPECT_TRUE(App.PortList.empty());
+    EXPECT_TRUE(Window.PortBox.Items.empty());
+    EXPECT_EQ(Window.PortBox.Selected, -1);
+}
+
+TEST_F(PortDiscovery, SelectionFollowsComportAcrossUnplugAndReplug) {
+    Sys.Add("ttyUSB0", true);
+    Sys.Add("ttyACM0", true);
+    App.Comport = u"not set";
+    EXPECT_EQ(Refresh(), "");
+    EXPECT_EQ(Window.PortBox.Items, (Ports{u"/dev/ttyACM0", u"/dev/ttyUSB0"}));
+    EXPECT_EQ(Window.PortBox.Selected, -1);
+
+    App.Comport = u"/DEV/TTYUSB0";  // the box matches without regard to case
+    Refresh();
+    EXPECT_EQ(Window.PortBox.Selected, 1);
+
+    Sys.Remove("ttyUSB0");
+    Refresh();
+    EXPECT_EQ(Window.PortBox.Items, Ports{u"/dev/ttyACM0"});
+    EXPECT_EQ(Window.PortBox.Selected, -1);
+    EXPECT_EQ(App.Comport, u"/DEV/TTYUSB0");
+
+    Sys.Add("ttyUSB0", true);
+    Refresh();
+    EXPECT_EQ(Window.PortBox.Selected, 1);
+}
+
+TEST_F(PortDiscovery, ChosenPseudoTerminalIsListedWhileItExists) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    Text pty = TextFromUtf8(ptsname(master));
+    ScratchFolder links;
+    std::filesystem::create_symlink(ptsname(master), links / "board");
+
+    // No real port at all: the pty alone fills the box, and no message is shown.
+    App.Comport = pty;
+    EXPECT_EQ(Refresh(), "");
+    EXPECT_EQ(Window.PortBox.Items, Ports{pty});
+    EXPECT_EQ(Window.PortBox.Selected, 0);
+
+    Sys.Add("ttyUSB0", true);
+    App.Comport = PathText(links / "board");
+    Refresh();
+    EXPECT_EQ(Window.PortBox.Items, (Ports{u"/dev/ttyUSB0", App.Comport}));
+    EXPECT_EQ(Window.PortBox.Selected, 1);
+
+    // Listed ports are not repeated; missing paths and bare names are not added.
+    for (Text chosen : {Text(u"/dev/ttyUSB0"), PathText(links / "gone"), Text(u"board")}) {
+        App.Comport = chosen;
+        Refresh();
+        EXPECT_EQ(Window.PortBox.Items, Ports{u"/dev/ttyUSB0"});
+    }
+    close(master);
+}
+
+}  // namespace

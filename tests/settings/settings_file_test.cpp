@@ -1,0 +1,302 @@
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/state.h"
+#include "frontends/cli/window_cli.h"
+#include "settings/settings.h"
+#include "tests/settings/scratch_folder.h"
+
+namespace {
+
+const std::string kDefaultFile =
+    "\xEF\xBB\xBF\r\n"
+    "[Windows]\r\n"
+    "; Main Window\r\n"
+    "MainX = 200\r\n"
+    "MainY = 200\r\n"
+    "MainW = 468\r\n"
+    "MainH = 287\r\n"
+    "\r\n"
+    "[Micromite]\r\n"
+    "Comport = not set\r\n"
+    "SerialSpeed = 38400\r\n"
+    "Device = micromite\r\n"
+    "PicoPort = not set\r\n"
+    "LineDelay = 120\r\n"
+    "Maximum com port = 32\r\n"
+    "\r\n"
+    "[General]\r\n"
+    "TextTypes = bas txt inc\r\n"
+    "\r\n"
+    "[myDeviceList]\r\n"
+    "LastUsed = 0\r\n"
+    "Device0 = Manual entry\r\n";
+
+class SettingsFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAppState();
+        Cli.LogOut = nullptr;
+        File = Folder / "Pellimor.inf";
+    }
+    // Writes `bytes` as the settings file and loads it.
+    void Load(const std::string& bytes) {
+        WriteBytes(File, bytes);
+        LoadSettings(PathText(File));
+    }
+    std::string SaveAndRead() {
+        SaveSettings(PathText(File));
+        return ReadBytes(File);
+    }
+    ScratchFolder Folder;
+    std::filesystem::path File;
+};
+
+TEST_F(SettingsFile, MissingFileGivesDefaultsAndTheExactDefaultFile) {
+    App.Collection = {u"left over|x", u"from before|y"};
+    App.LineDelay = 7;
+    LoadSettings(PathText(Folder / "absent.inf"));
+    EXPECT_EQ(App.Collection, std::vector<Text>{u"Manual entry"});
+    EXPECT_EQ(App.LineDelay, 120);
+    EXPECT_EQ(App.Comport, u"not set");
+    EXPECT_EQ(App.MainW, 468);
+    EXPECT_FALSE(std::filesystem::exists(Folder / "absent.inf"));  // reading creates nothing
+
+    EXPECT_EQ(SaveAndRead(), kDefaultFile);
+    // What was written reads back to the same file.
+    LoadSettings(PathText(File));
+    EXPECT_EQ(SaveAndRead(), kDefaultFile);
+}
+
+TEST_F(SettingsFile, LineShapesCommentsAndHeaders) {
+    Load(
+        "garbage before any header\rMainX = 1\r\n"
+        "[WINDOWS]   trailing text after the bracket\n"
+        "\t  mainx=10\r\r\n\n\r"
+        "MainY\t =\t 20  \n"
+        ";MainW = 30\n"
+        "  ; MainW = 31\n"
+        "MAINW = 40\n"
+        "mainw = 41\n"
+        "[General\n"
+        "TextTypes =  \t bas\tbi  \t\n"
+        "[Windows]\n"
+        "MainH = 50\n"
+        "[Micromite]\n"
+        "Comport\n"
+        "SerialSpeed =\n"
+        "Device = a = b\n");
+    EXPECT_EQ(App.MainX, 10);  // case ignored, spaces around "=" optional
+    EXPECT_EQ(App.MainY, 20);
+    EXPECT_EQ(App.MainW, 40);              // comments never count; the first occurrence wins
+    EXPECT_EQ(App.MainH, 287);             // a repeated header is ignored
+    EXPECT_EQ(App.TextTypes, u"bas\tbi");  // header without "]"; value trimmed both ends
+    EXPECT_EQ(App.Comport, u"");           // present without "=": empty, not the default
+    EXPECT_EQ(App.SerialSpeed, u"");
+    EXPECT_EQ(App.Device, u"a = b");  // only the first "=" splits
+    EXPECT_EQ(App.PicoPort, u"not set");
+}
+
+TEST_F(SettingsFile, IntegersReadLeadingDigitsAndSaturate) {
+    Load(
+        "[Windows]\n"
+        "MainX =   -12abc\n"
+        "MainY = +7\n"
+        "MainW = 99999999999999999999999999999999\n"
+        "MainH = -99999999999999999999999999999999\n"
+        "[Micromite]\n"
+        "LineDelay = abc\n"
+        "Maximum com port =\n"
+        "[myDeviceList]\n"
+        "LastUsed = 2147483648\n");
+    EXPECT_EQ(App.MainX, -12);
+    EXPECT_EQ(App.MainY, 7);
+    EXPECT_EQ(App.MainW, INT_MAX);
+    EXPECT_EQ(App.MainH, INT_MIN);
+    EXPECT_EQ(App.LineDelay, 100);     // read as 0, then raised
+    EXPECT_EQ(App.MaximumComPort, 0);  // present but empty: 0, not the default 32
+    EXPECT_EQ(App.LastUsed, INT_MAX);
+}
+
+TEST_F(SettingsFile, LineDelayIsRaisedTo100AndWrittenBackSo) {
+    for (auto [text, expected] :
+         {std::pair{"50", 100}, {"-5", 100}, {"99", 100}, {"100", 100}, {"250", 250}}) {
+        Load(std::string("[Micromite]\nLineDelay = ") + text + "\n");
+        EXPECT_EQ(App.LineDelay, expected) << text;
+        EXPECT_NE(SaveAndRead().find("LineDelay = " + std::to_string(expected) + "\r\n"),
+                  std::string::npos);
+    }
+}
+
+TEST_F(SettingsFile, BoardFamilyNamesTheSerialGroup) {
+    App.BoardFamily = u"Other";
+    Load("[Micromite]\nComport = COM1\n[other]\nComport = COM2\n");
+    EXPECT_EQ(App.Comport, u"COM2");
+    std::string bytes = SaveAndRead();
+    EXPECT_NE(bytes.find("\r\n\r\n[Other]\r\nComport = COM2\r\n"), std::string::npos);
+    EXPECT_EQ(bytes.find("[Micromite]"), std::string::npos);
+}
+
+TEST_F(SettingsFile, UnknownGroupsAndCommentsAreDroppedOnSave) {
+    Load(std::string("\xEF\xBB\xBF; my notes\n[Notes]\nColour = blue\n") + kDefaultFile.substr(3));
+    EXPECT_EQ(SaveAndRead(), kDefaultFile);
+}
+
+TEST_F(SettingsFile, Latin1FileIsWrittenBackAsUtf8) {
+    Load("[General]\nTextTypes = bas caf\xE9\n[Micromite]\nComport = \xFF\x80\n");
+    EXPECT_EQ(App.TextTypes, u"bas caf\u00E9");
+    EXPECT_EQ(App.Comport, u"\u00FF\u0080");
+    std::string bytes = SaveAndRead();
+    EXPECT_EQ(bytes.substr(0, 5), "\xEF\xBB\xBF\r\n");
+    EXPECT_NE(bytes.find("TextTypes = bas caf\xC3\xA9\r\n"), std::string::npos);
+    // With the byte-order mark the same bytes now read as UTF-8.
+    LoadSettings(PathText(File));
+    EXPECT_EQ(App.TextTypes, u"bas caf\u00E9");
+    EXPECT_EQ(App.Comport, u"\u00FF\u0080");
+}
+
+TEST_F(SettingsFile, LineBreaksInsideValuesCannotForgeLines) {
+    App.Comport = u"COM1\r\n[General]\r\nTextTypes = exe";
+    App.Collection = {u"Manual entry", u"a|b\nDevice1 = forged|x"};
+    SaveSettings(PathText(File));
+    LoadSettings(PathText(File));
+    EXPECT_EQ(App.TextTypes, u"bas txt inc");
+    EXPECT_EQ(App.Comport, u"COM1  [General]  TextTypes = exe");
+    EXPECT_EQ(App.Collection, (std::vector<Text>{u"Manual entry", u"a|b Device1 = forged|x"}));
+}
+
+TEST_F(SettingsFile, CollectionIsReadWithoutGapsUpToDevice50) {
+    std::string file = "[myDeviceList]\nLastUsed = 1\nDevice1 = one|a\nDevice3 = three|c\n";
+    file += "Device2 =   \nDevice51 = beyond|z\nDevice50 = fifty|y\n";
+    Load(file);
+    EXPECT_EQ(App.Collection,
+              (std::vector<Text>{u"Manual entry", u"one|a", u"three|c", u"fifty|y"}));
+    std::string bytes = SaveAndRead();
+    EXPECT_NE(bytes.find("LastUsed = 1\r\nDevice0 = Manual entry\r\nDevice1 = one|a\r\n"
+                         "Device2 = three|c\r\nDevice3 = fifty|y\r\n"),
+              std::string::npos);
+
+    Load("[myDeviceList]\nDevice0 = first|x\n");
+    EXPECT_EQ(App.Collection, std::vector<Text>{u"first|x"});
+}
+
+TEST_F(SettingsFile, SaveKeepsEntriesWithOptionsAndManualEntryAnywhere) {
+    App.Collection = {u"mine|opts", u"mybox|",       u"plain",        u"two||bars",
+                      u"ok|o|more", u"Manual entry", u"manual entry", u"|lone options"};
+    std::string bytes = SaveAndRead();
+    EXPECT_NE(bytes.find("LastUsed = 0\r\nDevice0 = mine|opts\r\nDevice1 = ok|o|more\r\n"
+                         "Device2 = Manual entry\r\nDevice3 = |lone options\r\n"),
+              std::string::npos);
+    EXPECT_EQ(bytes.find("Device4"), std::string::npos);
+    EXPECT_EQ(bytes.find("mybox"), std::string::npos);
+}
+
+TEST_F(SettingsFile, LongCollectionIsSavedInFullButReadOnlyToDevice50) {
+    App.Collection = {u"Manual entry"};
+    for (int i = 1; i < 60; ++i)
+        App.Collection.push_back(u"e" + DecimalText(i) + u"|o");
+    std::string bytes = SaveAndRead();
+    EXPECT_NE(bytes.find("Device59 = e59|o\r\n"), std::string::npos);
+    EXPECT_TRUE(bytes.ends_with("Device59 = e59|o\r\n"));
+    LoadSettings(PathText(File));
+    ASSERT_EQ(App.Collection.size(), 51u);
+    EXPECT_EQ(App.Collection.back(), u"e50|o");
+}
+
+TEST_F(SettingsFile, GeometryIsTakenFromTheWindowAtSave) {
+    // The headless window reports the geometry the state holds.
+    App.MainX = -1280;
+    App.MainY = 0;
+    App.MainW = 800;
+    App.MainH = 600;
+    std::string bytes = SaveAndRead();
+    EXPECT_NE(bytes.find("MainX = -1280\r\nMainY = 0\r\nMainW = 800\r\nMainH = 600\r\n"),
+              std::string::npos);
+}
+
+// ---- Saving replaces the old file only once the new one is complete ----
+
+TEST_F(SettingsFile, BlockedTemporaryLeavesOldFileWhole) {
+    const std::string old = "[Micromite]\r\nComport = COM9\r\n; hand-written\r\n";
+    WriteBytes(File, old);
+    std::filesystem::create_directory(Folder / "Pellimor.inf.new");
+    WriteBytes(Folder / "Pellimor.inf.new" / "keep", "x");
+    App.Comport = u"COM1";
+    SaveSettings(PathText(File));
+    EXPECT_EQ(ReadBytes(File), old);
+}
+
+TEST_F(SettingsFile, DirectoryInPlaceOfTheFileStaysAndLeavesNoTemporary) {
+    std::filesystem::create_directory(File);
+    WriteBytes(File / "inside", "x");
+    SaveSettings(PathText(File));
+    EXPECT_TRUE(std::filesystem::is_directory(File));
+    EXPECT_EQ(ReadBytes(File / "inside"), "x");
+    EXPECT_FALSE(std::filesystem::exists(Folder / "Pellimor.inf.new"));
+    LoadSettings(PathText(File));  // a folder reads as no file
+    EXPECT_EQ(App.Comport, u"not set");
+}
+
+TEST_F(SettingsFile, ReadOnlyFolderLeavesOldFileWhole) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
+    const std::string old = "[Micromite]\r\nComport = COM9\r\n";
+    WriteBytes(File, old);
+    std::filesystem::permissions(
+        Folder.Path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    App.Comport = u"COM1";
+    SaveSettings(PathText(File));
+    EXPECT_EQ(ReadBytes(File), old);
+}
+
+TEST_F(SettingsFile, MissingFoldersAreCreatedOnSave) {
+    std::filesystem::path nested = Folder / "config" / "deeper" / "Pellimor.inf";
+    SaveSettings(PathText(nested));
+    EXPECT_EQ(ReadBytes(nested), kDefaultFile);
+}
+
+// ---- Hostile files ----
+
+TEST_F(SettingsFile, GarbageAndNulsLoadWithoutHarm) {
+    std::mt19937 random(12345);
+    for (int round = 0; round < 200; ++round) {
+        std::string bytes(random() % 2000, '\0');
+        for (char& b : bytes)
+            b = "[]=;\r\n \t\0aZ9\xEF\xBB\xBF\xC3\xFF"[random() % 17];
+        if (round % 2) bytes = "\xEF\xBB\xBF" + bytes;
+        Load(bytes);
+        EXPECT_GE(App.LineDelay, 100);
+        EXPECT_FALSE(App.Collection.empty());
+        EXPECT_LE(App.Collection.size(), 51u);
+    }
+    const char withNul[] = "[Micromite]\nComport = CO\0M3\n";
+    Load(std::string(withNul, sizeof withNul - 1));
+    EXPECT_EQ(App.Comport, Text(u"CO\0M3", 5));
+    SaveSettings(PathText(File));
+    LoadSettings(PathText(File));
+    EXPECT_EQ(App.Comport, Text(u"CO\0M3", 5));
+}
+
+TEST_F(SettingsFile, ManyKeysAndGroupsLoadQuickly) {
+    std::string file;
+    for (int i = 0; i < 20000; ++i)
+        file += "[G" + std::to_string(i) + "]\nkey" + std::to_string(i) + " = v\n";
+    file += "[myDeviceList]\n";
+    for (int i = 0; i < 50000; ++i)
+        file += "Other" + std::to_string(i) + " = x\n";
+    file += "Device50 = last|x\n";
+    file += std::string(1 << 20, 'k') + "\n";  // one long line without "="
+    auto start = std::chrono::steady_clock::now();
+    Load(file);
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(App.Collection.back(), u"last|x");
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(took).count(), 3000);
+}
+
+}  // namespace

@@ -1,0 +1,69 @@
+#include <stdlib.h>
+
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/state.h"
+#include "settings/settings.h"
+#include "tests/settings/scratch_folder.h"
+
+namespace {
+
+// Sets an environment variable for one test and puts the old value back afterwards.
+class EnvironmentValue {
+public:
+    EnvironmentValue(const char* name, const char* value) : name_(name) {
+        if (const char* old = getenv(name)) old_ = old;
+        value ? setenv(name, value, 1) : unsetenv(name);
+    }
+    ~EnvironmentValue() { old_ ? setenv(name_, old_->c_str(), 1) : unsetenv(name_); }
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(SettingsLocation, ProgramFolderCopyWinsOverThePerUserFile) {
+    ResetAppState();
+    ScratchFolder program, config, home;
+    App.ProgramFolder = PathText(program.Path) + u"/";
+    EnvironmentValue xdg("XDG_CONFIG_HOME", config.Path.c_str());
+    EnvironmentValue homeValue("HOME", home.Path.c_str());
+
+    EXPECT_EQ(SettingsFilePath(), PathText(config / "Pellimor.inf"));
+    {
+        EnvironmentValue relative("XDG_CONFIG_HOME", "relative/dir");  // ignored
+        EXPECT_EQ(SettingsFilePath(), PathText(home.Path / ".config" / "Pellimor.inf"));
+    }
+    {
+        EnvironmentValue unset("XDG_CONFIG_HOME", nullptr);
+        EXPECT_EQ(SettingsFilePath(), PathText(home.Path / ".config" / "Pellimor.inf"));
+    }
+    WriteBytes(program / "Pellimor.inf", "");
+    EXPECT_EQ(SettingsFilePath(), PathText(program / "Pellimor.inf"));
+}
+
+TEST(SettingsLocation, SaveCreatesTheMissingConfigFolderAndLoadFindsIt) {
+    ResetAppState();
+    ScratchFolder program, config;
+    App.ProgramFolder = PathText(program.Path) + u"/";
+    std::string fresh = (config.Path / "not" / "yet").string();
+    EnvironmentValue xdg("XDG_CONFIG_HOME", fresh.c_str());
+    App.Comport = u"/dev/ttyACM3";
+    SaveSettings();
+    ResetAppState();
+    App.ProgramFolder = PathText(program.Path) + u"/";
+    LoadSettings();
+    EXPECT_EQ(App.Comport, u"/dev/ttyACM3");
+    EXPECT_TRUE(std::filesystem::exists(config.Path / "not" / "yet" / "Pellimor.inf"));
+}
+
+TEST(SettingsLocation, ExecutableFolderHoldsTheRunningProgram) {
+    Text folder = ExecutableFolder();
+    ASSERT_TRUE(folder.ends_with(u"/"));
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder + u"qz_tests")));
+}
+
+}  // namespace
