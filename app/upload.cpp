@@ -103,12 +103,12 @@ void ChooseSettings() {
 // Answers the board's PIN prompt. False when the upload must stop.
 bool AnswerPin() {
     Text pin = u"no";
-    Text reply = SendAndWait(CtrlC(), 3 * App.LineDelay);
+    Text reply = SendAndWait(CtrlC(), LineDelays(3));
     if (Contains(LowerText(reply), u"enter pin or 0 to restart:")) {
         pin = AskInput(u"PIN required!", u"Enter security PIN", u"", true);
         if (!pin.empty()) {
             Log(u"Sending PIN");
-            reply = SendAndWait(pin + u"\r\n", 3 * App.LineDelay);
+            reply = SendAndWait(pin + u"\r\n", LineDelays(3));
             bool accepted = false;
             for (int check = 1; check <= 20; ++check) {
                 if (Contains(reply, u">")) {
@@ -116,7 +116,7 @@ bool AnswerPin() {
                     break;
                 }
                 if (Contains(reply, u"PIN") || check == 20) break;
-                DelayMs(3 * App.LineDelay);
+                DelayMs(LineDelays(3));
                 reply = ReadPendingInput();
             }
             if (accepted) {
@@ -178,7 +178,7 @@ bool StreamProgram() {
 }
 
 void EndProgramEntry() {
-    Text reply = SendAndWait(App.EndSequence, 10 * App.LineDelay);
+    Text reply = SendAndWait(App.EndSequence, LineDelays(10));
     if (!App.EndSequence.empty()) {
         AppendLog(reply);
         AppendLog(App.CompletedMessage);
@@ -186,7 +186,7 @@ void EndProgramEntry() {
     AppendLog(u"");
     PumpEvents();
     if (!App.NoRun) {
-        AppendLog(SendAndWait(u"RUN\r\n", 20 * App.LineDelay));
+        AppendLog(SendAndWait(u"RUN\r\n", LineDelays(20)));
         PumpEvents();
     }
 }
@@ -216,7 +216,7 @@ void RunUploadPath() {
             EndProgramEntry();
             lastOutcome = JobOutcome::Completed;
         } else {
-            SendAndWait(CtrlC(), 10 * App.LineDelay);
+            SendAndWait(CtrlC(), LineDelays(10));
             AppendLog(u"Program upload aborted");
             lastOutcome = JobOutcome::Aborted;
         }
