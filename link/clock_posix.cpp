@@ -1,25 +1,28 @@
+// Timing on POSIX: the monotonic clock, which wall-clock changes do not move, and
+// nanosleep, which already has the fine resolution that Windows needs timeBeginPeriod for.
 #include <time.h>
 
 #include <cerrno>
 
 #include "link/clock.h"
 
+namespace {
+int64_t MonotonicNs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+}  // namespace
+
 void DelayMs(int ms) {
     if (ms <= 0) return;
-    timespec rest{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
-    // A signal (Ctrl-C) cuts the sleep short; sleep on for what is left.
-    while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
+    timespec left{ms / 1000, static_cast<long>(ms % 1000) * 1000000L};
+    // A signal (Ctrl-C standing for "Cancel") cuts the sleep short; sleep the rest.
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
 }
 
 int64_t ElapsedMs() {
-    static const timespec start = [] {
-        timespec t{};
-        clock_gettime(CLOCK_MONOTONIC, &t);
-        return t;
-    }();
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec - start.tv_sec) * 1000 +
-           (now.tv_nsec - start.tv_nsec) / 1000000;
+    static const int64_t start = MonotonicNs();
+    return (MonotonicNs() - start) / 1000000;
 }

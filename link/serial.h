@@ -15,6 +15,9 @@
 // makes it the channel's port. A port already open is replaced, but only after the new one
 // opened; opening the port that is already open fails and leaves it open. False on failure.
 bool OpenPort(TextView name, long long baud);
+// The device path OpenPort hands to the system for a port name: the name cut to its first
+// 59 characters, made into the platform's form of a device path.
+Text DevicePathOf(TextView name);
 bool IsPortOpen();
 // -1 with no port open; 0 when nothing has arrived; else the bytes read: all that wait in
 // the driver, at most `capacity`. Never blocks.

@@ -1,6 +1,8 @@
 // The XMODEM sender: 128-byte blocks, checksum or CRC-16 as the receiver asks.
 #pragma once
 
+#include <cstdint>
+
 #include "source/text.h"
 
 enum class XmodemOutcome { Completed, Failed, FailedToStart, Unreadable };
@@ -8,3 +10,7 @@ enum class XmodemOutcome { Completed, Failed, FailedToStart, Unreadable };
 // Tells the board to receive `name` and sends the file at `path`. The serial channel must be
 // open; it stays open. The outcome is also the last log line.
 XmodemOutcome SendFileByXmodem(TextView path, TextView name);
+
+// CRC-16/XMODEM (polynomial 0x1021, initial 0, no reflection, no final XOR) of `count`
+// bytes; "123456789" gives 0x31C3.
+uint16_t XmodemCrc(const uint8_t* data, int count);

@@ -1,0 +1,62 @@
+// Send and wait: one command or program line out, then the board's answer gathered by a
+// fixed wait, a wait for the echoed line end, or a wait for the ">" prompt.
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "app/state.h"
+#include "link/clock.h"
+#include "link/sendwait.h"
+#include "link/serial.h"
+
+namespace {
+
+constexpr int kPollStepMs = 20;
+constexpr int kLineEndPolls = 301;
+constexpr int kPromptPolls = 501;
+
+// Writes the converted text through the transmit buffer. Commands and program lines fit
+// one buffer and go out in one write; a longer text goes out in buffer-sized pieces, one
+// after another, and stops at a short write, which means the line stalled past its
+// write time-out (sending the later pieces would only garble what the board gets).
+void SendText(TextView text) {
+    if (text.empty()) return;
+    std::string bytes = AnsiFromText(text);
+    uint8_t* buffer = TransmitBuffer();
+    for (size_t sent = 0; sent < bytes.size();) {
+        int piece = static_cast<int>(std::min<size_t>(bytes.size() - sent, kChannelBufferSize));
+        std::memcpy(buffer, bytes.data() + sent, static_cast<size_t>(piece));
+        if (WriteBytes(buffer, piece) != piece) return;
+        sent += static_cast<size_t>(piece);
+    }
+}
+
+Text ReadOnce() {
+    int got = ReadAvailable(ReceiveBuffer(), kChannelBufferSize);
+    return DecodeReceived(ReceiveBuffer(), got);
+}
+
+// Polls every 20 ms until what arrived holds `stop`, at most `polls` times.
+Text PollUntil(char16_t stop, int polls) {
+    Text reply;
+    for (int poll = 1; poll <= polls; ++poll) {
+        DelayMs(kPollStepMs);
+        Text piece = ReadOnce();
+        if (piece.empty()) continue;
+        reply += piece;
+        if (piece.find(stop) != Text::npos) break;
+    }
+    return reply;
+}
+
+}  // namespace
+
+Text SendAndWait(TextView text, int wait) {
+    SendText(text);
+    if (wait >= 0) {
+        DelayMs(wait == 0 ? App.LineDelay : wait);
+        return ReadOnce();
+    }
+    if (wait == kWaitForLineEnd) return PollUntil(u'\n', kLineEndPolls);
+    return PollUntil(u'>', kPromptPolls);
+}

@@ -1,0 +1,306 @@
+// The serial channel's byte operations on POSIX terminals (termios).
+//
+// The port is opened non-blocking and kept that way: reads take only what the driver
+// reports waiting (FIONREAD), so they never wait, and writes wait in poll() for room in
+// the output queue, giving up after 100 ms per byte plus 10 ms like the Windows write
+// time-outs. The line settings are those of every open the tool does: raw 8N1, receiver
+// on, modem lines ignored (CLOCAL), no hardware or software flow control, RTS dropped.
+//
+// Port names. Users come with Windows habits and Windows-made settings files, so a name
+// is turned into a device path by this rule (DevicePathOf):
+//   1. the name is cut to its first 59 characters, as on Windows;
+//   2. a name holding "/" is a path and used as it is (/dev/ttyUSB0, a pty's /dev/pts/3,
+//      or a symlink anywhere);
+//   3. a bare name is looked up under /dev (ttyUSB0 -> /dev/ttyUSB0);
+//   4. a Windows name "comN" (any letter case; an options line lowercases it to com7) that
+//      /dev does not hold as given maps to /dev/comN when that exists (a user's udev
+//      symlink), otherwise to /dev/ttyS(N-1), the same first-serial-port-is-1 counting.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "link/clock.h"
+#include "link/serial.h"
+
+namespace {
+
+int portFd = -1;
+std::string portPath;  // the device path of the open port, to notice the node vanishing
+bool vanished = false;
+OpenFailure lastFailure = OpenFailure::None;
+Text lastFailureDetail;
+
+constexpr size_t kNameLimit = 59;
+
+bool FileExistsAt(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+// "com7" -> 7; 0 when the name is not a Windows COM name.
+long ComNumber(const std::string& name) {
+    if (name.size() < 4 || name.size() > 6) return 0;
+    for (size_t i = 0; i < 3; ++i)
+        if ((name[i] | 0x20) != "com"[i]) return 0;
+    long n = 0;
+    for (size_t i = 3; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+        n = n * 10 + (name[i] - '0');
+    }
+    return n;
+}
+
+speed_t SpeedConstant(long long baud) {
+    switch (baud) {
+        case 50:
+            return B50;
+        case 75:
+            return B75;
+        case 110:
+            return B110;
+        case 134:
+            return B134;
+        case 150:
+            return B150;
+        case 200:
+            return B200;
+        case 300:
+            return B300;
+        case 600:
+            return B600;
+        case 1200:
+            return B1200;
+        case 1800:
+            return B1800;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+#ifdef B460800  // the rates above 230400 are Linux and BSD additions
+        case 460800:
+            return B460800;
+#endif
+#ifdef B921600
+        case 921600:
+            return B921600;
+#endif
+#ifdef B1000000
+        case 1000000:
+            return B1000000;
+#endif
+#ifdef B2000000
+        case 2000000:
+            return B2000000;
+#endif
+        default:
+            return B0;  // 0 and every rate without a constant: refused
+    }
+}
+
+OpenFailure FailureOfErrno(int err) {
+    switch (err) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+        case ENOTDIR:
+            return OpenFailure::NoSuchDevice;
+        case EACCES:
+        case EPERM:
+        case EROFS:
+            return OpenFailure::PermissionDenied;
+        case EBUSY:
+        case EWOULDBLOCK:
+            return OpenFailure::Busy;
+        default:
+            return OpenFailure::Other;
+    }
+}
+
+bool Fail(OpenFailure kind, const std::string& why, const std::string& path) {
+    lastFailure = kind;
+    lastFailureDetail = TextFromUtf8(why + ": " + path);
+    return false;
+}
+
+// Raw 8N1 at `speed`, receiver on, no flow control of either kind.
+bool ApplyLineSettings(int fd, speed_t speed) {
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) return false;
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    tio.c_iflag |= INPCK;  // parity checking on, as the Windows settings ask; no parity bit
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0) return false;
+    if (tcsetattr(fd, TCSANOW, &tio) != 0) return false;
+    // tcsetattr succeeds when any part took effect; read back that the rate did.
+    termios now{};
+    return tcgetattr(fd, &now) == 0 && cfgetospeed(&now) == speed;
+}
+
+void CloseFd(int fd) {
+    ioctl(fd, TIOCNXCL);  // a pty keeps its flags after close; leave it reopenable
+    close(fd);
+}
+
+void NoteHangUp(short revents) {
+    if (revents & (POLLHUP | POLLERR | POLLNVAL)) vanished = true;
+}
+
+void NoteErrno(int err) {
+    if (err == EIO || err == ENXIO || err == ENODEV || err == EBADF) vanished = true;
+}
+
+}  // namespace
+
+Text DevicePathOf(TextView name) {
+    std::string cut = Utf8FromText(name.substr(0, kNameLimit));
+    if (cut.find('/') != std::string::npos) return TextFromUtf8(cut);
+    std::string asGiven = "/dev/" + cut;
+    long com = ComNumber(cut);
+    if (com < 1 || FileExistsAt(asGiven)) return TextFromUtf8(asGiven);
+    std::string link = "/dev/com" + std::to_string(com);
+    if (FileExistsAt(link)) return TextFromUtf8(link);
+    return TextFromUtf8("/dev/ttyS" + std::to_string(com - 1));
+}
+
+bool OpenPort(TextView name, long long baud) {
+    std::string path = Utf8FromText(DevicePathOf(name));
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        int err = errno;
+        return Fail(FailureOfErrno(err), std::strerror(err), path);
+    }
+    // TIOCEXCL keeps other programs out (root passes it), the lock keeps out a second copy
+    // of this tool and our own second open of the same device.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        int err = errno;
+        close(fd);
+        return Fail(OpenFailure::Busy, std::strerror(err), path);
+    }
+    speed_t speed = SpeedConstant(baud);
+    if (speed == B0 || !isatty(fd) || !ApplyLineSettings(fd, speed)) {
+        std::string why = speed == B0 ? "Unsupported baud rate " + std::to_string(baud)
+                                      : std::string(std::strerror(errno));
+        close(fd);
+        return Fail(OpenFailure::BadSettings, why, path);
+    }
+    ioctl(fd, TIOCEXCL);
+    int rts = TIOCM_RTS;
+    ioctl(fd, TIOCMBIC, &rts);  // fails on a pty, which has no modem lines: fine
+    if (portFd >= 0) CloseFd(portFd);
+    portFd = fd;
+    portPath = path;
+    vanished = false;
+    lastFailure = OpenFailure::None;
+    lastFailureDetail.clear();
+    return true;
+}
+
+bool IsPortOpen() {
+    return portFd >= 0;
+}
+
+int ReadAvailable(uint8_t* buffer, int capacity) {
+    if (portFd < 0) return -1;
+    int waiting = 0;
+    if (ioctl(portFd, FIONREAD, &waiting) != 0) {
+        NoteErrno(errno);
+        return 0;
+    }
+    if (waiting <= 0) {
+        // Nothing queued: ask whether the far end went away, without waiting.
+        pollfd p{portFd, POLLIN, 0};
+        if (poll(&p, 1, 0) > 0) NoteHangUp(p.revents);
+        return 0;
+    }
+    if (capacity <= 0) return 0;
+    ssize_t got =
+        read(portFd, buffer, static_cast<size_t>(waiting < capacity ? waiting : capacity));
+    if (got < 0) {
+        if (errno != EAGAIN && errno != EINTR) NoteErrno(errno);
+        return 0;
+    }
+    return static_cast<int>(got);
+}
+
+int WriteBytes(const uint8_t* bytes, int count) {
+    if (portFd < 0) return -1;
+    if (count <= 0) return 0;
+    const int64_t deadline = ElapsedMs() + 100LL * count + 10;
+    int done = 0;
+    while (done < count) {
+        ssize_t put = write(portFd, bytes + done, static_cast<size_t>(count - done));
+        if (put > 0) {
+            done += static_cast<int>(put);
+            continue;
+        }
+        if (put < 0 && errno == EINTR) continue;
+        if (put < 0 && errno != EAGAIN) {
+            NoteErrno(errno);
+            break;
+        }
+        int64_t left = deadline - ElapsedMs();
+        if (left <= 0) break;
+        pollfd p{portFd, POLLOUT, 0};
+        int ready = poll(&p, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;
+        if (!(p.revents & POLLOUT)) {
+            NoteHangUp(p.revents);
+            break;
+        }
+    }
+    return done;
+}
+
+int WriteByte(int value) {
+    if (portFd < 0) return -1;
+    if (value < 1) return 0;
+    uint8_t byte = static_cast<uint8_t>(value & 0xFF);
+    return WriteBytes(&byte, 1);
+}
+
+void ClosePort() {
+    if (portFd < 0) return;
+    CloseFd(portFd);
+    portFd = -1;
+    portPath.clear();
+    vanished = false;
+}
+
+bool PortVanished() {
+    if (portFd < 0) return false;
+    if (!vanished && !FileExistsAt(portPath)) vanished = true;
+    return vanished;
+}
+
+OpenFailure LastOpenFailure() {
+    return lastFailure;
+}
+
+Text LastOpenFailureDetail() {
+    return lastFailureDetail;
+}

@@ -1,0 +1,218 @@
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "link/clock.h"
+#include "tests/link/link_support.h"
+
+namespace {
+
+using Channel = PtyLinkTest;
+
+std::string ReadAll(int capacity) {
+    std::string got;
+    uint8_t buffer[64];
+    int n = ReadAvailable(buffer, capacity);
+    if (n > 0) got.assign(reinterpret_cast<char*>(buffer), static_cast<size_t>(n));
+    return got;
+}
+
+TEST_F(Channel, WithNoPortOpenEveryOperationSaysSo) {
+    uint8_t buffer[4] = {7, 7, 7, 7};
+    EXPECT_FALSE(IsPortOpen());
+    EXPECT_EQ(ReadAvailable(buffer, 4), -1);
+    EXPECT_EQ(buffer[0], 7);
+    EXPECT_EQ(WriteBytes(buffer, 4), -1);
+    EXPECT_EQ(WriteByte(65), -1);
+    EXPECT_EQ(ReadPendingInput(), u"");
+    EXPECT_FALSE(PortVanished());
+    ClosePort();  // closing twice is harmless
+}
+
+TEST_F(Channel, OpensRaw8N1WithoutFlowControlAtTheAskedRate) {
+    ASSERT_TRUE(OpenPort(PortName(), 38400));
+    EXPECT_TRUE(IsPortOpen());
+    EXPECT_EQ(LastOpenFailure(), OpenFailure::None);
+    termios tio{};
+    ASSERT_EQ(tcgetattr(board.holder, &tio), 0);
+    EXPECT_EQ(cfgetospeed(&tio), B38400);
+    EXPECT_EQ(cfgetispeed(&tio), B38400);
+    EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), tcflag_t{CS8});
+    EXPECT_EQ(tio.c_cflag & (CLOCAL | CREAD), tcflag_t{CLOCAL | CREAD});
+    EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), tcflag_t{0});
+    EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), tcflag_t{0});
+    EXPECT_EQ(tio.c_oflag & OPOST, tcflag_t{0});
+}
+
+TEST_F(Channel, ReadsTakeWhatWaitsUpToTheCapacityAndStopAtAZeroByte) {
+    ASSERT_TRUE(OpenPort(PortName(), 115200));
+    EXPECT_EQ(ReadAll(64), "");
+    WriteAll(board.master, "0123456789");
+    DelayMs(50);
+    EXPECT_EQ(ReadAll(4), "0123");
+    EXPECT_EQ(ReadAll(64), "456789");
+
+    // Received bytes 4F 4B 00 58: the text ends before the zero byte, the rest is dropped.
+    WriteAll(board.master, std::string("OK\0X", 4));
+    DelayMs(50);
+    EXPECT_EQ(ReadPendingInput(), u"OK");
+    EXPECT_EQ(ReadPendingInput(), u"");
+    WriteAll(board.master, "\xE9t\xE9");  // the ANSI code page, not UTF-8
+    DelayMs(50);
+    EXPECT_EQ(ReadPendingInput(), u"\u00e9t\u00e9");
+}
+
+TEST_F(Channel, WriteByteSendsTheLowEightBitsOfPositiveValuesOnly) {
+    ASSERT_TRUE(OpenPort(PortName(), 38400));
+    EXPECT_EQ(WriteByte(0), 0);
+    EXPECT_EQ(WriteByte(-5), 0);
+    EXPECT_EQ(WriteByte(24), 1);
+    EXPECT_EQ(WriteByte(0x141), 1);
+    const uint8_t bytes[] = {0, 1, 2};
+    EXPECT_EQ(WriteBytes(bytes, 3), 3);
+    EXPECT_EQ(ReadFor(board.master, 100), std::string("\x18"
+                                                      "A\0\1\2",
+                                                      5));
+}
+
+TEST_F(Channel, AStalledWriteGivesUpAfterItsTimeOut) {
+    ASSERT_TRUE(OpenPort(PortName(), 38400));
+    // Nobody reads the far end: fill the line's queue a byte at a time.
+    uint8_t byte = 'x';
+    int queued = 0;
+    while (WriteBytes(&byte, 1) == 1)
+        ASSERT_LT(++queued, 1 << 22);
+    const uint8_t five[5] = {1, 2, 3, 4, 5};
+    int64_t start = ElapsedMs();
+    EXPECT_EQ(WriteBytes(five, 5), 0);
+    int64_t took = ElapsedMs() - start;
+    EXPECT_GE(took, 505);  // 100 ms per byte + 10 ms
+    EXPECT_LT(took, 900);
+}
+
+TEST_F(Channel, PortNamesBecomeDevicePaths) {
+    EXPECT_EQ(DevicePathOf(u"/dev/pts/9"), u"/dev/pts/9");
+    EXPECT_EQ(DevicePathOf(u"ttyUSB7"), u"/dev/ttyUSB7");
+    EXPECT_EQ(DevicePathOf(u"com0"), u"/dev/com0");
+    EXPECT_EQ(DevicePathOf(u"comX"), u"/dev/comX");
+    if (!std::filesystem::exists("/dev/com3") && !std::filesystem::exists("/dev/COM3")) {
+        EXPECT_EQ(DevicePathOf(u"com3"), u"/dev/ttyS2");
+        EXPECT_EQ(DevicePathOf(u"COM3"), u"/dev/ttyS2");
+    }
+    EXPECT_EQ(DevicePathOf(Text(70, u'a')), u"/dev/" + Text(59, u'a'));
+}
+
+TEST_F(Channel, ANameIsCutTo59CharactersBeforeItIsOpened) {
+    // A symlink whose path is exactly 59 characters long, named with 4 more.
+    auto folder = std::filesystem::temp_directory_path() / ("qzcut" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    std::string link = folder.string() + "/";
+    link += std::string(59 - link.size(), 'p');
+    std::filesystem::create_symlink(board.path, link);
+    EXPECT_TRUE(OpenPort(TextFromUtf8(link + "EXTRA"), 9600));
+    WriteByte('k');
+    EXPECT_EQ(ReadFor(board.master, 100), "k");
+    ClosePort();
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(Channel, FailedOpensSayWhyAndLeaveTheOpenPortAlone) {
+    ASSERT_TRUE(OpenPort(PortName(), 38400));
+    EXPECT_FALSE(OpenPort(u"/dev/qz-no-such-port", 38400));
+    EXPECT_EQ(LastOpenFailure(), OpenFailure::NoSuchDevice);
+    EXPECT_TRUE(Contains(LastOpenFailureDetail(), u"/dev/qz-no-such-port"));
+
+    PtyEnd other = OpenPtyEnd();
+    for (long long baud : {0LL, 12345LL, -9600LL}) {
+        EXPECT_FALSE(OpenPort(TextFromUtf8(other.path), baud)) << baud;
+        EXPECT_EQ(LastOpenFailure(), OpenFailure::BadSettings);
+    }
+    auto file = std::filesystem::temp_directory_path() / "qz_not_a_tty";
+    {
+        std::FILE* f = std::fopen(file.c_str(), "w");
+        std::fclose(f);
+    }
+    EXPECT_FALSE(OpenPort(TextFromUtf8(file.string()), 38400));
+    EXPECT_EQ(LastOpenFailure(), OpenFailure::BadSettings);
+    std::filesystem::remove(file);
+
+    // After all that the first port is still the channel's.
+    EXPECT_TRUE(IsPortOpen());
+    WriteByte('!');
+    EXPECT_EQ(ReadFor(board.master, 100), "!");
+    ClosePtyEnd(other);
+}
+
+TEST_F(Channel, APortIsHeldExclusivelyAndReplacedOnlyByAnOpenedOne) {
+    ASSERT_TRUE(OpenPort(PortName(), 38400));
+    // Opening the same port again fails and keeps it open.
+    EXPECT_FALSE(OpenPort(PortName(), 38400));
+    EXPECT_EQ(LastOpenFailure(), OpenFailure::Busy);
+    EXPECT_TRUE(IsPortOpen());
+    // Another copy of the tool cannot take it either.
+    int rival = open(board.path.c_str(), O_RDWR | O_NOCTTY);
+    if (rival >= 0) {  // non-root users are already turned away by TIOCEXCL
+        EXPECT_NE(flock(rival, LOCK_EX | LOCK_NB), 0);
+        close(rival);
+    }
+
+    PtyEnd second = OpenPtyEnd();
+    ASSERT_TRUE(OpenPort(TextFromUtf8(second.path), 38400));
+    WriteByte('2');
+    EXPECT_EQ(ReadFor(second.master, 100), "2");
+    EXPECT_EQ(ReadFor(board.master, 50), "");
+    // The first port was let go: someone else may lock it now.
+    int now = open(board.path.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(now, 0);
+    EXPECT_EQ(flock(now, LOCK_EX | LOCK_NB), 0);
+    EXPECT_FALSE(OpenPort(PortName(), 38400));
+    EXPECT_EQ(LastOpenFailure(), OpenFailure::Busy);
+    close(now);
+    ClosePort();
+    ClosePtyEnd(second);
+}
+
+TEST_F(Channel, AFarEndThatGoesAwayIsNoticedAndNothingBlocks) {
+    ASSERT_TRUE(OpenPort(PortName(), 38400));
+    EXPECT_FALSE(PortVanished());
+    ClosePtyEnd(board);
+    uint8_t buffer[16];
+    EXPECT_EQ(ReadAvailable(buffer, 16), 0);
+    EXPECT_TRUE(PortVanished());
+    int64_t start = ElapsedMs();
+    EXPECT_EQ(WriteBytes(buffer, 16), 0);
+    EXPECT_LT(ElapsedMs() - start, 100);
+    ClosePort();
+    EXPECT_FALSE(PortVanished());
+}
+
+void IgnoreSignal(int) {}
+
+TEST(Clock, DelaysLastTheirFullTimeEvenWhenASignalArrives) {
+    struct sigaction sa {};
+    sa.sa_handler = IgnoreSignal;
+    sigaction(SIGUSR1, &sa, nullptr);
+    pthread_t self = pthread_self();
+    std::thread poke([self] {
+        usleep(30000);
+        pthread_kill(self, SIGUSR1);
+    });
+    int64_t start = ElapsedMs();
+    DelayMs(120);
+    int64_t took = ElapsedMs() - start;
+    poke.join();
+    EXPECT_GE(took, 120);
+    EXPECT_LT(took, 200);
+    int64_t before = ElapsedMs();
+    DelayMs(0);
+    DelayMs(-10);
+    EXPECT_LT(ElapsedMs() - before, 5);
+}
+
+}  // namespace

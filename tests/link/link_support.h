@@ -1,0 +1,44 @@
+// What the link tests share: a fresh application state and log, a pseudo-terminal whose
+// master side plays the board, and the log as a list of lines.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/state.h"
+#include "frontends/cli/window_cli.h"
+#include "link/serial.h"
+#include "tests/link/pty_line.h"
+#include "ui/controls.h"
+#include "ui/log.h"
+
+inline std::vector<Text> LogLines() {
+    std::vector<Text> lines;
+    const Text& all = LogText();
+    if (all.empty()) return lines;
+    size_t start = 0;
+    for (size_t at; (at = all.find(u"\r\n", start)) != Text::npos; start = at + 2)
+        lines.push_back(all.substr(start, at - start));
+    lines.push_back(all.substr(start));
+    return lines;
+}
+
+class PtyLinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAppState();
+        Cli.LogOut = nullptr;
+        ClearLog();
+        BuildControls();
+        board = OpenPtyEnd();
+    }
+    void TearDown() override {
+        ClosePort();
+        ClosePtyEnd(board);
+    }
+    Text PortName() const { return TextFromUtf8(board.path); }
+
+    PtyEnd board;
+};
