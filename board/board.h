@@ -1,0 +1,122 @@
+// The simulated board: one state record that every part of qz-board works on.
+//
+// qz-board plays the far end of the serial line: a BASIC interpreter's console on a
+// pseudo-terminal. It echoes what it receives, answers with a "> " prompt, takes programs in
+// its program-entry modes, receives files by XMODEM and acts out the 1200-baud firmware reset.
+// Everything runs on one thread in the loop of main.cpp; the parts are plain functions over
+// this record.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "board/basic.h"
+
+// What the command line chose (options.cpp).
+struct BoardOptions {
+    std::string Link;        // symlink to the serial port's slave side
+    std::string Store;       // folder for program.bas, transcript.log, ...
+    std::string DriveDir;    // folder that plays the firmware drive
+    std::string MountsFile;  // mount table that lists the drive while it exists
+    std::string Pin;         // security PIN; empty: none asked
+    bool WrongPin = false;
+    bool PinSilent = false;
+    bool Silent = false;
+    bool XmodemCrc = true;
+    int EchoDelayMs = 0;
+    int LoseEcho = 0;
+    std::set<long> NakBlocks;
+    int NakCount = 1;
+    bool NakAll = false;
+    long CanBlock = 0;
+    bool IgnoreEot = false;
+    long VanishAfterLines = 0;
+    bool LineSpeed = false;
+    bool Help = false;
+};
+
+// The serial port: a pseudo-terminal whose master the board keeps (pty.cpp).
+struct BoardPort {
+    int Master = -1;
+    int Slave = -1;  // held open so that a client closing does not hang up the master
+    int Watch = -1;  // inotify descriptor that sees clients open and close the slave
+    std::string SlavePath;
+    int Clients = 0;
+    long Baud = 0;  // the speed the client last set, 0 until read
+};
+
+// Bytes on their way in or out, each with the time at which it is due (wire.cpp).
+struct WireByte {
+    uint8_t Value;
+    int64_t DueUs;
+};
+struct BoardWire {
+    std::deque<WireByte> In;
+    std::deque<WireByte> Out;
+    int64_t InFreeUs = 0;   // when the receive line is free for the next byte
+    int64_t OutFreeUs = 0;  // when the transmit line is free for the next byte
+};
+
+enum class ConsoleMode { Locked, Pin, Prompt, Entry, Xmodem, Mute };
+enum class EntryKind { Autosave, Auto, Named };
+
+// The interpreter's console (console.cpp, entry.cpp).
+struct BoardConsole {
+    ConsoleMode Mode = ConsoleMode::Prompt;
+    std::string Line;           // the line being typed
+    bool LastWasCr = false;     // an LF right after CR belongs to the same line end
+    std::string Escape;         // an escape sequence being received, from its ESC on
+    bool LineEchoLost = false;  // the current line's echo is dropped (--lose-echo)
+    EntryKind Entry = EntryKind::Autosave;
+    std::string EntryName;
+    std::vector<std::string> EntryLines;
+    long ProgramLines = 0;             // lines received in program entry since start
+    std::vector<std::string> Program;  // the program in memory
+    BasicContext Basic;
+};
+
+enum class XmodemPhase { Requesting, Receiving, Draining };
+
+// One XMODEM reception (xmodem.cpp).
+struct BoardXmodem {
+    XmodemPhase Phase = XmodemPhase::Requesting;
+    std::string Name;
+    bool Crc = true;
+    std::vector<uint8_t> Data;
+    std::vector<uint8_t> Packet;
+    long Expected = 1;  // sequence number of the next new block, counting from 1
+    std::map<long, int> Naks;
+    bool CanSeen = false;  // the byte before was a CAN outside a block
+    int Requests = 0;
+    int64_t NextRequestUs = 0;
+    int64_t LastByteUs = 0;
+};
+
+enum class BoardPhase { Serial, Drive, Rebooting, Vanished };
+
+// The firmware drive mode after a 1200-baud reset (drive.cpp).
+struct BoardDrive {
+    int Watch = -1;
+    bool MadeDir = false;
+    int64_t ReturnUs = 0;
+};
+
+struct Board {
+    BoardOptions Options;
+    BoardPhase Phase = BoardPhase::Serial;
+    BoardPort Port;
+    BoardWire Wire;
+    BoardConsole Console;
+    BoardXmodem Xmodem;
+    BoardDrive Drive;
+    int Transcript = -1;
+};
+
+// Microseconds on a clock that never goes backwards.
+int64_t NowUs();
+// A status line on stderr, prefixed "qz-board: ".
+void LogStatus(const std::string& line);

@@ -1,0 +1,33 @@
+// The interpreter's console: PIN check, line editing with echo, the "> " prompt and the
+// commands typed at it. Program entry (entry.cpp) and XMODEM (xmodem.cpp) take over the
+// input while they run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "board/board.h"
+
+inline constexpr const char* kPinPrompt = "Enter PIN or 0 to restart: ";
+inline constexpr const char* kPrompt = "> ";
+
+// Puts the console in its power-up state: waiting for a PIN when one is set, else ready.
+void StartConsole(Board& board);
+// Handles one byte from the client.
+void ConsoleByte(Board& board, uint8_t byte);
+// Executes one line typed at the prompt and answers it, ending with the prompt.
+void ExecuteCommand(Board& board, const std::string& line);
+// Runs the program in memory, answers with its output and the prompt, and stores the output.
+void RunStoredProgram(Board& board);
+// Sends the program's output and any clock settings it made.
+void DeliverBasicOutput(Board& board, const std::string& error);
+
+// Program entry (entry.cpp).
+void StartEntry(Board& board, EntryKind kind, const std::string& name);
+// A byte while program entry runs; false when the console's line editing should handle it.
+bool EntryControlByte(Board& board, uint8_t byte);
+void EntryLine(Board& board, const std::string& line);
+// A complete escape sequence received during program entry.
+void EntrySequence(Board& board, const std::string& sequence);
+// Decides whether the echo of the line that starts now is to be lost (--lose-echo).
+void BeginLine(Board& board);

@@ -1,0 +1,90 @@
+// Program entry: AUTOSAVE (ended by Ctrl-Z or Ctrl-C), AUTO (ended by Ctrl-C) and
+// AUTOSAVE "name" (ended by ESC [11~ to save, or ESC [12~ to save and run; Ctrl-C abandons
+// it). Every line is echoed by the console's line editing and kept as received.
+#include "board/console.h"
+#include "board/drive.h"
+#include "board/store.h"
+#include "board/wire.h"
+
+namespace {
+
+constexpr uint8_t kCtrlC = 0x03, kCtrlZ = 0x1A;
+
+void FinishEntry(Board& board, bool run) {
+    BoardConsole& con = board.Console;
+    if (!con.Line.empty()) con.EntryLines.push_back(con.Line);  // a last line without CR
+    con.Line.clear();
+    std::string bytes;
+    for (const std::string& line : con.EntryLines)
+        bytes += line + "\n";
+    std::string file = con.Entry == EntryKind::Named ? con.EntryName : "program.bas";
+    WriteStoreFile(board, file, bytes);
+    LogStatus("saved " + std::to_string(con.EntryLines.size()) + " lines as " + file);
+    con.Program = std::move(con.EntryLines);
+    con.EntryLines.clear();
+    con.Mode = ConsoleMode::Prompt;
+    con.LineEchoLost = false;
+    SendToClient(board, "\r\nSaved " + std::to_string(bytes.size()) + " bytes\r\n");
+    if (run)
+        RunStoredProgram(board);
+    else
+        SendToClient(board, kPrompt);
+}
+
+void AbandonEntry(Board& board) {
+    BoardConsole& con = board.Console;
+    LogStatus("program entry abandoned after " + std::to_string(con.EntryLines.size()) + " lines");
+    con.EntryLines.clear();
+    con.Line.clear();
+    con.Mode = ConsoleMode::Prompt;
+    con.LineEchoLost = false;
+    SendToClient(board, std::string("\r\n") + kPrompt);
+}
+
+}  // namespace
+
+void StartEntry(Board& board, EntryKind kind, const std::string& name) {
+    BoardConsole& con = board.Console;
+    con.Mode = ConsoleMode::Entry;
+    con.Entry = kind;
+    con.EntryName = name;
+    con.EntryLines.clear();
+    LogStatus("program entry started" + (name.empty() ? std::string() : " for " + name));
+}
+
+bool EntryControlByte(Board& board, uint8_t byte) {
+    EntryKind kind = board.Console.Entry;
+    if (byte == kCtrlZ) {
+        if (kind == EntryKind::Autosave) FinishEntry(board, false);
+        return true;  // never part of a line
+    }
+    if (byte != kCtrlC) return false;
+    if (kind == EntryKind::Named)
+        AbandonEntry(board);
+    else
+        FinishEntry(board, false);
+    return true;
+}
+
+void EntrySequence(Board& board, const std::string& sequence) {
+    if (board.Console.Entry != EntryKind::Named) return;
+    if (sequence == "\x1b[11~")
+        FinishEntry(board, false);
+    else if (sequence == "\x1b[12~")
+        FinishEntry(board, true);
+}
+
+void EntryLine(Board& board, const std::string& line) {
+    BoardConsole& con = board.Console;
+    ++con.ProgramLines;
+    con.EntryLines.push_back(line);
+    long limit = board.Options.VanishAfterLines;
+    if (limit > 0 && con.ProgramLines >= limit) VanishFromLine(board);
+}
+
+void BeginLine(Board& board) {
+    BoardConsole& con = board.Console;
+    int every = board.Options.LoseEcho;
+    con.LineEchoLost =
+        con.Mode == ConsoleMode::Entry && every > 0 && (con.ProgramLines + 1) % every == 0;
+}

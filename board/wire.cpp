@@ -1,0 +1,76 @@
+#include "board/wire.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <vector>
+
+namespace {
+
+int64_t ByteTimeUs(const Board& board) {
+    if (!board.Options.LineSpeed || board.Port.Baud <= 0) return 0;
+    return 10 * 1000000LL / board.Port.Baud;
+}
+
+}  // namespace
+
+void QueueReceived(Board& board, const uint8_t* bytes, int count) {
+    int64_t now = NowUs();
+    for (int i = 0; i < count; ++i) {
+        int64_t due = std::max(now, board.Wire.InFreeUs) + ByteTimeUs(board);
+        board.Wire.InFreeUs = due;
+        board.Wire.In.push_back({bytes[i], due});
+    }
+}
+
+bool TakeDueByte(Board& board, uint8_t& byte) {
+    if (board.Wire.In.empty() || board.Wire.In.front().DueUs > NowUs()) return false;
+    byte = board.Wire.In.front().Value;
+    board.Wire.In.pop_front();
+    return true;
+}
+
+void SendToClient(Board& board, const std::string& bytes, int holdMs) {
+    if (board.Options.Silent || board.Console.Mode == ConsoleMode::Mute) return;
+    int64_t start = NowUs() + holdMs * 1000LL;
+    for (char ch : bytes) {
+        int64_t due = std::max(start, board.Wire.OutFreeUs) + ByteTimeUs(board);
+        board.Wire.OutFreeUs = due;
+        board.Wire.Out.push_back({static_cast<uint8_t>(ch), due});
+    }
+}
+
+void WriteDueBytes(Board& board, bool all) {
+    if (board.Port.Master < 0) return;
+    int64_t now = NowUs();
+    std::vector<uint8_t> chunk;
+    for (const WireByte& b : board.Wire.Out) {
+        if (!all && b.DueUs > now) break;
+        chunk.push_back(b.Value);
+    }
+    size_t done = 0;
+    while (done < chunk.size()) {
+        ssize_t n = write(board.Port.Master, chunk.data() + done, chunk.size() - done);
+        if (n > 0)
+            done += static_cast<size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else
+            break;  // the client's queue is full (EAGAIN): the rest goes next time
+    }
+    board.Wire.Out.erase(board.Wire.Out.begin(), board.Wire.Out.begin() + long(done));
+}
+
+int64_t NextWireDue(const Board& board) {
+    int64_t due = INT64_MAX;
+    if (!board.Wire.In.empty()) due = board.Wire.In.front().DueUs;
+    if (!board.Wire.Out.empty()) due = std::min(due, board.Wire.Out.front().DueUs);
+    return due;
+}
+
+void DropQueuedOutput(Board& board) {
+    board.Wire.Out.clear();
+    board.Wire.OutFreeUs = 0;
+}

@@ -1,0 +1,24 @@
+// The bytes between the client and the board, each with the time it is due.
+//
+// Normally bytes are due at once. --line-speed paces both directions at the baud rate the
+// client set, 10 bits per byte, as a real wire would; --echo-delay holds back line ends.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "board/board.h"
+
+// Queues bytes read from the client.
+void QueueReceived(Board& board, const uint8_t* bytes, int count);
+// Takes the next received byte whose time has come; false when none is due.
+bool TakeDueByte(Board& board, uint8_t& byte);
+// Queues bytes for the client; `holdMs` delays them and, to keep the order, all that follow.
+// Nothing is queued while the board is silent (--silent, or mute after a PIN).
+void SendToClient(Board& board, const std::string& bytes, int holdMs = 0);
+// Writes the queued bytes whose time has come; `all` writes every queued byte now.
+void WriteDueBytes(Board& board, bool all = false);
+// When the next queued byte, in or out, is due; INT64_MAX when nothing waits.
+int64_t NextWireDue(const Board& board);
+// Forgets everything queued for the client (a new client must not get the old one's bytes).
+void DropQueuedOutput(Board& board);
