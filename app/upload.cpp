@@ -25,6 +25,13 @@ Text CtrlC() {
     return Text(1, kCtrlC);
 }
 
+// A wait of n line delays. A hand-edited LineDelay can be huge; the wait saturates instead
+// of overflowing.
+int LineDelays(int n) {
+    long long ms = static_cast<long long>(n) * App.LineDelay;
+    return ms > 0x7fffffff ? 0x7fffffff : static_cast<int>(ms);
+}
+
 Text TwoDigits(int v) {
     Text t = DecimalText(v);
     return t.size() < 2 ? u"0" + t : t;
