@@ -119,8 +119,12 @@ TEST_F(UploadJob, EveryProfileOpensAndClosesProgramEntryItsOwnWay) {
         EXPECT_EQ(t.find("RUN\r\n") != std::string::npos, c.run);
         size_t line = t.find("Print 1\r\n");
         ASSERT_NE(line, std::string::npos);
-        if (!c.start.empty()) EXPECT_NE(t.rfind(c.start, line), std::string::npos);
-        if (!c.end.empty()) EXPECT_EQ(t.substr(line + 9, c.end.size()), c.end);
+        if (!c.start.empty()) {
+            EXPECT_NE(t.rfind(c.start, line), std::string::npos);
+        }
+        if (!c.end.empty()) {
+            EXPECT_EQ(t.substr(line + 9, c.end.size()), c.end);
+        }
         EXPECT_EQ(Logged(u"Micromite upload completed"), !c.end.empty());
         StopBoard(board);
     }
