@@ -202,13 +202,12 @@ BasicValue Function(BasicContext& ctx, BasicCursor& c, const std::string& name) 
     return Str(a.Text.substr(a.Text.size() - n));
 }
 
-BasicValue Variable(BasicContext& ctx, BasicCursor& c, const std::string& name) {
+BasicValue Variable(BasicContext& ctx, const std::string& name) {
     if (name == "DATE$") return Str(ctx.Date);
     if (name == "TIME$") return Str(ctx.Time);
     auto it = ctx.Vars.find(name);
     if (it != ctx.Vars.end()) return it->second;
     if (name.back() == '$') return Str("");
-    (void)c;
     return Num(0);
 }
 
@@ -234,7 +233,7 @@ BasicValue Primary(BasicContext& ctx, BasicCursor& c) {
     const char* functions[] = {"LEN", "STR$", "CHR$", "INT", "ABS", "LEFT$", "RIGHT$"};
     for (const char* f : functions)
         if (name == f && TakeChar(c, '(')) return Function(ctx, c, name);
-    return Variable(ctx, c, name);
+    return Variable(ctx, name);
 }
 
 }  // namespace

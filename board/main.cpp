@@ -55,6 +55,8 @@ void ServeSerial(Board& board) {
     uint8_t buffer[4096];
     int n = ReadFromClient(board, buffer, sizeof buffer);
     RecordReceived(board, buffer, n);
+    // Read after the bytes: a client sets its speed before it writes, so they go at that speed.
+    board.Port.Baud = ClientBaud(board);
     QueueReceived(board, buffer, n);
     // After the read: a client's open notice always comes before the bytes it wrote.
     WatchClients(board);
@@ -64,7 +66,6 @@ void ServeSerial(Board& board) {
     if (board.Phase != BoardPhase::Serial) return;
     XmodemTick(board);
     WriteDueBytes(board);
-    board.Port.Baud = ClientBaud(board);
     if (board.Port.Baud == 1200) EnterDriveMode(board);
 }
 

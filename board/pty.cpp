@@ -53,6 +53,17 @@ int OpenMaster(std::string& slavePath) {
     return master;
 }
 
+// Discards what the board wrote and no client read, and what is still queued, as a real port
+// loses what arrives while it is closed. A pseudo-terminal keeps unread bytes across a close
+// and a new open, and a client may read the moment it opens, before the board has seen the
+// open notice; so this is done when the last client leaves, and output made while no client
+// is there is never written. A client that reopens within a millisecond or so of closing can
+// still beat the board to it.
+void DropStaleOutput(Board& board) {
+    if (board.Port.Slave >= 0) tcflush(board.Port.Slave, TCIFLUSH);
+    DropQueuedOutput(board);
+}
+
 }  // namespace
 
 bool OpenSerialPort(Board& board) {
@@ -107,12 +118,11 @@ void WatchClients(Board& board) {
         for (char* p = buffer; p < buffer + n;) {
             auto* event = reinterpret_cast<inotify_event*>(p);
             if (event->mask & IN_OPEN) {
-                ++port.Clients;
-                if (port.Slave >= 0) tcflush(port.Slave, TCIFLUSH);
-                DropQueuedOutput(board);
+                // Bytes still queued were meant for no one; the new client starts clean.
+                if (port.Clients++ == 0) DropStaleOutput(board);
                 LogStatus("client opened the port (" + std::to_string(port.Clients) + " open)");
             } else if (event->mask & IN_CLOSE) {
-                if (port.Clients > 0) --port.Clients;
+                if (port.Clients > 0 && --port.Clients == 0) DropStaleOutput(board);
                 LogStatus("client closed the port (" + std::to_string(port.Clients) + " open)");
             }
             p += sizeof(inotify_event) + event->len;
@@ -124,6 +134,10 @@ int ReadFromClient(Board& board, uint8_t* buffer, int capacity) {
     if (board.Port.Master < 0) return 0;
     ssize_t n = read(board.Port.Master, buffer, static_cast<size_t>(capacity));
     return n > 0 ? static_cast<int>(n) : 0;
+}
+
+bool ClientPresent(const Board& board) {
+    return board.Port.Watch < 0 || board.Port.Clients > 0;  // without notices, assume one
 }
 
 long ClientBaud(const Board& board) {

@@ -17,6 +17,8 @@ void CloseSerialPort(Board& board);
 // Reads the client open/close notices. A client that opens gets a clean line: what the board
 // wrote for an earlier client and nobody read is dropped.
 void WatchClients(Board& board);
+// True while a client holds the port open.
+bool ClientPresent(const Board& board);
 // Reads what the client sent, at most `capacity` bytes; 0 when nothing waits.
 int ReadFromClient(Board& board, uint8_t* buffer, int capacity);
 // The baud rate the client last set on the slave (tcgetattr on the master shows it).

@@ -1,5 +1,7 @@
 #include "board/wire.h"
 
+#include "board/pty.h"
+
 #include <unistd.h>
 
 #include <algorithm>
@@ -45,6 +47,12 @@ void SendToClient(Board& board, const std::string& bytes, int holdMs) {
 void WriteDueBytes(Board& board, bool all) {
     if (board.Port.Master < 0) return;
     int64_t now = NowUs();
+    if (!ClientPresent(board)) {
+        // Nobody listens: what is due now is lost, as on a wire with no one at the far end.
+        while (!board.Wire.Out.empty() && (all || board.Wire.Out.front().DueUs <= now))
+            board.Wire.Out.pop_front();
+        return;
+    }
     std::vector<uint8_t> chunk;
     for (const WireByte& b : board.Wire.Out) {
         if (!all && b.DueUs > now) break;
