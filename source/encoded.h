@@ -1,5 +1,5 @@
 // Encoded program files: "QZHEX" followed by the program text enciphered with the keystream
-// cipher (source/cipher.h).
+// cipher (source/cipher.cpp).
 #pragma once
 
 #include <cstddef>

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Builds the optimised preset and times crunching, encoding and decoding a 1 MB program.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake --preset release >/dev/null
+cmake --build --preset release -j2 --target qz_bench_source >/dev/null
+build/release/bench/qz_bench_source

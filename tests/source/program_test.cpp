@@ -1,0 +1,98 @@
+#include <filesystem>
+#include <fstream>
+
+#include <gtest/gtest.h>
+
+#include "app/state.h"
+#include "frontends/cli/window_cli.h"
+#include "source/files.h"
+#include "source/program.h"
+#include "ui/log.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class ProgramFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAppState();
+        Cli.LogOut = nullptr;
+        ClearLog();
+        // One folder per test: ctest runs tests in parallel processes.
+        dir = fs::temp_directory_path() /
+              (std::string("qz_program_") +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    Text PathIn(const char* name) { return (dir / name).u16string(); }
+    fs::path dir;
+};
+
+TEST_F(ProgramFile, ReadsEveryByteUnchangedAndClearsThePasteFlag) {
+    Text path = PathIn("prog.bas");
+    ASSERT_TRUE(WriteWholeFile(path, std::string("10 PRINT \"Caf\xE9\"\r\n20 END\rX\n\0Y", 29)));
+    App.TextFromPaste = true;
+    EXPECT_EQ(ReadProgramFile(path), Text(u"10 PRINT \"Caf\u00e9\"\r\n20 END\rX\n\0Y", 29));
+    EXPECT_FALSE(App.TextFromPaste);
+    EXPECT_EQ(LogText(), u"");
+}
+
+TEST_F(ProgramFile, MissingFileIsReportedAndNotCreated) {
+    Text path = PathIn("missing.bas");
+    App.TextFromPaste = true;
+    long pumps = PumpCount();
+    EXPECT_EQ(ReadProgramFile(path), u"");
+    EXPECT_EQ(LogText(), u"File read failed!!");
+    EXPECT_GT(PumpCount(), pumps);
+    EXPECT_FALSE(App.TextFromPaste);
+    EXPECT_FALSE(FileExists(path));
+
+    // A folder is no program file either.
+    ClearLog();
+    EXPECT_EQ(ReadProgramFile(dir.u16string()), u"");
+    EXPECT_EQ(LogText(), u"File read failed!!");
+}
+
+TEST_F(ProgramFile, EmptyPathGivesEmptyTextSilently) {
+    App.TextFromPaste = true;
+    EXPECT_EQ(ReadProgramFile(u""), u"");
+    EXPECT_EQ(LogText(), u"");
+    EXPECT_FALSE(App.TextFromPaste);
+}
+
+TEST(LineModel, CrLfAndLfWalkToTheSameLines) {
+    std::vector<Text> expected{u"10 A=1", u"20 B=2", u"", u"30 END"};
+    EXPECT_EQ(WalkLines(u"10 A=1\r\n20 B=2\r\n\r\n30 END\r\n"), expected);
+    EXPECT_EQ(WalkLines(u"10 A=1\n20 B=2\n\n30 END\n"), expected);
+    // No final line end, a CR inside a line, lone CRs and a CR CR LF all vanish the same way.
+    EXPECT_EQ(WalkLines(u"10 A\r=1\n20 B=2\r\r\n\r\n30 END"), expected);
+}
+
+TEST(LineModel, EdgeTexts) {
+    EXPECT_EQ(WalkLines(u""), std::vector<Text>{u""});
+    EXPECT_EQ(WalkLines(u"\r\r"), std::vector<Text>{u""});
+    EXPECT_EQ(WalkLines(u"\n"), std::vector<Text>{u""});
+    EXPECT_EQ(WalkLines(u"\n\n"), (std::vector<Text>{u"", u""}));
+    EXPECT_EQ(WalkLines(Text(u"a\0b\nc", 5)), (std::vector<Text>{Text(u"a\0b", 3), u"c"}));
+    EXPECT_EQ(NormaliseLineEnds(u"a\r\nb"), u"a\nb\n");
+    EXPECT_EQ(NormaliseLineEnds(u""), u"\n");
+
+    Text longLine(1 << 20, u'x');
+    auto lines = WalkLines(longLine);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], longLine);
+}
+
+TEST(LineModel, FirstLineAndDropFirstLine) {
+    EXPECT_EQ(FirstLine(u"'encode\r\nA=1\n"), u"'encode\r");  // the CR stays
+    EXPECT_EQ(DropFirstLine(u"'encode\r\nA=1\n"), u"A=1\n");
+    EXPECT_EQ(FirstLine(u"'encode"), u"");             // no LF: no first line at all
+    EXPECT_EQ(DropFirstLine(u"'encode"), u"'encode");  // and nothing is dropped
+    EXPECT_EQ(FirstLine(u"\nA"), u"");
+    EXPECT_EQ(DropFirstLine(u"\nA"), u"A");
+    EXPECT_EQ(DropFirstLine(u"A\n"), u"");
+}
+
+}  // namespace
