@@ -4,7 +4,9 @@
 // reports waiting (FIONREAD), so they never wait, and writes wait in poll() for room in
 // the output queue, giving up after 100 ms per byte plus 10 ms like the Windows write
 // time-outs. The line settings are those of every open the tool does: raw 8N1, receiver
-// on, modem lines ignored (CLOCAL), no hardware or software flow control, RTS dropped.
+// on, modem lines ignored (CLOCAL), no hardware or software flow control, RTS dropped;
+// DTR is left as the driver sets it. The kernel sizes the driver queues itself (at least
+// the 8192 bytes each way the Windows build asks for), so there is nothing to set there.
 //
 // Port names. Users come with Windows habits and Windows-made settings files, so a name
 // is turned into a device path by this rule (DevicePathOf):

@@ -41,4 +41,5 @@ protected:
     Text PortName() const { return TextFromUtf8(board.path); }
 
     PtyEnd board;
+    std::string got;  // what a board thread heard
 };

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
@@ -72,20 +73,24 @@ std::string ReadFor(int fd, int ms) {
     return ReadCount(fd, static_cast<size_t>(-1), ms);
 }
 
-pid_t SpawnOnPty(const std::vector<std::string>& argv, const std::string& folder,
-                 const std::string& path) {
+pid_t SpawnOnSocket(const std::vector<std::string>& argv, const std::string& folder, int* fd) {
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) std::abort();
     std::vector<char*> args;
     for (const std::string& a : argv)
         args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     pid_t pid = fork();
-    if (pid != 0) return pid;
+    if (pid != 0) {
+        close(pair[1]);
+        *fd = pair[0];
+        return pid;
+    }
     // The child: only async-signal-safe calls until exec.
-    int tty = open(path.c_str(), O_RDWR | O_NOCTTY);
     int null = open("/dev/null", O_WRONLY);
-    if (tty < 0 || null < 0 || chdir(folder.c_str()) != 0) _exit(126);
-    dup2(tty, 0);
-    dup2(tty, 1);
+    if (null < 0 || chdir(folder.c_str()) != 0) _exit(126);
+    dup2(pair[1], 0);
+    dup2(pair[1], 1);
     dup2(null, 2);
     execvp(args[0], args.data());
     _exit(127);

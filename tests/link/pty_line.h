@@ -29,13 +29,14 @@ std::string ReadFor(int fd, int ms);
 // Reads until `count` bytes came or `timeoutMs` passed.
 std::string ReadCount(int fd, size_t count, int timeoutMs);
 
-// Starts `argv` in `folder` with stdin and stdout on the slave `path`, stderr silenced.
-pid_t SpawnOnPty(const std::vector<std::string>& argv, const std::string& folder,
-                 const std::string& path);
+// Starts `argv` in `folder` with stdin and stdout on one end of a socket pair, stderr
+// silenced; `fd` gets the other end. A socket rather than a pty, because lrzsz flushes its
+// terminal's output queue when it exits, which can throw away its last ACK.
+pid_t SpawnOnSocket(const std::vector<std::string>& argv, const std::string& folder, int* fd);
 // The child's exit status; -1 after killing it when it outlived `timeoutMs`.
 int WaitChild(pid_t pid, int timeoutMs);
 
-// Carries bytes both ways between two masters in a thread of its own. With a baud rate,
+// Carries bytes both ways between two descriptors in a thread of its own. With a baud rate,
 // each byte takes its line time (10 bits) in each direction. As an interpreter, the relay
 // swallows what comes from `a` up to the end of the first "XMODEM RECEIVE" line and holds
 // what comes from `b` until 250 ms after that line, as a board does when it starts its

@@ -25,7 +25,6 @@ protected:
             }
         });
     }
-    std::string got;  // what the board heard
 };
 
 TEST_F(SendWait, AFixedWaitReturnsWhatCameInTimeAndLeavesTheRestQueued) {

@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+
+#include "app/state.h"
+#include "frontends/cli/window_cli.h"
+#include "link/clock.h"
+#include "link/serial.h"
+#include "link/xmodem.h"
+#include "tests/link/sim_line.h"
+#include "ui/controls.h"
+#include "ui/log.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char kAck = 0x06, kNak = 0x15, kCan = 0x18, kEot = 0x04;
+
+// The board's side of a transfer, by script: the start byte it asks with, what it answers
+// to each attempt at each block, and whether it acknowledges EOT.
+struct Receiver {
+    std::string Start = "C";
+    std::function<std::string(int block, int attempt)> Answer = [](int, int) {
+        return std::string(1, kAck);
+    };
+    bool AnswersEot = true;
+
+    std::string Command;
+    std::vector<std::string> Packets;
+    std::vector<int64_t> PacketTimes;
+    std::map<int, int> Attempts;  // per block number byte
+    std::vector<int64_t> EotTimes;
+    int Cans = 0;
+    int Block = 0;  // the block being sent, counting from 1
+
+    void Hear(const std::string& bytes) {
+        if (bytes.rfind("XMODEM RECEIVE", 0) == 0) {
+            Command = bytes;
+            // After the command's own wait has read what came back, during the start wait.
+            if (!Start.empty()) PeerSends(Start, 500);
+        } else if (bytes.size() >= 132 && bytes[0] == 0x01) {
+            Packets.push_back(bytes);
+            PacketTimes.push_back(ElapsedMs());
+            int number = static_cast<uint8_t>(bytes[1]);
+            if (Attempts[number]++ == 0) ++Block;
+            PeerSends(Answer(Block, Attempts[number]), 10);
+        } else if (bytes == std::string(1, kEot)) {
+            EotTimes.push_back(ElapsedMs());
+            if (AnswersEot) PeerSends(std::string(1, kAck), 10);
+        } else if (bytes == std::string(1, kCan)) {
+            ++Cans;
+        }
+    }
+};
+
+class SimXmodem : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAppState();
+        Cli.LogOut = nullptr;
+        ClearLog();
+        BuildControls();
+        ResetSimLine(38400);
+        Sim.OnWrite = [this](const std::string& b) { board.Hear(b); };
+        path = fs::temp_directory_path() / ("qz_sim_" + std::to_string(getpid()) + ".bin");
+    }
+    void TearDown() override { fs::remove(path); }
+
+    XmodemOutcome Send(const std::string& bytes) {
+        std::ofstream(path, std::ios::binary) << bytes;
+        content = bytes;
+        return SendFileByXmodem(Text(path.u16string()), u"data.bin");
+    }
+    std::vector<Text> Log() {
+        std::vector<Text> lines;
+        Text all = LogText();
+        for (size_t start = 0;;) {
+            size_t at = all.find(u"\r\n", start);
+            lines.push_back(all.substr(start, at - start));
+            if (at == Text::npos) return lines;
+            start = at + 2;
+        }
+    }
+    // Block n as the file image holds it: 128 bytes, zero-padded past the end.
+    std::string Data(size_t n) {
+        std::string d = content.substr(std::min(content.size(), (n - 1) * 128), 128);
+        return d + std::string(128 - d.size(), '\0');
+    }
+
+    Receiver board;
+    fs::path path;
+    std::string content;
+};
+
+std::string Random(size_t size) {
+    std::mt19937 gen(static_cast<unsigned>(size));
+    std::string s(size, '\0');
+    for (char& c : s)
+        c = static_cast<char>(gen());
+    return s;
+}
+
+TEST_F(SimXmodem, CrcPacketsCarryTheFileInOrderAndTheBlockNumberWraps) {
+    EXPECT_EQ(Send(Random(257 * 128 + 44)), XmodemOutcome::Completed);
+    EXPECT_EQ(board.Command, "XMODEM RECEIVE \"data.bin\"\r\n");
+    ASSERT_EQ(board.Packets.size(), 258u);
+    for (size_t n = 1; n <= 258; ++n) {
+        const std::string& p = board.Packets[n - 1];
+        ASSERT_EQ(p.size(), 133u);
+        EXPECT_EQ(static_cast<uint8_t>(p[1]), n % 256);
+        EXPECT_EQ(static_cast<uint8_t>(p[2]), 255 - n % 256);
+        ASSERT_EQ(p.substr(3, 128), Data(n)) << n;
+        uint16_t crc = XmodemCrc(reinterpret_cast<const uint8_t*>(p.data() + 3), 128);
+        EXPECT_EQ(static_cast<uint8_t>(p[131]), crc >> 8);
+        EXPECT_EQ(static_cast<uint8_t>(p[132]), crc & 0xFF);
+    }
+    EXPECT_EQ(board.Packets[255][1], 0);  // block 256
+    EXPECT_EQ(static_cast<uint8_t>(board.Packets[255][2]), 255);
+    EXPECT_EQ(board.EotTimes.size(), 1u);
+    EXPECT_EQ(Log(),
+              (std::vector<Text>{u"Sending: data.bin", u"Blocks: 258", u"Transfer completed OK!"}));
+    EXPECT_EQ(Window.ProgressLabel, u"258/258");
+    // One attempt costs the 200 ms reply wait and the packet's line time.
+    EXPECT_NEAR(board.PacketTimes[257] - board.PacketTimes[256], 200 + 1330 / 38.4, 1);
+}
+
+TEST_F(SimXmodem, ChecksumPacketsEndInTheByteSumAndThePaddingIsZero) {
+    board.Start = std::string(1, kNak);
+    EXPECT_EQ(Send(Random(300)), XmodemOutcome::Completed);
+    ASSERT_EQ(board.Packets.size(), 3u);
+    for (size_t n = 1; n <= 3; ++n) {
+        const std::string& p = board.Packets[n - 1];
+        ASSERT_EQ(p.size(), 132u);
+        uint8_t sum = 0;
+        for (int i = 3; i < 131; ++i)
+            sum = static_cast<uint8_t>(sum + p[i]);
+        EXPECT_EQ(static_cast<uint8_t>(p[131]), sum);
+    }
+    EXPECT_EQ(board.Packets[2].substr(3, 128), content.substr(256) + std::string(84, '\0'));
+    EXPECT_EQ(Log()[1], u"Blocks: 3");
+}
+
+TEST_F(SimXmodem, AnEmptyFileGoesStraightToTheEnd) {
+    EXPECT_EQ(Send(""), XmodemOutcome::Completed);
+    EXPECT_TRUE(board.Packets.empty());
+    EXPECT_EQ(board.EotTimes.size(), 1u);
+    EXPECT_EQ(Log()[1], u"Blocks: 0");
+}
+
+TEST_F(SimXmodem, TwentyNaksToOneBlockAbortWithFiveCans) {
+    board.Answer = [](int, int) { return std::string(1, kNak); };
+    EXPECT_EQ(Send(Random(1000)), XmodemOutcome::Failed);
+    ASSERT_EQ(board.Packets.size(), 20u);
+    for (const std::string& p : board.Packets)
+        EXPECT_EQ(p, board.Packets[0]);
+    EXPECT_LT(board.PacketTimes.back() - board.PacketTimes.front(), 10000);
+    EXPECT_EQ(board.Cans, 5);
+    EXPECT_TRUE(board.EotTimes.empty());
+    EXPECT_EQ(Log().back(), u"Transfer failed!");
+}
+
+TEST_F(SimXmodem, ALoneCanIsPassedOverButThreeAbort) {
+    board.Answer = [](int block, int attempt) {
+        if (block == 1) return std::string(attempt == 1 ? "\x18" : "\x06");
+        return std::string(3, kCan);
+    };
+    EXPECT_EQ(Send(Random(1000)), XmodemOutcome::Failed);
+    ASSERT_EQ(board.Packets.size(), 3u);
+    // No retry pause after the lone CAN: the next attempt follows the 200 ms wait at once.
+    EXPECT_NEAR(board.PacketTimes[1] - board.PacketTimes[0], 200 + 1330 / 38.4, 1);
+    EXPECT_EQ(board.Cans, 5);
+    EXPECT_EQ(Log().back(), u"Transfer failed!");
+}
+
+TEST_F(SimXmodem, AnUnansweredEndIsSentFourTimesAndStillCompletes) {
+    board.AnswersEot = false;
+    EXPECT_EQ(Send(Random(200)), XmodemOutcome::Completed);
+    ASSERT_EQ(board.EotTimes.size(), 4u);
+    for (size_t i = 1; i < 4; ++i) {
+        EXPECT_GE(board.EotTimes[i] - board.EotTimes[i - 1], 5000);
+        EXPECT_LE(board.EotTimes[i] - board.EotTimes[i - 1], 5600);
+    }
+    EXPECT_EQ(Log().back(), u"Transfer completed OK!");
+}
+
+TEST_F(SimXmodem, ABlockLeftUnacknowledgedAtItsDeadlineFailsTheTransfer) {
+    // At 1200 baud one attempt takes 1.1 s of line time: twenty do not fit in 10 s.
+    ResetSimLine(1200);
+    Sim.OnWrite = [this](const std::string& b) { board.Hear(b); };
+    board.Answer = [](int block, int) { return std::string(block == 1 ? "" : "\x06"); };
+    EXPECT_EQ(Send(Random(256)), XmodemOutcome::Failed);
+    int64_t firstTry = board.PacketTimes[0];
+    ASSERT_EQ(board.Attempts[1], 8);  // the eighth ends past the deadline
+    ASSERT_EQ(board.Packets.size(), 9u);
+    EXPECT_EQ(board.Packets[8][1], 2);  // the sender went on with block 2
+    EXPECT_GT(board.PacketTimes[8] - firstTry, 10000);
+    EXPECT_EQ(board.Cans, 0);
+    EXPECT_EQ(board.EotTimes.size(), 1u);
+    EXPECT_EQ(Log().back(), u"Transfer failed!");
+}
+
+TEST_F(SimXmodem, NoStartByteOrACancelFailsTheStartAndSendsNothingMore) {
+    board.Start = "";
+    int64_t start = ElapsedMs();
+    EXPECT_EQ(Send(Random(500)), XmodemOutcome::FailedToStart);
+    // The command's line time and wait, the start wait, 29 polls, the final pause.
+    EXPECT_NEAR(ElapsedMs() - start, 270 / 38.4 + 120 + 1000 + 29 * 100 + 300, 1);
+    EXPECT_EQ(Sim.Written.size(), 1u);
+    EXPECT_EQ(Log().back(), u"Transfer failed to start!");
+
+    ClearLog();
+    Sim.Written.clear();
+    board.Start = std::string(1, kCan);
+    EXPECT_EQ(Send(Random(500)), XmodemOutcome::FailedToStart);
+    EXPECT_EQ(Sim.Written.size(), 1u);
+
+    // Noise first, the request later: the sender keeps polling and takes it.
+    ClearLog();
+    board.Start = "xyz";
+    Sim.OnWrite = [this](const std::string& b) {
+        board.Hear(b);
+        if (b[0] == 'X') PeerSends("C", 1800);
+    };
+    EXPECT_EQ(Send(Random(500)), XmodemOutcome::Completed);
+    EXPECT_EQ(board.Packets[0].size(), 133u);
+}
+
+TEST_F(SimXmodem, ABoardUnpluggedMidwayEndsAfterTwentyFailedReplies) {
+    board.Answer = [](int block, int) {
+        if (block == 2) Sim.Unplugged = true;
+        return std::string(1, kAck);
+    };
+    EXPECT_EQ(Send(Random(128 * 10)), XmodemOutcome::Failed);
+    EXPECT_EQ(board.Packets.size(), 2u);
+    // Block 2 went out once before the plug was pulled; then its other nineteen attempts
+    // and the five CANs found no port.
+    EXPECT_EQ(Sim.RefusedWrites, 19 + 5);
+    EXPECT_EQ(Log().back(), u"Transfer failed!");
+}
+
+}  // namespace

@@ -1,0 +1,171 @@
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "link/clock.h"
+#include "link/xmodem.h"
+#include "tests/link/link_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string RandomBytes(size_t size, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(gen() & 0xFF);
+    return bytes;
+}
+
+class Xmodem : public PtyLinkTest {
+protected:
+    void SetUp() override {
+        PtyLinkTest::SetUp();
+        folder = fs::temp_directory_path() /
+                 ("qzx" + std::to_string(getpid()) + "_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder / "board");
+        ASSERT_TRUE(OpenPort(PortName(), 115200));
+    }
+    void TearDown() override {
+        PtyLinkTest::TearDown();
+        fs::remove_all(folder);
+    }
+    Text WriteSource(const std::string& bytes) {
+        fs::path p = folder / "source.bin";
+        std::ofstream(p, std::ios::binary) << bytes;
+        return Text(p.u16string());
+    }
+    fs::path folder;
+    // Sends `bytes` to lrzsz's rx behind a relay that plays the interpreter, and checks
+    // that rx stored them, padded to whole blocks with zero bytes.
+    void SendToRx(const std::string& bytes, bool crc) {
+        int rxEnd = -1;
+        std::vector<std::string> argv{"rx", "-q", "stored.bin"};
+        if (crc) argv.insert(argv.begin() + 1, "-c");
+        pid_t rx = SpawnOnSocket(argv, (folder / "board").string(), &rxEnd);
+        XmodemOutcome outcome;
+        std::string command;
+        {
+            Relay line(board.master, rxEnd, {0, true});
+            outcome = SendFileByXmodem(WriteSource(bytes), u"f.bin");
+            command = line.Command();
+        }
+        EXPECT_EQ(WaitChild(rx, 5000), 0);
+        close(rxEnd);
+        EXPECT_EQ(command, "XMODEM RECEIVE \"f.bin\"\r\n");
+        EXPECT_EQ(outcome, XmodemOutcome::Completed);
+        size_t blocks = (bytes.size() + 127) / 128;
+        std::vector<Text> log{u"Sending: f.bin", u"Blocks: " + DecimalText(long(blocks)),
+                              u"Transfer completed OK!"};
+        EXPECT_EQ(LogLines(), log);
+        std::string stored = Slurp(folder / "board" / "stored.bin");
+        ASSERT_EQ(stored.size(), blocks * 128);
+        EXPECT_TRUE(stored.substr(0, bytes.size()) == bytes);
+        EXPECT_EQ(stored.substr(bytes.size()), std::string(stored.size() - bytes.size(), '\0'));
+        if (blocks > 0) {
+            Text count = DecimalText(long(blocks));
+            EXPECT_EQ(Window.ProgressLabel, count + u"/" + count);
+        }
+    }
+};
+
+// Files of no block, one full block and a part-filled third block.
+const size_t kSmallSizes[] = {0, 128, 300};
+
+TEST_F(Xmodem, RxStoresSmallFilesInCrcMode) {
+    for (size_t size : kSmallSizes) {
+        SCOPED_TRACE(testing::Message() << "size " << size);
+        ClearLog();
+        SendToRx(RandomBytes(size, static_cast<unsigned>(size)), true);
+    }
+}
+
+TEST_F(Xmodem, RxStoresSmallFilesInChecksumMode) {
+    for (size_t size : kSmallSizes) {
+        SCOPED_TRACE(testing::Message() << "size " << size);
+        ClearLog();
+        SendToRx(RandomBytes(size, static_cast<unsigned>(size) + 1), false);
+    }
+}
+
+double CpuSeconds() {
+    rusage use{};
+    getrusage(RUSAGE_THREAD, &use);
+    return use.ru_utime.tv_sec + use.ru_stime.tv_sec +
+           (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
+}
+
+TEST_F(Xmodem, RxStoresAFileOfMoreThan256BlocksWithLittleProcessorTime) {
+    // 258 blocks: the block numbers wrap past 255, the last block is part-filled.
+    std::string bytes = RandomBytes(257 * 128 + 77, 7);
+    double cpu = CpuSeconds();
+    int64_t start = ElapsedMs();
+    SendToRx(bytes, true);
+    double wall = (ElapsedMs() - start) / 1000.0;
+    cpu = CpuSeconds() - cpu;
+    RecordProperty("cpu_percent", std::to_string(100 * cpu / wall));
+    EXPECT_LT(cpu / wall, 0.02) << cpu << " s of processor time in " << wall << " s";
+}
+
+TEST_F(Xmodem, ThreeCansFromTheReceiverAbortTheTransfer) {
+    std::jthread receiver([this] {
+        ReadCount(board.master, 24, 2000);  // the receive command
+        usleep(300000);                     // past the command's own wait
+        WriteAll(board.master, "C");
+        ReadCount(board.master, 133, 3000);
+        WriteAll(board.master, "\x18\x18\x18");
+        got = ReadFor(board.master, 700);
+    });
+    EXPECT_EQ(SendFileByXmodem(WriteSource(RandomBytes(1000, 1)), u"f.bin"), XmodemOutcome::Failed);
+    receiver.join();
+    EXPECT_EQ(got, std::string(5, '\x18'));
+    EXPECT_EQ(LogLines().back(), u"Transfer failed!");
+}
+
+TEST_F(Xmodem, AReceiverThatVanishesEndsTheTransferWithinItsLimits) {
+    std::jthread receiver([this] {
+        ReadCount(board.master, 24, 2000);
+        usleep(300000);
+        WriteAll(board.master, "\x15");
+        ReadCount(board.master, 132, 3000);
+        WriteAll(board.master, "\x06");
+        ReadCount(board.master, 132, 3000);
+        ClosePtyEnd(board);  // the board is unplugged during block 2
+    });
+    int64_t start = ElapsedMs();
+    EXPECT_EQ(SendFileByXmodem(WriteSource(RandomBytes(128 * 40, 2)), u"f.bin"),
+              XmodemOutcome::Failed);
+    // Twenty failed replies of 250 ms each, after the start and the first block.
+    EXPECT_LT(ElapsedMs() - start, 9000);
+    EXPECT_TRUE(PortVanished());
+    EXPECT_EQ(LogLines().back(), u"Transfer failed!");
+}
+
+TEST_F(Xmodem, AFileThatCannotBeReadStopsBeforeTheBoardIsTold) {
+    Text missing = Text((folder / "gone.bin").u16string());
+    EXPECT_EQ(SendFileByXmodem(missing, u"gone.bin"), XmodemOutcome::Unreadable);
+    EXPECT_EQ(LogLines(), std::vector<Text>{u"Cannot read " + missing});
+    EXPECT_EQ(ReadFor(board.master, 50), "");
+}
+
+TEST(XmodemCrc, MatchesTheCheckValueOfCrc16Xmodem) {
+    const std::string digits = "123456789";
+    EXPECT_EQ(XmodemCrc(reinterpret_cast<const uint8_t*>(digits.data()), 9), 0x31C3);
+}
+
+}  // namespace
