@@ -55,7 +55,7 @@ Text WithDefaultExtension(TextView path) {
     return hasExtension ? Text(path) : Text(path) + u".bae";
 }
 
-void EncodeAndSave(TextView text) {
+bool EncodeAndSave(TextView text) {
     Text plain(text);
     if (HasCrunchThis(plain)) {
         AppendLog(u"Crunching source code.");
@@ -65,7 +65,7 @@ void EncodeAndSave(TextView text) {
     std::string bytes = EncodeProgramBytes(plain);
     Text name = AskSaveFileName(u"Encoded file", u"Code (*.bae)|*.bae;*.txt|All files (*.*)|*.*",
                                 App.ProgramFolder);
-    if (name.empty()) return;
+    if (name.empty()) return false;
     name = WithDefaultExtension(name);
     AppendLog(u"Saving to " + name);
     PumpEvents();
@@ -74,7 +74,9 @@ void EncodeAndSave(TextView text) {
     if (!WriteWholeFile(name, bytes)) {
         AppendLog(u"File write failed!!");
         PumpEvents();
+        return false;
     }
+    return true;
 }
 
 Text DecodeEncodedFile() {
