@@ -91,7 +91,7 @@ TEST_F(UploadJob, PlainUploadLogsTheStepsInOrderAndTheBoardStoresTheProgram) {
     EXPECT_TRUE(Contains(appended[9], u"hello"));  // the reply to RUN holds the output
     EXPECT_EQ(appended.back(), u"Disconnected.");
     EXPECT_EQ(appended.size(), 11u);
-    EXPECT_EQ(StoredFile(board, "program.bas"), "Print \"hello\"\r\nPrint 6 * 7\r\n");
+    EXPECT_EQ(StoredFile(board, "program.bas"), "Print \"hello\"\nPrint 6 * 7\n");
     EXPECT_FALSE(Window.CancelShown);
     EXPECT_FALSE(Window.ProgramShown);
     EXPECT_EQ(Window.ProgressLabel, u"");
@@ -267,7 +267,7 @@ TEST_F(UploadJob, EncodeRequestWritesAFileAndDecodingStreamsItBack) {
     Board();
     App.TextTypes = u"bas bae";
     Drop(work / "out.bae");
-    EXPECT_EQ(StoredFile(board, "program.bas"), "Print \"a\"\r\nPrint 2\r\n");
+    EXPECT_EQ(StoredFile(board, "program.bas"), "Print \"a\"\nPrint 2\n");
 }
 
 TEST_F(UploadJob, DroppedFilesGoByTheirExtension) {
