@@ -1,7 +1,7 @@
 'KELDAN!!! editor marker: removed before the upload
 ' A small demonstration program for the simulated board.
 'echo Sending the demo program...
-Dim total = 0
+total = 0
 For i = 1 To 5
   total = total + i        ' a running sum
   Print "Line"; i; " total "; total
