@@ -24,3 +24,11 @@ if [ -d fuzz ] && command -v clang++ >/dev/null; then
       -print_final_stats=0 2>&1 | tail -n 2
   done
 fi
+
+# The desktop front ends, each headless under Xvfb: the Win32 build under Wine, the Qt window.
+for extra in scripts/test_wine.sh scripts/test_qt.sh; do
+  if [ -x "$extra" ]; then
+    echo "== $(basename "$extra" .sh)"
+    "$extra"
+  fi
+done
