@@ -3,6 +3,7 @@
 #include "app/commands.h"
 #include "app/state.h"
 #include "frontends/cli/window_cli.h"
+#include "tests/support/fresh_core.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 
@@ -10,12 +11,7 @@ namespace {
 
 class Commands : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Cli.LogOut = nullptr;
-        ResetAppState();
-        BuildControls();
-        ClearLog();
-    }
+    void SetUp() override { StartFreshCore(); }
 };
 
 TEST_F(Commands, SaveSettingsAddsAnOptionsEntry) {

@@ -3,6 +3,7 @@
 #include "app/options.h"
 #include "app/state.h"
 #include "frontends/cli/window_cli.h"
+#include "tests/support/fresh_core.h"
 #include "ui/controls.h"
 
 namespace {
@@ -10,9 +11,7 @@ namespace {
 class OptionsLine : public ::testing::Test {
 protected:
     void SetUp() override {
-        Cli.LogOut = nullptr;
-        ResetAppState();
-        BuildControls();
+        StartFreshCore();
         // The upload job's defaults before any profile.
         App.StartCommand = u"AUTOSAVE";
         App.EndSequence = u"\x1a";
@@ -92,9 +91,7 @@ TEST_F(OptionsLine, CrunchKeepsTheOptionsLine) {
 }
 
 TEST(DeviceProfile, RowsAndTheBoxes) {
-    Cli.LogOut = nullptr;
-    ResetAppState();
-    BuildControls();
+    StartFreshCore();
     Window.PortBox.Items = {u"COM4"};
     Window.PortBox.Selected = 0;
     SelectByText(Window.BaudBox, u"115200");

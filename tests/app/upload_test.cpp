@@ -10,6 +10,7 @@
 #include "frontends/cli/window_cli.h"
 #include "link/serial.h"
 #include "tests/support/board_peer.h"
+#include "tests/support/fresh_core.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 
@@ -20,13 +21,9 @@ namespace {
 class UploadJob : public ::testing::Test {
 protected:
     void SetUp() override {
-        Cli = CliWindowOptions();
-        Cli.LogOut = nullptr;
+        StartFreshCore();
         Cli.RecordAppends = &appended;
-        ResetAppState();
         AllocateChannelBuffers();
-        BuildControls();
-        ClearLog();
         App.LineDelay = 100;
         work = FreshFolder("qz-upload");
     }

@@ -11,6 +11,7 @@
 #include "frontends/cli/window_cli.h"
 #include "link/serial.h"
 #include "tests/link/pty_line.h"
+#include "tests/support/fresh_core.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 
@@ -28,10 +29,7 @@ inline std::vector<Text> LogLines() {
 class PtyLinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetAppState();
-        Cli.LogOut = nullptr;
-        ClearLog();
-        BuildControls();
+        StartFreshCore();
         board = OpenPtyEnd();
     }
     void TearDown() override {

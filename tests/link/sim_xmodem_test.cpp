@@ -13,6 +13,7 @@
 #include "link/serial.h"
 #include "link/xmodem.h"
 #include "tests/link/sim_line.h"
+#include "tests/support/fresh_core.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 
@@ -62,10 +63,7 @@ struct Receiver {
 class SimXmodem : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetAppState();
-        Cli.LogOut = nullptr;
-        ClearLog();
-        BuildControls();
+        StartFreshCore();
         ResetSimLine(38400);
         Sim.OnWrite = [this](const std::string& b) { board.Hear(b); };
         path = fs::temp_directory_path() / ("qz_sim_" + std::to_string(getpid()) + ".bin");
