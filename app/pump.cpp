@@ -1,9 +1,37 @@
 #include "app/pump.h"
 
+#include <algorithm>
+#include <cstdint>
+
+#include "link/clock.h"
 #include "ui/log.h"
 #include "ui/window.h"
 
+namespace {
+
+constexpr int kPumpStepMs = 20;
+bool cancelKept = false;
+
+}  // namespace
+
 bool PumpEvents() {
     ShowLogEnd();
-    return DrainWindowEvents();
+    bool cancel = DrainWindowEvents() || cancelKept;
+    cancelKept = false;
+    return cancel;
+}
+
+void DelayPumping(int ms) {
+    if (ms <= 0) return;
+    // Measured against the clock, so that the time the window takes is part of the wait
+    // rather than added to it.
+    const int64_t end = ElapsedMs() + ms;
+    for (int64_t left = ms; left > 0; left = end - ElapsedMs()) {
+        DelayMs(static_cast<int>(std::min<int64_t>(left, kPumpStepMs)));
+        if (DrainWindowEvents()) cancelKept = true;
+    }
+}
+
+void ForgetCancel() {
+    cancelKept = false;
 }

@@ -6,7 +6,6 @@
 #include "app/options.h"
 #include "app/pump.h"
 #include "app/state.h"
-#include "link/clock.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 #include "link/xmodem.h"
@@ -123,7 +122,7 @@ bool AnswerPin() {
                     break;
                 }
                 if (Contains(reply, u"PIN") || check == 20) break;
-                DelayMs(LineDelays(3));
+                DelayPumping(LineDelays(3));
                 reply = ReadPendingInput();
             }
             if (accepted) {
@@ -238,6 +237,7 @@ JobOutcome LastJobOutcome() {
 }
 
 void RunUploadJob() {
+    ForgetCancel();
     if (App.ProgramText.empty()) {
         AppendLog(u"Nothing to load.");
         PumpEvents();
@@ -256,6 +256,7 @@ void RunUploadJob() {
 }
 
 void UploadFile(TextView path) {
+    ForgetCancel();
     Text extension = LowerExtension(path);
     if (extension == u"uf2") {
         FirmwareReset();

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "app/pump.h"
 #include "app/state.h"
-#include "link/clock.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 
@@ -40,7 +40,7 @@ Text ReadOnce() {
 Text PollUntil(char16_t stop, int polls) {
     Text reply;
     for (int poll = 1; poll <= polls; ++poll) {
-        DelayMs(kPollStepMs);
+        DelayPumping(kPollStepMs);
         Text piece = ReadOnce();
         if (piece.empty()) continue;
         reply += piece;
@@ -54,7 +54,7 @@ Text PollUntil(char16_t stop, int polls) {
 Text SendAndWait(TextView text, int wait) {
     SendText(text);
     if (wait >= 0) {
-        DelayMs(wait == 0 ? App.LineDelay : wait);
+        DelayPumping(wait == 0 ? App.LineDelay : wait);
         return ReadOnce();
     }
     if (wait == kWaitForLineEnd) return PollUntil(u'\n', kLineEndPolls);

@@ -91,7 +91,7 @@ int BuildPacket(Transfer& t, long n) {
 // Waits for the receiver's first NAK (checksum) or "C" (CRC). False when it never came or
 // the receiver cancelled.
 bool AwaitStart(Transfer& t) {
-    DelayMs(kStartWaitMs);
+    DelayPumping(kStartWaitMs);
     int candidate = ReadReply(t) > 0 ? t.reply[t.replyCount - 1] : -1;
     const int64_t deadline = ElapsedMs() + kStartLimitMs;
     for (int failedPolls = 1;; ++failedPolls) {
@@ -101,7 +101,7 @@ bool AwaitStart(Transfer& t) {
             return true;
         }
         if (failedPolls == kStartPolls) return false;
-        DelayMs(kStartPollMs);
+        DelayPumping(kStartPollMs);
         ReadReply(t);
         candidate = FirstReplyByte(t);
         if (ElapsedMs() > deadline) {
@@ -123,7 +123,7 @@ BlockResult SendBlock(Transfer& t, long n) {
         SetProgressLabel(label);
         PumpEvents();
         WriteBytes(t.packet.data(), length);
-        DelayMs(kReplyWaitMs);
+        DelayPumping(kReplyWaitMs);
         ReadReply(t);
         int answer = FirstReplyByte(t);
         if (answer == kAck) return BlockResult::Acknowledged;
@@ -133,7 +133,7 @@ BlockResult SendBlock(Transfer& t, long n) {
                 return BlockResult::Abort;
         } else {
             if (++failedReplies == kMaxFailedReplies) return BlockResult::Abort;
-            DelayMs(kRetryPauseMs);
+            DelayPumping(kRetryPauseMs);
         }
         if (ElapsedMs() > deadline) return BlockResult::Unacknowledged;
     }
@@ -146,7 +146,7 @@ void EndTransfer(Transfer& t) {
         WriteByte(kEot);
         const int64_t deadline = ElapsedMs() + kEotLimitMs;
         do {
-            DelayMs(kEotPollMs);
+            DelayPumping(kEotPollMs);
             ReadReply(t);
             if (FirstReplyByte(t) == kAck) return;
         } while (ElapsedMs() <= deadline);
@@ -166,7 +166,7 @@ XmodemOutcome Finish(Transfer& t, XmodemOutcome outcome) {
             break;
     }
     PumpEvents();
-    DelayMs(kFinalPauseMs);
+    DelayPumping(kFinalPauseMs);
     ReadReply(t);  // whatever the receiver still says is of no use now
     return outcome;
 }

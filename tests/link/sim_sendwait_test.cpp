@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "app/pump.h"
 #include "app/state.h"
+#include "frontends/cli/window_cli.h"
 #include "link/clock.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
@@ -56,6 +58,29 @@ TEST_F(SimSendWait, ThePollsStopAtTheFirstOneThatBroughtTheirCharacter) {
     EXPECT_EQ(reply, u"10 A=1\r\n");
     Sim.OnWrite = nullptr;
     EXPECT_EQ(SendAndWait(u"", 20), u"more");
+}
+
+// The window must repaint during the long fixed waits (2 s after RUN) and the polls, and
+// a Cancel pressed then must still reach the job's next check instead of being lost.
+TEST_F(SimSendWait, LongWaitsLetTheWindowRepaintAndKeepACancelForTheNextCheck) {
+    PumpEvents();
+    long before = PumpCount();
+    Text reply;
+    EXPECT_EQ(Took(u"RUN\r\n", 2000, &reply), 2000);
+    EXPECT_GE(PumpCount() - before, 100);  // at least every 20 ms
+
+    before = PumpCount();
+    EXPECT_EQ(Took(u"x", kWaitForLineEnd, &reply), 301 * 20);
+    EXPECT_GE(PumpCount() - before, 301);
+
+    Sim.OnWrite = [](const std::string&) { RequestCancel(); };
+    Took(u"10 PRINT\r\n", 500, &reply);
+    EXPECT_TRUE(PumpEvents());
+    EXPECT_FALSE(PumpEvents());  // taken once
+
+    Took(u"20 PRINT\r\n", 500, &reply);
+    ForgetCancel();  // a new job starts without it
+    EXPECT_FALSE(PumpEvents());
 }
 
 }  // namespace
