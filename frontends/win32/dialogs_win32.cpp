@@ -39,8 +39,8 @@ LRESULT CALLBACK InputProc(HWND h, UINT message, WPARAM w, LPARAM l) {
     return DefWindowProcW(h, message, w, l);
 }
 
-HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y,
-           int w, int h, int id) {
+HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, int x, int y, int w,
+           int h, int id) {
     HWND c = CreateWindowExW(wcscmp(cls, WC_EDITW) == 0 ? WS_EX_CLIENTEDGE : 0, cls, text,
                              WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
@@ -68,18 +68,18 @@ Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret
     AdjustWindowRectEx(&place, WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_DLGMODALFRAME);
     RECT ownerRect{200, 200, 200, 200};
     if (owner) GetWindowRect(owner, &ownerRect);
-    HWND dialog = CreateWindowExW(WS_EX_DLGMODALFRAME, L"QzInputDialog", Wide(title).c_str(),
-                                  WS_POPUP | WS_CAPTION | WS_SYSMENU, ownerRect.left + 40,
-                                  ownerRect.top + 40, place.right - place.left,
-                                  place.bottom - place.top, owner, nullptr,
-                                  GetModuleHandleW(nullptr), nullptr);
+    HWND dialog =
+        CreateWindowExW(WS_EX_DLGMODALFRAME, L"QzInputDialog", Wide(title).c_str(),
+                        WS_POPUP | WS_CAPTION | WS_SYSMENU, ownerRect.left + 40, ownerRect.top + 40,
+                        place.right - place.left, place.bottom - place.top, owner, nullptr,
+                        GetModuleHandleW(nullptr), nullptr);
     if (!dialog) return Text();
     InputDialog state;
     SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&state));
     Child(dialog, WC_STATICW, Wide(prompt).c_str(), 0, 10, 10, 280, 20, -1);
-    state.Edit = Child(dialog, WC_EDITW, Wide(defaultText).c_str(),
-                       WS_TABSTOP | ES_AUTOHSCROLL | (secret ? ES_PASSWORD : 0), 10, 40, 280, 22,
-                       100);
+    state.Edit =
+        Child(dialog, WC_EDITW, Wide(defaultText).c_str(),
+              WS_TABSTOP | ES_AUTOHSCROLL | (secret ? ES_PASSWORD : 0), 10, 40, 280, 22, 100);
     Child(dialog, WC_BUTTONW, L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 110, 75, 80, 24, IDOK);
     if (owner) EnableWindow(owner, FALSE);
     ShowWindow(dialog, SW_SHOW);

@@ -16,9 +16,8 @@ bool closeRequested = false;
 bool IsUserInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
            (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) ||
-           message == WM_COMMAND || message == WM_SYSCOMMAND || message == WM_DROPFILES ||
-           message == WM_CONTEXTMENU;
+           (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) || message == WM_COMMAND ||
+           message == WM_SYSCOMMAND || message == WM_DROPFILES || message == WM_CONTEXTMENU;
 }
 
 bool OpensPopup(const MSG& msg) {

@@ -40,10 +40,10 @@ HWND MakeControl(const wchar_t* cls, const wchar_t* text, DWORD style, ControlId
     // A drop-down list's window height includes its opened list; the field itself keeps
     // the 20 pixels (set below with CB_SETITEMHEIGHT).
     if (wcscmp(cls, WC_COMBOBOXW) == 0) height = 200;
-    HWND h = CreateWindowExW(0, cls, text, WS_CHILD | WS_CLIPSIBLINGS | style, p.Left, p.Top,
-                             p.Width, height, mainWindow,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             GetModuleHandleW(nullptr), nullptr);
+    HWND h =
+        CreateWindowExW(0, cls, text, WS_CHILD | WS_CLIPSIBLINGS | style, p.Left, p.Top, p.Width,
+                        height, mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                        GetModuleHandleW(nullptr), nullptr);
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
     if (wcscmp(cls, WC_COMBOBOXW) == 0) {
         SendMessageW(h, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), p.Height - 6);
@@ -201,23 +201,21 @@ bool BuildMainWindow() {
     controls[3] = MakeControl(WC_COMBOBOXW, L"", list, ControlId::CollectionBox, kIdCollectionBox);
     controls[4] = MakeControl(WC_EDITW, L"", WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL,
                               ControlId::CollectionEntry, kIdCollectionEntry);
-    controls[5] = MakeControl(WC_STATICW, L"", WS_VISIBLE, ControlId::ProgressLabel,
-                              kIdProgressLabel);
-    controls[6] = MakeControl(WC_BUTTONW, L"Program", WS_TABSTOP, ControlId::ProgramButton,
-                              kIdProgramButton);
+    controls[5] =
+        MakeControl(WC_STATICW, L"", WS_VISIBLE, ControlId::ProgressLabel, kIdProgressLabel);
+    controls[6] =
+        MakeControl(WC_BUTTONW, L"Program", WS_TABSTOP, ControlId::ProgramButton, kIdProgramButton);
     controls[7] = MakeControl(WC_BUTTONW, L"Program", WS_TABSTOP, ControlId::SecondProgramButton,
                               kIdSecondProgramButton);
-    controls[8] = MakeControl(WC_BUTTONW, L"Cancel", WS_TABSTOP, ControlId::CancelButton,
-                              kIdCancelButton);
-    saveSettingsButton =
-        CreateWindowExW(0, WC_BUTTONW, L"Save settings", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 420,
-                        40, 100, 20, mainWindow,
-                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdSaveSettingsButton)),
-                        GetModuleHandleW(nullptr), nullptr);
+    controls[8] =
+        MakeControl(WC_BUTTONW, L"Cancel", WS_TABSTOP, ControlId::CancelButton, kIdCancelButton);
+    saveSettingsButton = CreateWindowExW(
+        0, WC_BUTTONW, L"Save settings", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 420, 40, 100, 20,
+        mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdSaveSettingsButton)),
+        GetModuleHandleW(nullptr), nullptr);
     SendMessageW(saveSettingsButton, WM_SETFONT,
                  reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
-    logPane = CreateLogPane(mainWindow,
-                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLogPane)));
+    logPane = CreateLogPane(mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLogPane)));
     ResizeLogPane(App.MainW, App.MainH);
 
     HWND tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
