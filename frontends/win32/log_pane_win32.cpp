@@ -35,6 +35,14 @@ HWND CreateLogPane(HWND parent, HMENU id) {
                              OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                              FIXED_PITCH | FF_MODERN, L"Courier New");
     SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    // A pixel height rounds 8 pt to whole pixels; the character format holds it exactly.
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    format.dwMask = CFM_FACE | CFM_SIZE;
+    format.yHeight = 8 * 20;  // twips
+    wcscpy(format.szFaceName, L"Courier New");
+    SendMessageW(pane, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+    SendMessageW(pane, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
     return pane;
 }
 
