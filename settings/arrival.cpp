@@ -1,28 +1,8 @@
-#include <filesystem>
-#include <system_error>
-
 #include "app/state.h"
 #include "link/clock.h"
 #include "settings/ports.h"
 #include "source/files.h"
 #include "ui/log.h"
-
-namespace fs = std::filesystem;
-
-namespace {
-
-// Copies the firmware file over any file of that name; the reason of a failure, or an
-// empty text when the copy succeeded.
-Text CopyFirmware(TextView from, TextView to) {
-    std::error_code ec;
-    fs::copy_file(fs::path(Text(from)), fs::path(Text(to)), fs::copy_options::overwrite_existing,
-                  ec);
-    if (!ec) return Text();
-    Text reason = TextFromAnsi(ec.message());
-    return reason.empty() ? Text(u"error ") + DecimalText(ec.value()) : reason;
-}
-
-}  // namespace
 
 void OnPortNotice(TextView name, bool arrived) {
     AppendLog(u"Port: " + Text(name) + (arrived ? u" inserted" : u" removed"));
@@ -39,6 +19,6 @@ void OnVolumeNotice(TextView label, TextView root, bool arrived) {
     DelayMs(1000);  // the board's drive needs a moment before it takes files
     Text target = Text(root) + FileNameOfPath(App.ProgramPath);
     AppendLog(target);
-    Text failure = CopyFirmware(App.ProgramPath, target);
+    Text failure = CopyFirmwareFile(App.ProgramPath, target);
     if (!failure.empty()) AppendLog(u"Firmware copy failed: " + failure);
 }

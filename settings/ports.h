@@ -8,6 +8,10 @@
 // Platform: the names of the serial ports present, in the system's order
 // (ports_linux.cpp, ports_win32.cpp).
 std::vector<Text> ListSerialPorts();
+// Platform: copies the firmware file over any file of that name (firmware_copy_posix.cpp,
+// firmware_copy_win32.cpp). Returns the system's reason when it failed, empty text when the
+// copy succeeded.
+Text CopyFirmwareFile(TextView from, TextView to);
 
 // Rebuilds `App.PortList`; shows "OOPS!" / "No com ports found" when there is none.
 void DiscoverPorts();

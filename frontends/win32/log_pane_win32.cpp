@@ -1,0 +1,86 @@
+// The log pane: a rich-edit control (Msftedit.dll) in "Courier New" 8 pt, without word
+// wrap and with the largest text limit, so appending never fails for length.
+#include <windows.h>
+
+#include <richedit.h>
+
+#include <string>
+
+#include "frontends/win32/main_window_win32.h"
+#include "ui/window.h"
+
+namespace {
+
+HWND pane = nullptr;
+
+void SelectRange(LONG from, LONG to) {
+    CHARRANGE range{from, to};
+    SendMessageW(pane, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+}
+
+}  // namespace
+
+HWND CreateLogPane(HWND parent, HMENU id) {
+    LoadLibraryW(L"Msftedit.dll");
+    pane = CreateWindowExW(WS_EX_CLIENTEDGE, MSFTEDIT_CLASS, L"",
+                           WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP |
+                               ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
+                           0, 0, 0, 0, parent, id, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(pane, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    SendMessageW(pane, EM_SETTARGETDEVICE, 0, 1);  // no word wrap
+    HDC screen = GetDC(nullptr);
+    int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, screen);
+    HFONT font = CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             FIXED_PITCH | FF_MODERN, L"Courier New");
+    SendMessageW(pane, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    // A pixel height rounds 8 pt to whole pixels; the character format holds it exactly.
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    format.dwMask = CFM_FACE | CFM_SIZE;
+    format.yHeight = 8 * 20;  // twips
+    wcscpy(format.szFaceName, L"Courier New");
+    SendMessageW(pane, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
+    SendMessageW(pane, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    return pane;
+}
+
+void RenderLogAppend(TextView piece) {
+    std::wstring text(piece.begin(), piece.end());
+    SendMessageW(pane, EM_HIDESELECTION, TRUE, 0);
+    SelectRange(-1, -1);
+    SendMessageW(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(pane, EM_HIDESELECTION, FALSE, 0);
+}
+
+void RenderLogClear() {
+    SetWindowTextW(pane, L"");
+}
+
+void RenderShowLogEnd() {
+    SelectRange(-1, -1);
+    SendMessageW(pane, EM_SCROLLCARET, 0, 0);
+}
+
+Text LogPaneText() {
+    GETTEXTLENGTHEX lengthOf{GTL_USECRLF | GTL_NUMCHARS, 1200};
+    LRESULT length = SendMessageW(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthOf), 0);
+    if (length <= 0) return Text();
+    std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
+    GETTEXTEX get{};
+    get.cb = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+    get.flags = GT_USECRLF;
+    get.codepage = 1200;  // UTF-16
+    LRESULT got = SendMessageW(pane, EM_GETTEXTEX, reinterpret_cast<WPARAM>(&get),
+                               reinterpret_cast<LPARAM>(buffer.data()));
+    return Text(buffer.begin(), buffer.begin() + got);
+}
+
+void SelectAllLogPane() {
+    SelectRange(0, -1);
+}
+
+void CopyLogPane() {
+    SendMessageW(pane, WM_COPY, 0, 0);
+}

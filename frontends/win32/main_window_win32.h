@@ -1,0 +1,55 @@
+// The Win32 main window: its handles, the event loop and the device-change handling, shared
+// by the program and its Wine tests.
+#pragma once
+
+#include <windows.h>
+
+#include "ui/controls.h"
+
+// Opens the main window with its controls from the control model (BuildControls) and
+// shows it. False when the window could not be created (no display).
+bool BuildMainWindow();
+HWND MainWindowHandle();
+// The native control that shows a control of the model.
+HWND ControlHandle(ControlId id);
+HWND LogPaneHandle();
+// Places the log pane for an inner size W x H of the window.
+void ResizeLogPane(int width, int height);
+
+// Handles one pending window event, waiting at most 5 ms for one. False once the window
+// was closed while no command ran.
+bool HandleNextWindowEvent();
+// Runs HandleNextWindowEvent until the window is closed.
+void RunEventLoop();
+// Opens the log pane's popup menu at the mouse position and runs the chosen item.
+void OpenLogPopupMenu();
+// Marks a press of "Cancel" for the next event pump.
+void NoteCancelPressed();
+
+// WM_DEVICECHANGE: port and volume records go to the arrival handling (settings/ports.h).
+// Returns true (the message's result TRUE) for every device-change message.
+bool HandleDeviceChange(WPARAM event, LPARAM record);
+
+// Log pane set-up, called once by BuildMainWindow.
+HWND CreateLogPane(HWND parent, HMENU id);
+void SelectAllLogPane();
+void CopyLogPane();
+
+// Control and menu identifiers.
+enum : int {
+    kIdPortBox = 101,
+    kIdBaudBox,
+    kIdDeviceBox,
+    kIdCollectionBox,
+    kIdCollectionEntry,
+    kIdProgressLabel,
+    kIdProgramButton,
+    kIdSecondProgramButton,
+    kIdCancelButton,
+    kIdSaveSettingsButton,
+    kIdLogPane,
+    kIdMenuPaste = 201,
+    kIdMenuSelectAll,
+    kIdMenuCopy,
+    kIdMenuSaveAs,
+};

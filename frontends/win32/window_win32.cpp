@@ -1,0 +1,271 @@
+// The main window and its native controls. The controls show the control model
+// (ui/controls.h); a user's choice is written back into the model and handed to the
+// matching command (app/commands.h). Nothing here decides what a command does.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "app/commands.h"
+#include "app/state.h"
+#include "frontends/win32/main_window_win32.h"
+#include "ui/window.h"
+
+namespace {
+
+HWND mainWindow = nullptr;
+HWND controls[9] = {};
+HWND saveSettingsButton = nullptr;
+HWND logPane = nullptr;
+Placement lastGeometry{};
+
+const wchar_t kClassName[] = L"QzUploaderMain";
+
+std::wstring Wide(TextView text) {
+    return std::wstring(text.begin(), text.end());
+}
+
+Text WindowText(HWND h) {
+    int length = GetWindowTextLengthW(h);
+    std::wstring buffer(static_cast<size_t>(length) + 1, L'\0');
+    int got = GetWindowTextW(h, buffer.data(), length + 1);
+    return Text(buffer.begin(), buffer.begin() + got);
+}
+
+HWND MakeControl(const wchar_t* cls, const wchar_t* text, DWORD style, ControlId place, int id) {
+    Placement p = PlaceOf(place);
+    int height = p.Height;
+    // A drop-down list's window height includes its opened list; the field itself keeps
+    // the 20 pixels (set below with CB_SETITEMHEIGHT).
+    if (wcscmp(cls, WC_COMBOBOXW) == 0) height = 200;
+    HWND h =
+        CreateWindowExW(0, cls, text, WS_CHILD | WS_CLIPSIBLINGS | style, p.Left, p.Top, p.Width,
+                        height, mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                        GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    if (wcscmp(cls, WC_COMBOBOXW) == 0) {
+        SendMessageW(h, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), p.Height - 6);
+    }
+    return h;
+}
+
+void AddTooltip(HWND tips, HWND control, const wchar_t* text) {
+    TOOLINFOW info{};
+    info.cbSize = sizeof info;
+    info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    info.hwnd = mainWindow;
+    info.uId = reinterpret_cast<UINT_PTR>(control);
+    info.lpszText = const_cast<wchar_t*>(text);
+    SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+}
+
+void RenderBox(HWND h, const ComboBox& box) {
+    SendMessageW(h, CB_RESETCONTENT, 0, 0);
+    for (const Text& item : box.Items)
+        SendMessageW(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));
+    SendMessageW(h, CB_SETCURSEL, static_cast<WPARAM>(box.Selected), 0);
+}
+
+void NoteGeometry() {
+    if (!mainWindow || IsIconic(mainWindow)) return;
+    RECT outer{}, inner{};
+    GetWindowRect(mainWindow, &outer);
+    GetClientRect(mainWindow, &inner);
+    lastGeometry = {outer.left, outer.top, inner.right, inner.bottom};
+}
+
+// A choice in one of the four drop-down lists: the model takes the selected index, then
+// the command reads it.
+void BoxChosen(ControlId box, HWND h, void (*command)()) {
+    if (CommandRunning()) return;
+    BoxOf(box).Selected = static_cast<int>(SendMessageW(h, CB_GETCURSEL, 0, 0));
+    command();
+}
+
+void OnCommand(int id, int code) {
+    switch (id) {
+        case kIdCancelButton:
+            if (code == BN_CLICKED) NoteCancelPressed();
+            return;
+        case kIdProgramButton:
+            if (code == BN_CLICKED) OnProgramButton();
+            return;
+        case kIdSecondProgramButton:
+            if (code == BN_CLICKED) OnSecondProgramButton();
+            return;
+        case kIdSaveSettingsButton:
+            if (code == BN_CLICKED) AddCollectionEntry();
+            return;
+        case kIdCollectionEntry:
+            if (code == EN_CHANGE && !CommandRunning())
+                Window.CollectionEntry = WindowText(controls[int(ControlId::CollectionEntry)]);
+            return;
+        default:
+            break;
+    }
+    if (code != CBN_SELCHANGE) return;
+    if (id == kIdPortBox) BoxChosen(ControlId::PortBox, controls[0], OnPortBoxChosen);
+    if (id == kIdBaudBox) BoxChosen(ControlId::BaudBox, controls[1], OnBaudBoxChosen);
+    if (id == kIdDeviceBox) BoxChosen(ControlId::DeviceBox, controls[2], OnDeviceBoxChosen);
+    if (id == kIdCollectionBox)
+        BoxChosen(ControlId::CollectionBox, controls[3], OnCollectionBoxChosen);
+}
+
+void OnDropFiles(HDROP drop) {
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    Text paths;
+    for (UINT i = 0; i < count; ++i) {
+        UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        DragQueryFileW(drop, i, path.data(), length + 1);
+        if (i > 0) paths += u'\n';
+        paths += Text(path.begin(), path.begin() + length);
+    }
+    DragFinish(drop);
+    if (count > 0) OnFilesDropped(paths);
+}
+
+LRESULT CALLBACK MainWindowProc(HWND h, UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+        case WM_DEVICECHANGE:
+            return HandleDeviceChange(w, l) ? TRUE : FALSE;
+        case WM_COMMAND:
+            OnCommand(LOWORD(w), HIWORD(w));
+            return 0;
+        case WM_SIZE:
+            if (logPane && w != SIZE_MINIMIZED) ResizeLogPane(LOWORD(l), HIWORD(l));
+            NoteGeometry();
+            return 0;
+        case WM_MOVE:
+            NoteGeometry();
+            return 0;
+        case WM_DROPFILES:
+            OnDropFiles(reinterpret_cast<HDROP>(w));
+            return 0;
+        case WM_CLOSE:
+            // The event loop ends the program; the window is destroyed after the save.
+            return 0;
+        default:
+            return DefWindowProcW(h, message, w, l);
+    }
+}
+
+}  // namespace
+
+HWND MainWindowHandle() {
+    return mainWindow;
+}
+
+HWND ControlHandle(ControlId id) {
+    return controls[static_cast<int>(id)];
+}
+
+HWND LogPaneHandle() {
+    return logPane;
+}
+
+void ResizeLogPane(int width, int height) {
+    Placement p = LogPanePlacement(width, height);
+    MoveWindow(logPane, p.Left, p.Top, p.Width, p.Height, TRUE);
+}
+
+bool BuildMainWindow() {
+    INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&common);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = MainWindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    RegisterClassExW(&wc);
+
+    // The settings give the outer frame's corner and the inner area's size.
+    RECT frame{0, 0, App.MainW, App.MainH};
+    AdjustWindowRectEx(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    mainWindow = CreateWindowExW(0, kClassName, Wide(App.WindowTitle).c_str(),
+                                 WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, App.MainX, App.MainY,
+                                 frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+    if (!mainWindow) return false;
+    lastGeometry = {App.MainX, App.MainY, App.MainW, App.MainH};
+
+    const DWORD list = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+    controls[0] = MakeControl(WC_COMBOBOXW, L"", list, ControlId::PortBox, kIdPortBox);
+    controls[1] = MakeControl(WC_COMBOBOXW, L"", list, ControlId::BaudBox, kIdBaudBox);
+    controls[2] = MakeControl(WC_COMBOBOXW, L"", list, ControlId::DeviceBox, kIdDeviceBox);
+    controls[3] = MakeControl(WC_COMBOBOXW, L"", list, ControlId::CollectionBox, kIdCollectionBox);
+    controls[4] = MakeControl(WC_EDITW, L"", WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL,
+                              ControlId::CollectionEntry, kIdCollectionEntry);
+    controls[5] =
+        MakeControl(WC_STATICW, L"", WS_VISIBLE, ControlId::ProgressLabel, kIdProgressLabel);
+    controls[6] =
+        MakeControl(WC_BUTTONW, L"Program", WS_TABSTOP, ControlId::ProgramButton, kIdProgramButton);
+    controls[7] = MakeControl(WC_BUTTONW, L"Program", WS_TABSTOP, ControlId::SecondProgramButton,
+                              kIdSecondProgramButton);
+    controls[8] =
+        MakeControl(WC_BUTTONW, L"Cancel", WS_TABSTOP, ControlId::CancelButton, kIdCancelButton);
+    saveSettingsButton = CreateWindowExW(
+        0, WC_BUTTONW, L"Save settings", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 420, 40, 100, 20,
+        mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdSaveSettingsButton)),
+        GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(saveSettingsButton, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    logPane = CreateLogPane(mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLogPane)));
+    ResizeLogPane(App.MainW, App.MainH);
+
+    HWND tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, mainWindow, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    AddTooltip(tips, controls[0], L"Serial port");
+    AddTooltip(tips, controls[1], L"Serial baud rate");
+    AddTooltip(tips, controls[2], L"Connected device");
+    AddTooltip(tips, controls[3], L"My collection");
+    AddTooltip(tips, controls[6], L"Load program");
+
+    DragAcceptFiles(mainWindow, TRUE);
+    BuildControls();  // fills the model and renders every control, buttons hidden
+    ShowWindow(mainWindow, SW_SHOWNORMAL);
+    UpdateWindow(mainWindow);
+    return true;
+}
+
+void RenderControl(ControlId id) {
+    HWND h = ControlHandle(id);
+    if (!h) return;
+    switch (id) {
+        case ControlId::PortBox:
+        case ControlId::BaudBox:
+        case ControlId::DeviceBox:
+        case ControlId::CollectionBox:
+            RenderBox(h, BoxOf(id));
+            return;
+        case ControlId::CollectionEntry:
+            SetWindowTextW(h, Wide(Window.CollectionEntry).c_str());
+            return;
+        case ControlId::ProgressLabel:
+            SetWindowTextW(h, Wide(Window.ProgressLabel).c_str());
+            return;
+        case ControlId::ProgramButton:
+            ShowWindow(h, Window.ProgramShown ? SW_SHOW : SW_HIDE);
+            break;
+        case ControlId::SecondProgramButton:
+            ShowWindow(h, Window.SecondProgramShown ? SW_SHOW : SW_HIDE);
+            break;
+        case ControlId::CancelButton:
+            ShowWindow(h, Window.CancelShown ? SW_SHOW : SW_HIDE);
+            break;
+    }
+    // A button that shows up lies over the progress label at the same place.
+    if (IsWindowVisible(h)) SetWindowPos(h, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+Placement CurrentWindowGeometry() {
+    NoteGeometry();
+    return lastGeometry;
+}

@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# The Windows build under Wine and Xvfb, headless: builds the win32 preset (and the native
+# simulated board), makes a fresh Wine prefix under build/, maps COM5 to the board's
+# pseudo-terminal and runs the checks: an upload through the Win32 serial code with the
+# headless program, the window's checks (controls, device changes, registry, upload with
+# Cancel through the window), and the desktop program's settings file after a plain start
+# and close, compared byte for byte with the default file.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+start=$(date +%s)
+
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j2 --target qz-upload qz-uploader qz_win32_checks
+# The board is a POSIX program: a small native build of it alone.
+cmake -S . -B build/wine-board -DCMAKE_BUILD_TYPE=Release -DQZ_TESTS=OFF >/dev/null
+cmake --build build/wine-board -j2 --target qz-board
+
+work=$root/build/wine-run
+rm -rf "$work"
+mkdir -p "$work/app" "$work/store" "$work/drive"
+export WINEPREFIX=$work/prefix WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+export WINEARCH=win64
+
+display=:$((90 + RANDOM % 100))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+board=
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  [ -n "$board" ] && kill "$board" 2>/dev/null || true
+  kill "$xvfb" 2>/dev/null || true
+}
+trap cleanup EXIT
+export DISPLAY=$display
+
+echo "-- wine prefix"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+
+echo "-- board"
+build/wine-board/board/qz-board --store "$work/store" >"$work/board.out" 2>"$work/board.err" &
+board=$!
+for _ in $(seq 50); do [ -s "$work/board.out" ] && break; sleep 0.1; done
+pty=$(head -n1 "$work/board.out")
+echo "board on $pty"
+wine reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$pty" /f >/dev/null 2>&1
+wineserver -k || true
+wineserver -w
+# A drive letter for the firmware copy.
+ln -s "$work/drive" "$WINEPREFIX/dosdevices/q:"
+
+cp build/win32/frontends/cli/qz-upload.exe build/win32/frontends/win32/qz-uploader.exe \
+  build/win32/frontends/win32/qz_win32_checks.exe "$work/app/"
+winpath() { echo "Z:${1//\//\\}\\"; }
+appdir=$(winpath "$work/app")
+failed=0
+run() {
+  echo "-- $*"
+  if ! (cd "$work/app" && timeout 120 wine "$@"); then
+    echo "FAILED: $*"
+    failed=1
+  fi
+}
+
+printf '10 PRINT "hello from wine"\r\n20 PRINT 6*7\r\n' >"$work/app/hello.bas"
+run qz-upload.exe --port COM5 --baud 115200 --device micromite hello.bas
+if grep -q 'hello from wine' "$work/store/program.bas" 2>/dev/null; then
+  echo "ok   the board stored the program sent through the Win32 serial code"
+else
+  echo "FAIL the board did not store the program"; failed=1
+fi
+
+run qz_win32_checks.exe registry COM5
+run qz_win32_checks.exe controls "$appdir"
+run qz_win32_checks.exe devicechange "$appdir" Q
+run qz_win32_checks.exe upload "$appdir" COM5 plain
+run qz_win32_checks.exe upload "$appdir" COM5 cancel
+
+echo "-- desktop program: start without settings, close, compare the settings file"
+rm -f "$work/app/Pellimor.inf"
+(cd "$work/app" && timeout 60 wine qz-uploader.exe) &
+uploader=$!
+run qz_win32_checks.exe close
+wait "$uploader" || { echo "FAIL qz-uploader.exe did not end"; failed=1; }
+printf '\xef\xbb\xbf\r\n[Windows]\r\n; Main Window\r\nMainX = 200\r\nMainY = 200\r\nMainW = 468\r\nMainH = 287\r\n\r\n[Micromite]\r\nComport = not set\r\nSerialSpeed = 38400\r\nDevice = micromite\r\nPicoPort = not set\r\nLineDelay = 120\r\nMaximum com port = 32\r\n\r\n[General]\r\nTextTypes = bas txt inc\r\n\r\n[myDeviceList]\r\nLastUsed = 0\r\nDevice0 = Manual entry\r\n' >"$work/default.inf"
+if cmp "$work/default.inf" "$work/app/Pellimor.inf"; then
+  echo "ok   default settings file written byte for byte"
+else
+  echo "FAIL settings file differs"; failed=1
+fi
+
+echo "wine checks took $(($(date +%s) - start)) s"
+exit $failed

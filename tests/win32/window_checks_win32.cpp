@@ -1,0 +1,416 @@
+// Checks of the Windows-only code, run under Wine by scripts/test_wine.sh. GoogleTest is not
+// packaged for MinGW, so this is a small program of its own: each group drives the real
+// window, registry and serial code and reports every failed check; the exit code is the
+// number of failures. Usage: qz_win32_checks GROUP [ARGS]
+#include <windows.h>
+
+#include <dbt.h>
+#include <richedit.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#include "app/state.h"
+#include "frontends/win32/main_window_win32.h"
+#include "settings/ports.h"
+#include "settings/registry_win32.h"
+#include "source/files.h"
+#include "ui/log.h"
+#include "ui/window.h"
+
+namespace {
+
+int failures = 0;
+
+void Check(bool ok, const std::string& what) {
+    if (!ok) ++failures;
+    std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
+}
+
+std::string Narrow(TextView t) {
+    return Utf8FromText(t);
+}
+
+Text TextOf(const std::string& s) {
+    return TextFromUtf8(s);
+}
+
+// A control's place inside the main window's inner area.
+Placement PlaceInWindow(HWND h) {
+    RECT r{};
+    GetWindowRect(h, &r);
+    MapWindowPoints(nullptr, MainWindowHandle(), reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+std::string Describe(Placement p) {
+    return std::to_string(p.Left) + "," + std::to_string(p.Top) + " " + std::to_string(p.Width) +
+           "x" + std::to_string(p.Height);
+}
+
+Text ControlText(HWND h) {
+    wchar_t buffer[256] = L"";
+    GetWindowTextW(h, buffer, 256);
+    std::wstring w(buffer);
+    return Text(w.begin(), w.end());
+}
+
+Text ComboItem(HWND h, int i) {
+    wchar_t buffer[256] = L"";
+    SendMessageW(h, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer));
+    std::wstring w(buffer);
+    return Text(w.begin(), w.end());
+}
+
+void Pump(int ms) {
+    DWORD until = GetTickCount() + static_cast<DWORD>(ms);
+    while (GetTickCount() < until)
+        HandleNextWindowEvent();
+}
+
+bool StartWindow(const Text& settings) {
+    StartupBeforeWindow({}, settings);
+    if (!BuildMainWindow()) return false;
+    StartupAfterWindow();
+    Pump(100);
+    return true;
+}
+
+void CheckPlace(ControlId id, const char* name) {
+    Placement want = PlaceOf(id), got = PlaceInWindow(ControlHandle(id));
+    Check(got.Left == want.Left && got.Top == want.Top && got.Width == want.Width &&
+              got.Height == want.Height,
+          std::string(name) + " at " + Describe(want) + " (is " + Describe(got) + ")");
+}
+
+int ControlsGroup(const Text& folder) {
+    if (!StartWindow(folder + u"missing.inf")) return 1;
+    HWND main = MainWindowHandle();
+    wchar_t title[64] = L"";
+    GetWindowTextW(main, title, 64);
+    Check(std::wstring(title) == L"QZ Program Uploader", "window title");
+    RECT outer{}, inner{};
+    GetWindowRect(main, &outer);
+    GetClientRect(main, &inner);
+    Check(outer.left == 200 && outer.top == 200, "frame corner at 200,200");
+    Check(inner.right == 468 && inner.bottom == 287, "inner area 468x287");
+    CheckPlace(ControlId::PortBox, "port box");
+    CheckPlace(ControlId::BaudBox, "baud-rate box");
+    CheckPlace(ControlId::DeviceBox, "device-type box");
+    CheckPlace(ControlId::CollectionBox, "collection box");
+    CheckPlace(ControlId::CollectionEntry, "collection entry box");
+    CheckPlace(ControlId::ProgressLabel, "progress label");
+    CheckPlace(ControlId::ProgramButton, "Program button");
+    CheckPlace(ControlId::CancelButton, "Cancel button");
+    Placement log = PlaceInWindow(LogPaneHandle());
+    Check(log.Left == 10 && log.Top == 75 && log.Width == 448 && log.Height == 202,
+          "log pane at 10,75 448x202 (is " + Describe(log) + ")");
+
+    HWND baud = ControlHandle(ControlId::BaudBox);
+    int count = static_cast<int>(SendMessageW(baud, CB_GETCOUNT, 0, 0));
+    bool same = count == static_cast<int>(kBaudItems.size());
+    for (int i = 0; same && i < count; ++i)
+        same = ComboItem(baud, i) == kBaudItems[static_cast<size_t>(i)];
+    Check(same, "baud-rate items in order");
+    Check(ComboItem(baud, static_cast<int>(SendMessageW(baud, CB_GETCURSEL, 0, 0))) == u"38400",
+          "baud-rate box shows 38400");
+    HWND device = ControlHandle(ControlId::DeviceBox);
+    Check(ComboItem(device, static_cast<int>(SendMessageW(device, CB_GETCURSEL, 0, 0))) ==
+              u"micromite",
+          "device-type box shows micromite");
+    HWND collection = ControlHandle(ControlId::CollectionBox);
+    Check(SendMessageW(collection, CB_GETCOUNT, 0, 0) == 1 &&
+              SendMessageW(collection, CB_GETCURSEL, 0, 0) == 0 &&
+              ComboItem(collection, 0) == u"Manual entry",
+          "collection box holds Manual entry, selected");
+    Check(SendMessageW(ControlHandle(ControlId::PortBox), CB_GETCURSEL, 0, 0) == CB_ERR,
+          "port box without selection");
+    Check(ControlText(ControlHandle(ControlId::CollectionEntry)) == u"Manual entry",
+          "collection entry box text");
+    Check(!IsWindowVisible(ControlHandle(ControlId::ProgramButton)) &&
+              !IsWindowVisible(ControlHandle(ControlId::SecondProgramButton)) &&
+              !IsWindowVisible(ControlHandle(ControlId::CancelButton)),
+          "no Program or Cancel button at start");
+    Check(IsWindowVisible(ControlHandle(ControlId::ProgressLabel)) &&
+              ControlText(ControlHandle(ControlId::ProgressLabel)).empty(),
+          "empty progress label shown");
+    HWND save = GetDlgItem(main, kIdSaveSettingsButton);
+    Check(ControlText(save) == u"Save settings" && IsWindowVisible(save) &&
+              PlaceInWindow(save).Left == 420 && PlaceInWindow(save).Top == 40,
+          "Save settings button at 420,40");
+
+    wchar_t cls[64] = L"";
+    GetClassNameW(LogPaneHandle(), cls, 64);
+    Check(lstrcmpiW(cls, L"RICHEDIT50W") == 0, "log pane is RICHEDIT50W");
+    Check(SendMessageW(LogPaneHandle(), EM_GETLIMITTEXT, 0, 0) >= 0x7FFFFFFE,
+          "log pane text limit raised");
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof format;
+    format.dwMask = CFM_FACE | CFM_SIZE;
+    SendMessageW(LogPaneHandle(), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    Check(std::wstring(format.szFaceName) == L"Courier New" && format.yHeight == 160,
+          "log pane font Courier New 8 pt (is " +
+              Narrow(Text(format.szFaceName, format.szFaceName + wcslen(format.szFaceName))) + " " +
+              std::to_string(format.yHeight / 20) + " pt)");
+
+    // Appends: A, an empty line, B; then a text with its own CR LF.
+    AppendLog(u"A");
+    AppendLog(u"");
+    AppendLog(u"B");
+    Check(LogPaneText() == u"A\r\n\r\nB", "appends A, empty, B give three lines");
+    SelectAllLogPane();
+    CopyLogPane();
+    Check(ClipboardText() == u"A\r\n\r\nB", "Select All then Copy puts the log on the clipboard");
+
+    // Resizing the inner area to 800x600 moves only the log pane.
+    RECT want{0, 0, 800, 600};
+    AdjustWindowRectEx(&want, WS_OVERLAPPEDWINDOW, FALSE, 0);
+    SetWindowPos(main, nullptr, 0, 0, want.right - want.left, want.bottom - want.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    Pump(50);
+    log = PlaceInWindow(LogPaneHandle());
+    Check(log.Left == 10 && log.Top == 75 && log.Width == 780 && log.Height == 515,
+          "resized: log pane 780x515 (is " + Describe(log) + ")");
+    CheckPlace(ControlId::CollectionBox, "collection box after resize");
+    Placement g = CurrentWindowGeometry();
+    Check(g.Left == 200 && g.Top == 200 && g.Width == 800 && g.Height == 600,
+          "geometry for the settings after resize");
+    return failures;
+}
+
+// WM_DEVICECHANGE records, as Windows sends them, through the window procedure.
+LRESULT SendVolume(WPARAM event, DWORD mask, WORD flags) {
+    DEV_BROADCAST_VOLUME v{};
+    v.dbcv_size = sizeof v;
+    v.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    v.dbcv_unitmask = mask;
+    v.dbcv_flags = flags;
+    return SendMessageW(MainWindowHandle(), WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&v));
+}
+
+LRESULT SendPort(WPARAM event, const wchar_t* name) {
+    std::vector<BYTE> record(sizeof(DEV_BROADCAST_PORT_W) + 64 * sizeof(wchar_t));
+    auto* p = reinterpret_cast<DEV_BROADCAST_PORT_W*>(record.data());
+    p->dbcp_size = static_cast<DWORD>(record.size());
+    p->dbcp_devicetype = DBT_DEVTYP_PORT;
+    wcscpy(p->dbcp_name, name);
+    return SendMessageW(MainWindowHandle(), WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(p));
+}
+
+int DeviceChangeGroup(const Text& folder, const std::string& driveLetter) {
+    if (!StartWindow(folder + u"missing.inf")) return 1;
+    ClearLog();
+    App.Comport = u"COM5";
+    Check(SendPort(DBT_DEVICEARRIVAL, L"COM5") == TRUE, "port arrival handled with TRUE");
+    Check(LogText() == u"Port: COM5 inserted", "port arrival logged");
+    HWND ports = ControlHandle(ControlId::PortBox);
+    int selected = static_cast<int>(SendMessageW(ports, CB_GETCURSEL, 0, 0));
+    Check(selected >= 0 && ComboItem(ports, selected) == u"COM5",
+          "port box rebuilt with COM5 selected");
+    ClearLog();
+    SendPort(DBT_DEVICEREMOVECOMPLETE, L"COM5");
+    Check(LogText() == u"Port: COM5 removed", "port removal logged");
+    ClearLog();
+    Check(SendMessageW(MainWindowHandle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0) == TRUE,
+          "other device-change events handled with TRUE");
+    SendVolume(DBT_DEVICEARRIVAL, 1u << 4, DBTF_MEDIA);
+    SendVolume(DBT_DEVICEARRIVAL, 1u << 4, DBTF_NET);
+    Check(LogText().empty(), "media change and network drive log nothing");
+    SendVolume(DBT_DEVICEARRIVAL, 1u << 4, 0);
+    Check(LogText() == u"  Device Drive E", "drive E arrival logged");
+
+    // A pending firmware copy survives a removal and goes to the next drive that arrives.
+    Text firmware = folder + u"board.uf2";
+    WriteWholeFile(firmware, "UF2 image");
+    App.ProgramPath = firmware;
+    App.FirmwarePending = true;
+    ClearLog();
+    SendVolume(DBT_DEVICEREMOVECOMPLETE, 1u << 6, 0);
+    Check(App.FirmwarePending && LogText() == u"  Device Drive G",
+          "a removal logs its drive and keeps the copy pending");
+    Text letter = TextOf(driveLetter);
+    ClearLog();
+    SendVolume(DBT_DEVICEARRIVAL, 1u << (letter[0] - u'A'), 0);
+    Text target = letter + u":\\board.uf2";
+    Check(!App.FirmwarePending, "the arrival takes the pending copy");
+    Check(LogText() == u"  Device Drive " + letter + u"\r\n" + target,
+          "drive and target logged (" + Narrow(LogText()) + ")");
+    auto copied = ReadWholeFile(target);
+    Check(copied && *copied == "UF2 image", "firmware copied with CopyFileW");
+
+    // A copy that fails is reported.
+    App.ProgramPath = folder + u"absent.uf2";
+    App.FirmwarePending = true;
+    ClearLog();
+    SendVolume(DBT_DEVICEARRIVAL, 1u << (letter[0] - u'A'), 0);
+    Check(LogText().find(u"Firmware copy failed: ") != Text::npos,
+          "a failed copy is logged (" + Narrow(LogText()) + ")");
+    return failures;
+}
+
+int RegistryGroup(const std::string& expectedPort) {
+    const TextView key = u"\\Software\\QzChecks\\";
+    HKEY k = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\QzChecks", 0, nullptr, 0, KEY_WRITE, nullptr, &k,
+                    nullptr);
+    auto put = [&](const wchar_t* name, DWORD type, const void* data, size_t size) {
+        RegSetValueExW(k, name, 0, type, static_cast<const BYTE*>(data), static_cast<DWORD>(size));
+    };
+    const wchar_t sz[] = L"COM7";
+    put(L"a", REG_SZ, sz, sizeof sz);
+    const wchar_t high[] = L"COM\x00e9X";
+    put(L"b", REG_SZ, high, sizeof high);
+    std::wstring longName(80, L'x');
+    put(L"c", REG_SZ, longName.c_str(), (longName.size() + 1) * sizeof(wchar_t));
+    DWORD dword = 4000000000u;
+    put(L"d", REG_DWORD, &dword, sizeof dword);
+    unsigned long long qword = 12345678901234ull;
+    put(L"e", REG_QWORD, &qword, sizeof qword);
+    const wchar_t multi[] = L"one\0two\0";
+    put(L"f", REG_MULTI_SZ, multi, sizeof multi);
+    const BYTE binary[] = {0x0A, 0xFF, 0x00};
+    put(L"g", REG_BINARY, binary, sizeof binary);
+    const wchar_t expand[] = L"%QZ_CHECK%\\x";
+    put(L"h", REG_EXPAND_SZ, expand, sizeof expand);
+    RegCloseKey(k);
+    SetEnvironmentVariableW(L"QZ_CHECK", L"C:\\here");
+
+    Check(CountRegistryValues(HKEY_CURRENT_USER, key, false) == 8, "value count");
+    Check(RegistryValueName(HKEY_CURRENT_USER, key, false, 0) == u"a", "first value name");
+    Check(RegistryValueName(HKEY_CURRENT_USER, key, false, 99).empty(), "no such index");
+    auto read = [&](const char16_t* name) {
+        return ReadRegistryValue(HKEY_CURRENT_USER, key, false, name);
+    };
+    Check(read(u"a") == u"COM7", "REG_SZ");
+    Check(read(u"b") == u"COM", "REG_SZ cut before a character above 127");
+    Check(read(u"c") == Text(66, u'x'), "REG_SZ at most 66 characters");
+    Check(read(u"d") == u"4000000000", "REG_DWORD in decimal");
+    Check(read(u"e") == u"12345678901234", "REG_QWORD in decimal");
+    Check(read(u"f") == u"one\ntwo", "REG_MULTI_SZ joined with LF");
+    Check(read(u"g") == u"$0A,$FF,$00", "REG_BINARY as $hex items");
+    Check(read(u"h") == u"C:\\here\\x", "REG_EXPAND_SZ expanded");
+    Check(
+        read(u"missing").empty() && CountRegistryValues(HKEY_CURRENT_USER, u"No\\Such", false) == 0,
+        "missing value and key give empty results");
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QzChecks");
+
+    std::vector<Text> ports = ListSerialPorts();
+    std::string listed;
+    bool found = false;
+    for (const Text& p : ports) {
+        listed += Narrow(p) + " ";
+        found = found || Narrow(p) == expectedPort;
+    }
+    Check(found, "SERIALCOMM lists " + expectedPort + " (lists " + listed + ")");
+    return failures;
+}
+
+// Drops a file on the window as the shell does (WM_DROPFILES with an HDROP).
+void DropFile(const Text& path) {
+    std::wstring wide(path.begin(), path.end());
+    size_t bytes = sizeof(DROPFILES) + (wide.size() + 2) * sizeof(wchar_t);
+    HGLOBAL memory = GlobalAlloc(GHND, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    wcscpy(reinterpret_cast<wchar_t*>(drop + 1), wide.c_str());
+    GlobalUnlock(memory);
+    PostMessageW(MainWindowHandle(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+// During the upload a timer, run by the event pump, presses "Cancel" once the progress label
+// shows 20 lines, and asks to close the window; it also notes that the pump repaints.
+int paintsSeen = 0;
+Text labelAtCancel;
+bool cancelClicked = false;
+
+void CALLBACK DuringUpload(HWND, UINT, UINT_PTR, DWORD) {
+    HWND label = ControlHandle(ControlId::ProgressLabel);
+    // The pane was made dirty at the last tick; clean now means the pump let it repaint.
+    static bool dirtied = false;
+    if (dirtied && !GetUpdateRect(LogPaneHandle(), nullptr, FALSE)) ++paintsSeen;
+    InvalidateRect(LogPaneHandle(), nullptr, TRUE);
+    dirtied = true;
+    PostMessageW(MainWindowHandle(), WM_CLOSE, 0, 0);
+    if (cancelClicked || !IsWindowVisible(ControlHandle(ControlId::CancelButton))) return;
+    Text now = ControlText(label);
+    if (LeadingNumber(now) < 20) return;
+    labelAtCancel = now;
+    cancelClicked = true;
+    HWND cancel = ControlHandle(ControlId::CancelButton);
+    PostMessageW(cancel, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(cancel, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+}
+
+int UploadGroup(const Text& folder, const std::string& port, const std::string& mode) {
+    Text settings = folder + u"upload.inf";
+    WriteWholeFile(settings, "[Micromite]\r\nComport = " + port +
+                                 "\r\nSerialSpeed = 115200\r\nDevice = micromite\r\n");
+    if (!StartWindow(settings)) return 1;
+    Text program = folder + u"prog.bas";
+    std::string text;
+    int lines = mode == "cancel" ? 200 : 12;
+    for (int i = 1; i <= lines; ++i)
+        text += std::to_string(i * 10) + " PRINT \"line " + std::to_string(i) + "\"\r\n";
+    WriteWholeFile(program, text);
+    if (mode == "cancel") SetTimer(nullptr, 0, 30, DuringUpload);
+    DropFile(program);
+    bool open = true;
+    for (int i = 0; i < 400 && open; ++i) {
+        open = HandleNextWindowEvent();
+        if (LogText().find(u"Disconnected.") != Text::npos) break;
+    }
+    Pump(100);
+    std::printf("-- log --\n%s\n-- end --\n", Narrow(LogPaneText()).c_str());
+    Check(LogText().find(u"Connected to micromite at 115200") != Text::npos,
+          "connected through the COM port");
+    if (mode == "cancel") {
+        Check(cancelClicked, "Cancel pressed during the upload (at " + Narrow(labelAtCancel) + ")");
+        Check(LogText().find(u"Micromite upload completed") == Text::npos,
+              "cancelled upload did not complete");
+        Check(paintsSeen > 0, "the log pane repainted during the upload");
+        Check(open, "close requests during the upload were ignored");
+    } else {
+        Check(LogText().find(u"Micromite upload completed") != Text::npos, "upload completed");
+        Check(LogPaneText() == LogText(), "the pane shows what the core logged");
+    }
+    return failures;
+}
+
+int CloseGroup() {
+    HWND main = nullptr;
+    for (int i = 0; i < 100 && !main; ++i) {
+        main = FindWindowW(L"QzUploaderMain", nullptr);
+        if (!main) Sleep(100);
+    }
+    Check(main != nullptr, "the desktop program's window is open");
+    if (main) PostMessageW(main, WM_CLOSE, 0, 0);
+    return failures;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(Utf8FromText(Text(argv[i], argv[i] + wcslen(argv[i]))));
+    if (args.empty()) {
+        std::fprintf(stderr, "usage: qz_win32_checks GROUP [ARGS]\n");
+        return 2;
+    }
+    OleInitialize(nullptr);
+    const std::string& group = args[0];
+    auto arg = [&](size_t i) { return i < args.size() ? args[i] : std::string(); };
+    int result = 2;
+    if (group == "controls") result = ControlsGroup(TextOf(arg(1)));
+    if (group == "devicechange") result = DeviceChangeGroup(TextOf(arg(1)), arg(2));
+    if (group == "registry") result = RegistryGroup(arg(1));
+    if (group == "upload") result = UploadGroup(TextOf(arg(1)), arg(2), arg(3));
+    if (group == "close") result = CloseGroup();
+    std::printf("%s: %d failed\n", group.c_str(), failures);
+    std::fflush(stdout);
+    ExitProcess(static_cast<UINT>(result));
+}
