@@ -1,0 +1,426 @@
+#include "frontends/qt/window_qt.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollBar>
+#include <QSocketNotifier>
+#include <QTextCursor>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/commands.h"
+#include "app/startup.h"
+#include "app/state.h"
+#include "settings/hotplug_linux.h"
+#include "ui/controls.h"
+#include "ui/window.h"
+
+namespace {
+
+QString Q(TextView t) {
+    return QString::fromUtf16(t.data(), static_cast<qsizetype>(t.size()));
+}
+
+Text T(const QString& s) {
+    return Text(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<size_t>(s.size()));
+}
+
+// While the core pumps the window during a job, every handler but Cancel's does nothing.
+bool draining = false;
+bool cancelPressed = false;
+Text savePath;
+
+bool Ignored() {
+    return draining;
+}
+
+// Paths of dropped files, one a line.
+Text DroppedPaths(const QMimeData* data) {
+    Text paths;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        if (!paths.empty()) paths += u"\n";
+        paths += T(url.toLocalFile());
+    }
+    return paths;
+}
+
+class LogPane : public QPlainTextEdit {
+public:
+    using QPlainTextEdit::QPlainTextEdit;
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        if (Ignored()) return;
+        QMenu menu(this);
+        QAction* paste = menu.addAction("Paste code");
+        QAction* all = menu.addAction("Select All");
+        QAction* copyAction = menu.addAction("Copy");
+        QAction* save = menu.addAction("Save As...");
+        QAction* chosen = menu.exec(event->globalPos());
+        if (chosen == paste)
+            OnPasteCode();
+        else if (chosen == all)
+            selectAll();
+        else if (chosen == copyAction)
+            copy();
+        else if (chosen == save)
+            OnSaveReport();
+    }
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        if (event->mimeData()->hasUrls() || event->mimeData()->hasText()) {
+            event->setDropAction(Qt::CopyAction);
+            event->accept();
+        }
+    }
+    void dragMoveEvent(QDragMoveEvent* event) override {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    }
+    void dropEvent(QDropEvent* event) override {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        if (Ignored()) return;
+        Text files = DroppedPaths(event->mimeData());
+        if (!files.empty())
+            OnFilesDropped(files);
+        else if (event->mimeData()->hasText())
+            OnTextDropped(T(event->mimeData()->text()));
+    }
+};
+
+class MainWindow : public QWidget {
+public:
+    MainWindow() { setAcceptDrops(true); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override {
+        if (draining || CommandRunning()) {
+            event->ignore();
+            return;
+        }
+        event->accept();
+        CloseHotplugWatches();
+        FinishAfterClose(savePath);
+        QCoreApplication::quit();
+    }
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override {
+        if (event->mimeData()->hasUrls()) {
+            event->setDropAction(Qt::CopyAction);
+            event->accept();
+        }
+    }
+    void dropEvent(QDropEvent* event) override {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        if (Ignored()) return;
+        Text files = DroppedPaths(event->mimeData());
+        if (!files.empty()) OnFilesDropped(files);
+    }
+};
+
+MainWindow* window = nullptr;
+LogPane* logPane = nullptr;
+QComboBox *portBox, *baudBox, *deviceBox, *collectionBox;
+QLineEdit* entry;
+QLabel* progress;
+QPushButton *programButton, *secondProgramButton, *cancelButton, *saveButton;
+
+// Puts a control at its place; a box or field taller than 20 pixels by nature keeps its
+// own height so that its text is not clipped.
+void Place(QWidget* w, Placement p) {
+    int height = std::max(p.Height, w->sizeHint().height());
+    w->setGeometry(p.Left, p.Top, p.Width, height);
+}
+
+void PlaceLog(int width, int height) {
+    Placement p = LogPanePlacement(width, height);
+    // Natural heights push the second row down; the logPane starts below it.
+    int top = std::max(p.Top, entry->geometry().bottom() + 6);
+    logPane->setGeometry(p.Left, top, std::max(p.Width, 0), std::max(p.Height - (top - p.Top), 0));
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (logPane) PlaceLog(event->size().width(), event->size().height());
+}
+
+QComboBox* BoxWidget(ControlId id) {
+    switch (id) {
+        case ControlId::PortBox:
+            return portBox;
+        case ControlId::BaudBox:
+            return baudBox;
+        case ControlId::DeviceBox:
+            return deviceBox;
+        default:
+            return collectionBox;
+    }
+}
+
+void RenderBox(ControlId id) {
+    QComboBox* w = BoxWidget(id);
+    const ComboBox& model = BoxOf(id);
+    QSignalBlocker block(w);
+    w->clear();
+    for (const Text& item : model.Items)
+        w->addItem(Q(item));
+    w->setCurrentIndex(model.Selected);
+}
+
+QComboBox* MakeBox(ControlId id, const char* tooltip, void (*command)()) {
+    auto* box = new QComboBox(window);
+    box->setToolTip(tooltip);
+    Place(box, PlaceOf(id));
+    QObject::connect(box, &QComboBox::activated, box, [id, command](int index) {
+        if (Ignored()) return;
+        BoxOf(id).Selected = index;
+        command();
+    });
+    return box;
+}
+
+QPushButton* MakeButton(const char* text, Placement p, const char* tooltip) {
+    auto* button = new QPushButton(text, window);
+    if (tooltip) button->setToolTip(tooltip);
+    Place(button, p);
+    return button;
+}
+
+void WatchDevices(const std::string& devFolder, const std::string& mountTable) {
+    int ports = OpenPortWatch(devFolder);
+    if (ports >= 0) {
+        auto* n = new QSocketNotifier(ports, QSocketNotifier::Read, window);
+        QObject::connect(n, &QSocketNotifier::activated, window, [] {
+            if (!Ignored()) HandlePortWatch();
+        });
+    }
+    int volumes = OpenVolumeWatch(mountTable);
+    if (volumes >= 0) {
+        auto* n = new QSocketNotifier(volumes, QSocketNotifier::Exception, window);
+        QObject::connect(n, &QSocketNotifier::activated, window, [] {
+            if (!Ignored()) HandleVolumeWatch();
+        });
+    }
+}
+
+}  // namespace
+
+QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
+                       const std::string& mountTable) {
+    savePath = settingsPath;
+    window = new MainWindow;
+    window->setWindowTitle(Q(App.WindowTitle));
+
+    portBox = MakeBox(ControlId::PortBox, "Serial port", OnPortBoxChosen);
+    baudBox = MakeBox(ControlId::BaudBox, "Serial baud rate", OnBaudBoxChosen);
+    deviceBox = MakeBox(ControlId::DeviceBox, "Connected device", OnDeviceBoxChosen);
+    collectionBox = MakeBox(ControlId::CollectionBox, "My collection", OnCollectionBoxChosen);
+    portBox->setObjectName("portBox");
+    baudBox->setObjectName("baudBox");
+    deviceBox->setObjectName("deviceBox");
+    collectionBox->setObjectName("collectionBox");
+
+    progress = new QLabel(window);
+    progress->setObjectName("progress");
+    Place(progress, PlaceOf(ControlId::ProgressLabel));
+
+    programButton = MakeButton("Program", PlaceOf(ControlId::ProgramButton), "Load program");
+    programButton->setObjectName("program");
+    secondProgramButton = MakeButton("Program", PlaceOf(ControlId::SecondProgramButton), nullptr);
+    secondProgramButton->setObjectName("secondProgram");
+    cancelButton = MakeButton("Cancel", PlaceOf(ControlId::CancelButton), nullptr);
+    cancelButton->setObjectName("cancel");
+    saveButton = MakeButton("Save settings", {420, 40, 100, 20}, nullptr);
+    saveButton->setObjectName("saveSettings");
+    QObject::connect(programButton, &QPushButton::clicked, window, [] {
+        if (!Ignored()) OnProgramButton();
+    });
+    QObject::connect(secondProgramButton, &QPushButton::clicked, window, [] {
+        if (!Ignored()) OnSecondProgramButton();
+    });
+    QObject::connect(cancelButton, &QPushButton::clicked, window, [] { cancelPressed = true; });
+    QObject::connect(saveButton, &QPushButton::clicked, window, [] {
+        if (Ignored()) return;
+        Window.CollectionEntry = T(entry->text());
+        AddCollectionEntry();
+    });
+
+    entry = new QLineEdit(window);
+    entry->setObjectName("entry");
+    Place(entry, PlaceOf(ControlId::CollectionEntry));
+    QObject::connect(entry, &QLineEdit::textEdited, window, [](const QString& text) {
+        if (!Ignored()) Window.CollectionEntry = T(text);
+    });
+
+    logPane = new LogPane(window);
+    logPane->setObjectName("log");
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPointSize(8);
+    logPane->setFont(mono);
+    logPane->setLineWrapMode(QPlainTextEdit::NoWrap);
+    logPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    logPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    logPane->setMaximumBlockCount(0);
+    logPane->setAcceptDrops(true);
+
+    for (ControlId id :
+         {ControlId::PortBox, ControlId::BaudBox, ControlId::DeviceBox, ControlId::CollectionBox,
+          ControlId::CollectionEntry, ControlId::ProgressLabel, ControlId::ProgramButton,
+          ControlId::SecondProgramButton, ControlId::CancelButton})
+        RenderControl(id);
+
+    window->move(App.MainX, App.MainY);
+    window->resize(App.MainW, App.MainH);
+    PlaceLog(App.MainW, App.MainH);
+    window->show();
+    WatchDevices(devFolder, mountTable);
+    return window;
+}
+
+QWidget* QtMainWindow() {
+    return window;
+}
+
+QPlainTextEdit* QtLogPane() {
+    return logPane;
+}
+
+void DestroyQtWindow() {
+    CloseHotplugWatches();
+    delete window;
+    window = nullptr;
+    logPane = nullptr;
+}
+
+void RenderControl(ControlId id) {
+    if (!window) return;
+    switch (id) {
+        case ControlId::PortBox:
+        case ControlId::BaudBox:
+        case ControlId::DeviceBox:
+        case ControlId::CollectionBox:
+            RenderBox(id);
+            break;
+        case ControlId::CollectionEntry:
+            entry->setText(Q(Window.CollectionEntry));
+            break;
+        case ControlId::ProgressLabel:
+            progress->setText(Q(Window.ProgressLabel));
+            break;
+        case ControlId::ProgramButton:
+            programButton->setVisible(Window.ProgramShown);
+            break;
+        case ControlId::SecondProgramButton:
+            secondProgramButton->setVisible(Window.SecondProgramShown);
+            break;
+        case ControlId::CancelButton:
+            cancelButton->setVisible(Window.CancelShown);
+            break;
+    }
+}
+
+void RenderLogAppend(TextView piece) {
+    if (!logPane) return;
+    Text t(piece);
+    for (size_t at = t.find(u"\r\n"); at != Text::npos; at = t.find(u"\r\n", at))
+        t.replace(at, 2, u"\n");
+    QTextCursor cursor(logPane->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(Q(t));
+}
+
+void RenderLogClear() {
+    if (logPane) logPane->clear();
+}
+
+void RenderShowLogEnd() {
+    if (!logPane) return;
+    QTextCursor cursor = logPane->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    logPane->setTextCursor(cursor);
+    logPane->ensureCursorVisible();
+}
+
+Text LogPaneText() {
+    if (!logPane) return Text();
+    Text t = T(logPane->toPlainText());
+    for (size_t at = t.find(u'\n'); at != Text::npos; at = t.find(u'\n', at + 2))
+        t.replace(at, 1, u"\r\n");
+    return t;
+}
+
+bool DrainWindowEvents() {
+    bool wasDraining = draining;
+    draining = true;
+    cancelPressed = false;
+    QCoreApplication::processEvents();
+    draining = wasDraining;
+    bool cancel = cancelPressed;
+    cancelPressed = false;
+    return cancel;
+}
+
+Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret) {
+    QDialog dialog(window);
+    dialog.setWindowTitle(Q(title));
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(Q(prompt), &dialog));
+    auto* field = new QLineEdit(Q(defaultText), &dialog);
+    field->setObjectName("input");
+    if (secret) field->setEchoMode(QLineEdit::Password);
+    layout->addWidget(field);
+    auto* ok = new QPushButton("OK", &dialog);
+    ok->setDefault(true);
+    layout->addWidget(ok);
+    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
+    bool wasDraining = draining;
+    draining = false;
+    dialog.exec();
+    draining = wasDraining;
+    // Closing the dialog gives what was typed so far, as OK does.
+    return T(field->text());
+}
+
+Text AskSaveFileName(TextView title, TextView filter, TextView folder) {
+    // "display|pattern|display|pattern" becomes Qt's "display (pattern);;display (pattern)".
+    QStringList parts = Q(filter).split('|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        filters << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+    QString selected = filters.isEmpty() ? QString() : filters.first();
+    QString path = QFileDialog::getSaveFileName(window, Q(title), Q(folder), filters.join(";;"),
+                                                &selected, QFileDialog::DontUseNativeDialog);
+    return T(path);
+}
+
+void ShowMessageBox(TextView caption, TextView text) {
+    QMessageBox::information(window, Q(caption), Q(text), QMessageBox::Ok);
+}
+
+Text ClipboardText() {
+    return T(QGuiApplication::clipboard()->text());
+}
+
+Placement CurrentWindowGeometry() {
+    if (!window) return {App.MainX, App.MainY, App.MainW, App.MainH};
+    QPoint frame = window->pos();
+    return {frame.x(), frame.y(), window->width(), window->height()};
+}
