@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "link/serial.h"
+#include "source/system_message_win32.h"
 
 namespace {
 
@@ -21,21 +22,6 @@ constexpr DWORD kQueueSize = 8192;
 
 std::wstring WideOf(TextView text) {
     return std::wstring(text.begin(), text.end());
-}
-
-// The system's message for an error code, without its trailing line break.
-Text SystemMessage(DWORD error) {
-    wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    Text message;
-    if (length > 0 && buffer) message.assign(buffer, buffer + length);
-    if (buffer) LocalFree(buffer);
-    while (!message.empty() && (message.back() == u'\n' || message.back() == u'\r' ||
-                                message.back() == u' ' || message.back() == u'.'))
-        message.pop_back();
-    return message.empty() ? u"error " + DecimalText(static_cast<long long>(error)) : message;
 }
 
 OpenFailure FailureOfError(DWORD error) {

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "source/system_message_win32.h"
 #include "source/text.h"
 
 namespace {
@@ -54,4 +55,18 @@ Text UpperText(TextView text) {
     std::wstring wide = WideOf(text);
     if (!wide.empty()) CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
     return TextOf(wide);
+}
+
+Text SystemMessage(unsigned long error) {
+    wchar_t* buffer = nullptr;
+    DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    Text message;
+    if (length > 0 && buffer) message.assign(buffer, buffer + length);
+    if (buffer) LocalFree(buffer);
+    while (!message.empty() && (message.back() == u'\n' || message.back() == u'\r' ||
+                                message.back() == u' ' || message.back() == u'.'))
+        message.pop_back();
+    return message.empty() ? u"error " + DecimalText(static_cast<long long>(error)) : message;
 }
