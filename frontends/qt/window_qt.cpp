@@ -61,6 +61,19 @@ Text DroppedPaths(const QMimeData* data) {
     return paths;
 }
 
+// A drop on the window or the log pane, always taken as a copy: files go to the file-drop
+// action, and text too where `textToo` (the log pane) when no file came with it.
+void TakeDrop(QDropEvent* event, bool textToo) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    if (Ignored()) return;
+    Text files = DroppedPaths(event->mimeData());
+    if (!files.empty())
+        OnFilesDropped(files);
+    else if (textToo && event->mimeData()->hasText())
+        OnTextDropped(T(event->mimeData()->text()));
+}
+
 class LogPane : public QPlainTextEdit {
 public:
     using QPlainTextEdit::QPlainTextEdit;
@@ -93,16 +106,7 @@ protected:
         event->setDropAction(Qt::CopyAction);
         event->accept();
     }
-    void dropEvent(QDropEvent* event) override {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-        if (Ignored()) return;
-        Text files = DroppedPaths(event->mimeData());
-        if (!files.empty())
-            OnFilesDropped(files);
-        else if (event->mimeData()->hasText())
-            OnTextDropped(T(event->mimeData()->text()));
-    }
+    void dropEvent(QDropEvent* event) override { TakeDrop(event, true); }
 };
 
 class MainWindow : public QWidget {
@@ -127,13 +131,7 @@ protected:
             event->accept();
         }
     }
-    void dropEvent(QDropEvent* event) override {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-        if (Ignored()) return;
-        Text files = DroppedPaths(event->mimeData());
-        if (!files.empty()) OnFilesDropped(files);
-    }
+    void dropEvent(QDropEvent* event) override { TakeDrop(event, false); }
 };
 
 MainWindow* window = nullptr;

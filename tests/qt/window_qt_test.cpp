@@ -77,6 +77,10 @@ void OpenLogMenu(const QString& item) {
 void DropFile(QWidget* target, const fs::path& file) {
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
+    // Qt delivers a drop only to the widget that accepted the drag's entry, as a real drag
+    // from another program goes.
+    QDragEnterEvent enter(QPoint(30, 30), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
     QDropEvent drop(QPointF(30, 30), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &drop);
 }
