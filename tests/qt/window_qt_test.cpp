@@ -1,11 +1,13 @@
 #include <QApplication>
 #include <QClipboard>
-#include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -22,6 +24,8 @@
 #include "app/state.h"
 #include "app/upload.h"
 #include "frontends/qt/window_qt.h"
+#include "settings/hotplug_linux.h"
+#include "tests/settings/fake_sysfs.h"
 #include "tests/support/board_peer.h"
 #include "ui/controls.h"
 
@@ -36,23 +40,52 @@ std::string ReadAll(const fs::path& path) {
     return s.str();
 }
 
+Text PathOf(const fs::path& p) {
+    return QString::fromStdString(p.string()).toStdU16String();
+}
+
 template <class W>
 W* Find(const char* name) {
     return QtMainWindow()->findChild<W*>(name);
 }
 
-// Calls `act` on the first popup or modal window that opens (a menu or a dialog run by the
-// code under test), polling until `act` says it has handled it.
-void WhenOpened(std::function<bool(QWidget*)> act) {
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-        QWidget* w = QApplication::activePopupWidget();
-        if (!w) w = QApplication::activeModalWidget();
-        if (w && act(w)) timer->deleteLater();
-    });
-    timer->start(20);
+QStringList Items(QComboBox* box) {
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    return items;
 }
 
+QString LogShown() {
+    return QtLogPane()->toPlainText();
+}
+
+// While it lives, calls `act` on the popup or modal window open now (a menu or a dialog run
+// by the code under test), every 20 ms until `act` says it is done with it. A test keeps it
+// alive across the call that opens the dialog; a dialog nobody answers shows as a failed
+// check on what `act` would have recorded, and is closed after 10 s so the run goes on.
+class Answer {
+public:
+    explicit Answer(std::function<bool(QWidget*)> act) : timer_(std::make_unique<QTimer>()) {
+        QTimer* timer = timer_.get();
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, act, tries = 0]() mutable {
+            QWidget* w = QApplication::activePopupWidget();
+            if (!w) w = QApplication::activeModalWidget();
+            if (w && act(w)) {
+                timer->stop();
+            } else if (++tries > 500 && w) {
+                w->close();
+                timer->stop();
+            }
+        });
+        timer->start(20);
+    }
+
+private:
+    std::unique_ptr<QTimer> timer_;
+};
+
+// Picks a menu item by keyboard; done once the menu has closed.
 bool ChooseMenuItem(QWidget* w, const QString& text) {
     auto* menu = qobject_cast<QMenu*>(w);
     if (!menu) return false;
@@ -60,38 +93,78 @@ bool ChooseMenuItem(QWidget* w, const QString& text) {
         if (a->text() == text) {
             menu->setActiveAction(a);
             QTest::keyClick(menu, Qt::Key_Return);
-            return true;
+            return !menu->isVisible();
         }
     }
     return false;
 }
 
 void OpenLogMenu(const QString& item) {
-    WhenOpened([item](QWidget* w) { return ChooseMenuItem(w, item); });
+    Answer menu([item](QWidget* w) { return ChooseMenuItem(w, item); });
     QPlainTextEdit* pane = QtLogPane();
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20),
                             pane->mapToGlobal(QPoint(20, 20)));
     QCoreApplication::sendEvent(pane->viewport(), &event);
 }
 
+// Answers the next save dialog with `path`, noting its title; done once it has closed.
+Answer AnswerSaveDialog(const fs::path& path, QString* title) {
+    return Answer([path, title](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        if (!dialog) return false;
+        *title = dialog->windowTitle();
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        if (!name) return false;
+        name->setText(QString::fromStdString(path.string()));
+        static_cast<QDialog*>(dialog)->accept();
+        return !dialog->isVisible();
+    });
+}
+
+// Sends a drag's entry and then its drop, as a drag from another program arrives: Qt
+// delivers the drop only to a widget that accepted the entry.
+void Drop(QWidget* target, QMimeData* data) {
+    QDragEnterEvent enter(QPoint(30, 30), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(30, 30), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+}
+
 void DropFile(QWidget* target, const fs::path& file) {
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file.string()))});
-    // Qt delivers a drop only to the widget that accepted the drag's entry, as a real drag
-    // from another program goes.
-    QDragEnterEvent enter(QPoint(30, 30), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &enter);
-    QDropEvent drop(QPointF(30, 30), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(target, &drop);
+    Drop(target, &data);
 }
+
+// Watches a job from inside the event pump: whether it ran, the widest gap between two of
+// its own ticks, the log pane's repaints, and what `each` does at every tick.
+struct JobWatch {
+    bool sawJob = false;
+    int ticks = 0;
+    qint64 widestGapMs = 0;
+    int paints = 0;
+};
+
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(int* paints) : paints_(paints) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++*paints_;
+        return false;
+    }
+
+private:
+    int* paints_;
+};
 
 }  // namespace
 
 class WindowQtTest : public QObject {
     Q_OBJECT
 
-    fs::path folder, settings, devFolder, mountTable;
-    BoardPeer board;
+    FakeSysfs sysfs;
+    fs::path folder, devFolder, mountTable;
 
     void WriteMountTable(bool withBoardDrive) {
         std::ofstream out(mountTable);
@@ -102,25 +175,77 @@ class WindowQtTest : public QObject {
                 << " rw shared:40 - vfat /dev/sdb1 rw\n";
     }
 
-private slots:
-    void initTestCase() {
-        folder = FreshFolder("qz-qt-test");
-        settings = folder / "settings.ini";
-        devFolder = folder / "dev";
-        mountTable = folder / "mountinfo";
-        fs::create_directories(devFolder);
-        WriteMountTable(false);
-        StartupBeforeWindow({}, QString::fromStdString(settings.string()).toStdU16String());
+    // Starts the program's window as main() does, over the settings file at `settings`.
+    void OpenWindow(const fs::path& settings) {
+        if (QtMainWindow()) DestroyQtWindow();
+        StartupBeforeWindow({}, PathOf(settings));
         BuildControls();
-        BuildQtWindow(QString::fromStdString(settings.string()).toStdU16String(),
-                      devFolder.string(), mountTable.string());
+        BuildQtWindow(PathOf(settings), devFolder.string(), mountTable.string());
         StartupAfterWindow();
         QVERIFY(QTest::qWaitForWindowExposed(QtMainWindow()));
     }
 
+    fs::path SettingsFor(const std::string& name, const std::string& port) {
+        fs::path file = folder / (name + ".ini");
+        std::ofstream(file) << "[Windows]\r\nMainX = 120\r\nMainY = 80\r\nMainW = 640\r\n"
+                               "MainH = 420\r\n[Micromite]\r\nComport = "
+                            << port
+                            << "\r\nSerialSpeed = 115200\r\nDevice = micromite\r\n"
+                               "[myDeviceList]\r\nLastUsed = 0\r\nDevice0 = Manual entry\r\n"
+                               "Device1 = Slow|'onload micromite com:9600\r\n";
+        return file;
+    }
+
+    // Runs `start` and, until the job it begins has ended, watches it with a 10 ms timer
+    // that also calls `each` (from inside the event pump).
+    JobWatch Watch(const std::function<void()>& start, const std::function<void()>& each = {}) {
+        JobWatch watch;
+        QElapsedTimer clock;
+        PaintCounter counter(&watch.paints);
+        QtLogPane()->viewport()->installEventFilter(&counter);
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, &timer, [&] {
+            if (!CommandRunning()) return;
+            if (watch.sawJob)
+                watch.widestGapMs = std::max(watch.widestGapMs, clock.restart());
+            else
+                clock.start();
+            watch.sawJob = true;
+            ++watch.ticks;
+            // Dirties the pane so that a repaint is due at every tick.
+            QtLogPane()->viewport()->update();
+            if (each) each();
+        });
+        timer.start(10);
+        start();
+        QtLogPane()->viewport()->removeEventFilter(&counter);
+        qInfo("job: %d ticks, widest gap %lld ms, %d repaints", watch.ticks,
+              static_cast<long long>(watch.widestGapMs), watch.paints);
+        return watch;
+    }
+
+private slots:
+    void initTestCase() {
+        folder = FreshFolder("qz-qt-test");
+        devFolder = folder / "dev";
+        mountTable = folder / "mountinfo";
+        fs::create_directories(devFolder);
+        WriteMountTable(false);
+        sysfs.Add("ttyUSB10", true);
+        sysfs.Add("ttyUSB2", true);
+        sysfs.Add("ttyACM0", true);
+        sysfs.Add("tty1", false);
+        sysfs.Install();
+    }
+
+    void cleanupTestCase() {
+        if (QtMainWindow()) DestroyQtWindow();
+    }
+
     // No settings file: the fixed lists with their default selections, the default entry,
     // the job's buttons hidden, the window where the defaults put it.
-    void startsWithTheDefaults() {
+    void startsWithTheDefaultsWithoutASettingsFile() {
+        OpenWindow(folder / "none.ini");
         QCOMPARE(QtMainWindow()->windowTitle(), QString("QZ Program Uploader"));
         auto* baud = Find<QComboBox>("baudBox");
         QCOMPARE(baud->count(), 9);
@@ -130,23 +255,102 @@ private slots:
         auto* device = Find<QComboBox>("deviceBox");
         QCOMPARE(device->count(), 5);
         QCOMPARE(device->currentText(), QString::fromStdU16String(App.Device));
-        QCOMPARE(Find<QComboBox>("portBox")->toolTip(), QString("Serial port"));
-        QCOMPARE(Find<QComboBox>("collectionBox")->currentText(), QString("Manual entry"));
+        auto* ports = Find<QComboBox>("portBox");
+        QCOMPARE(ports->toolTip(), QString("Serial port"));
+        QCOMPARE(Items(ports), QStringList({"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10"}));
+        QCOMPARE(Items(Find<QComboBox>("collectionBox")), QStringList({"Manual entry"}));
+        QCOMPARE(Find<QComboBox>("collectionBox")->toolTip(), QString("My collection"));
         QCOMPARE(Find<QLineEdit>("entry")->text(), QString("Manual entry"));
         QVERIFY(!Find<QPushButton>("program")->isVisible());
+        QVERIFY(!Find<QPushButton>("secondProgram")->isVisible());
         QVERIFY(!Find<QPushButton>("cancel")->isVisible());
         QVERIFY(Find<QPushButton>("saveSettings")->isVisible());
         QCOMPARE(Find<QPushButton>("program")->toolTip(), QString("Load program"));
-        QCOMPARE(QtMainWindow()->width(), App.MainW);
-        QCOMPARE(QtMainWindow()->height(), App.MainH);
+        QCOMPARE(QtMainWindow()->pos(), QPoint(App.MainX, App.MainY));
+        QCOMPARE(QtMainWindow()->size(), QSize(App.MainW, App.MainH));
         QPlainTextEdit* pane = QtLogPane();
         QCOMPARE(pane->lineWrapMode(), QPlainTextEdit::NoWrap);
+        QCOMPARE(pane->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(pane->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+        QCOMPARE(pane->maximumBlockCount(), 0);
+        QVERIFY(QFontInfo(pane->font()).fixedPitch());
         QVERIFY(!pane->isReadOnly());
-        QVERIFY(pane->geometry().top() >= Find<QLineEdit>("entry")->geometry().bottom());
-        // The log follows the window's size.
-        QtMainWindow()->resize(600, 400);
-        QTRY_COMPARE(pane->width(), 580);
-        QtMainWindow()->resize(App.MainW, App.MainH);
+    }
+
+    // The two rows of controls stay put; the log pane keeps a 10-pixel margin on the left,
+    // right and bottom, below the second row, whatever the window's size.
+    void theLogPaneFollowsTheWindowsSize() {
+        QWidget* w = QtMainWindow();
+        QPlainTextEdit* pane = QtLogPane();
+        int below = Find<QLineEdit>("entry")->geometry().bottom();
+        QRect entry = Find<QLineEdit>("entry")->geometry();
+        QCOMPARE(Find<QComboBox>("portBox")->geometry().topLeft(), QPoint(10, 10));
+        QCOMPARE(entry.topLeft(), QPoint(10, 40));
+        for (QSize size : {QSize(600, 400), QSize(900, 700), QSize(468, 287)}) {
+            w->resize(size);
+            QTRY_COMPARE(w->size(), size);
+            QRect g = pane->geometry();
+            QCOMPARE(g.left(), 10);
+            QCOMPARE(g.width(), size.width() - 20);
+            QVERIFY(g.top() >= 75 && g.top() > below);
+            QCOMPARE(g.bottom(), size.height() - 11);
+            QCOMPARE(Find<QLineEdit>("entry")->geometry(), entry);
+        }
+    }
+
+    // A settings file gives the window's place and size, the selections and the collection;
+    // the port it names is selected among the discovered ones.
+    void startsFromASettingsFile() {
+        OpenWindow(SettingsFor("start", "/dev/ttyUSB2"));
+        QCOMPARE(QtMainWindow()->pos(), QPoint(120, 80));
+        QCOMPARE(QtMainWindow()->size(), QSize(640, 420));
+        QCOMPARE(Find<QComboBox>("portBox")->currentText(), QString("/dev/ttyUSB2"));
+        QCOMPARE(Find<QComboBox>("baudBox")->currentText(), QString("115200"));
+        QCOMPARE(Find<QComboBox>("deviceBox")->currentText(), QString("micromite"));
+        QCOMPARE(Items(Find<QComboBox>("collectionBox")), QStringList({"Manual entry", "Slow"}));
+        QCOMPARE(Find<QComboBox>("collectionBox")->currentText(), QString("Manual entry"));
+    }
+
+    // A choice made in a box reaches the application state; a selection by text (as an
+    // options line makes) shows in the box, whatever the letter case.
+    void boxesChooseAndSelectByText() {
+        auto* baud = Find<QComboBox>("baudBox");
+        baud->setFocus();
+        QTest::keyClick(baud, Qt::Key_Up);
+        QCOMPARE(baud->currentText(), QString("57600"));
+        QCOMPARE(App.SerialSpeed, Text(u"57600"));
+        auto* ports = Find<QComboBox>("portBox");
+        QTest::keyClick(ports, Qt::Key_Down);
+        QCOMPARE(App.Comport, Text(u"/dev/ttyUSB10"));
+
+        SelectBoxText(ControlId::DeviceBox, u"PICROMITE");
+        QCOMPARE(Find<QComboBox>("deviceBox")->currentText(), QString("picromite"));
+        SelectBoxText(ControlId::DeviceBox, u"no such device");
+        QCOMPARE(Find<QComboBox>("deviceBox")->currentText(), QString("picromite"));
+        SelectBoxText(ControlId::PortBox, u"");
+        QCOMPARE(ports->currentIndex(), -1);
+    }
+
+    // A new entry typed and saved joins "My collection"; choosing an entry puts its full
+    // text, options included, in the entry box.
+    void collectionEntriesAreAddedAndChosen() {
+        auto* entry = Find<QLineEdit>("entry");
+        auto* collection = Find<QComboBox>("collectionBox");
+        entry->selectAll();
+        QTest::keyClicks(entry, "Fast | cmm2 com:/dev/ttyACM0:230400");
+        QTest::mouseClick(Find<QPushButton>("saveSettings"), Qt::LeftButton);
+        QCOMPARE(Items(collection), QStringList({"Manual entry", "Slow", "Fast"}));
+        QCOMPARE(App.Collection.back(), Text(u"Fast|'onload cmm2 com:/dev/ttyACM0:230400"));
+
+        collection->setFocus();
+        QTest::keyClick(collection, Qt::Key_Down);
+        QCOMPARE(collection->currentText(), QString("Slow"));
+        QCOMPARE(entry->text(), QString("Slow|'onload micromite com:9600"));
+        QTest::keyClick(collection, Qt::Key_Down);
+        QCOMPARE(entry->text(), QString("Fast|'onload cmm2 com:/dev/ttyACM0:230400"));
+        QTest::keyClick(collection, Qt::Key_Home);
+        QCOMPARE(entry->text(), QString("Manual entry"));
+        QCOMPARE(Window.CollectionEntry, Text(u"Manual entry"));
     }
 
     // "Select All", "Copy" and "Save As..." act on what the pane shows, the user's own
@@ -155,103 +359,212 @@ private slots:
         QtLogPane()->setPlainText("first line\nsecond line");
         QGuiApplication::clipboard()->clear();
         OpenLogMenu("Select All");
+        QCOMPARE(QtLogPane()->textCursor().selectedText().size(), 22);
         OpenLogMenu("Copy");
         QTRY_COMPARE(QGuiApplication::clipboard()->text(), QString("first line\nsecond line"));
 
         fs::path report = folder / "report.txt";
-        WhenOpened([report](QWidget* w) {
-            auto* dialog = qobject_cast<QFileDialog*>(w);
-            if (!dialog) return false;
-            dialog->selectFile(QString::fromStdString(report.string()));
-            static_cast<QDialog*>(dialog)->accept();
-            return true;
-        });
+        QString title;
+        Answer save = AnswerSaveDialog(report, &title);
         OpenLogMenu("Save As...");
-        QTRY_VERIFY(fs::exists(report));
-        std::string saved = ReadAll(report);
-        QVERIFY2(saved.find("first line") != std::string::npos, saved.c_str());
-        QVERIFY(saved.find("second line") != std::string::npos);
+        QCOMPARE(title, QString("Save report"));
+        QVERIFY(fs::exists(report));
+        QCOMPARE(QString::fromStdString(ReadAll(report)), QString("first line\r\nsecond line"));
     }
 
     void pastingAnEmptyClipboardLoadsNothing() {
         QGuiApplication::clipboard()->clear();
         OpenLogMenu("Paste code");
-        QTRY_COMPARE(LastJobOutcome(), JobOutcome::NothingToLoad);
+        QCOMPARE(LastJobOutcome(), JobOutcome::NothingToLoad);
     }
 
+    // Pasted code that asks to be encoded goes to the file named in the "Encoded file"
+    // dialog, not to a board.
+    void pastedCodeIsEncodedToTheChosenFile() {
+        QGuiApplication::clipboard()->setText("'encode\n10 PRINT \"secret\"\n");
+        fs::path target = folder / "secret";
+        QString title;
+        Answer save = AnswerSaveDialog(target, &title);
+        OpenLogMenu("Paste code");
+        QCOMPARE(title, QString("Encoded file"));
+        QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
+        std::string bytes = ReadAll(folder / "secret.bae");
+        QVERIFY(bytes.rfind("QZHEX", 0) == 0);
+        QVERIFY(bytes.find("secret") == std::string::npos);
+        QVERIFY(LogShown().contains("Encoding completed."));
+    }
+
+    // Ports appearing in the watched device folder reach the log through the window's own
+    // notifier; names that are not serial ports do not.
     void serialPortsComingAndGoingAreLogged() {
         QtLogPane()->clear();
         std::ofstream(devFolder / "ttyACM7").put('x');
         std::ofstream(devFolder / "notaport").put('x');
-        QTRY_VERIFY(QtLogPane()->toPlainText().contains("Port: ttyACM7 inserted"));
+        QTRY_VERIFY(LogShown().contains("Port: ttyACM7 inserted"));
         fs::remove(devFolder / "ttyACM7");
-        QTRY_VERIFY(QtLogPane()->toPlainText().contains("Port: ttyACM7 removed"));
-        QVERIFY(!QtLogPane()->toPlainText().contains("notaport"));
+        QTRY_VERIFY(LogShown().contains("Port: ttyACM7 removed"));
+        QVERIFY(!LogShown().contains("notaport"));
     }
 
-    // A firmware file waits for the board's drive; the drive's mount copies it there once.
+    // A firmware file waits for the board's drive; an unmount leaves it waiting, and the
+    // drive's mount copies it there once.
     void aMountedDriveTakesThePendingFirmware() {
         fs::path drive = folder / "RPI RP2";
         fs::create_directories(drive);
         fs::path firmware = folder / "fw.uf2";
         std::ofstream(firmware) << "UF2 image";
-        App.ProgramPath = QString::fromStdString(firmware.string()).toStdU16String();
+        App.ProgramPath = PathOf(firmware);
         App.FirmwarePending = true;
         QtLogPane()->clear();
+        // A plain file raises no change notice as the kernel's mount table does, so the
+        // test calls the handler that the window's notifier calls.
         WriteMountTable(true);
-        HandleVolumeWatchForTest();
-        QVERIFY(QtLogPane()->toPlainText().contains(
-            QString::fromStdString("  Device Drive " + drive.string())));
+        HandleVolumeWatch();
+        QVERIFY(LogShown().contains(QString::fromStdString("  Device Drive " + drive.string())));
         QCOMPARE(ReadAll(drive / "fw.uf2"), std::string("UF2 image"));
         QVERIFY(!App.FirmwarePending);
         WriteMountTable(false);
-        HandleVolumeWatchForTest();
-        QCOMPARE(QtLogPane()->toPlainText().count("  Device Drive "), 2);
+        HandleVolumeWatch();
+        QCOMPARE(LogShown().count("  Device Drive "), 2);
     }
 
-    // A dropped file goes to the board; a close request during the upload is refused.
-    void aDroppedFileIsUploadedAndTheWindowStaysOpenMeanwhile() {
-        board = StartBoard();
+    // With no serial port at all the user is told so and the port box stays empty.
+    void noSerialPortsAreReported() {
+        QString caption, text;
+        {
+            FakeSysfs empty;
+            empty.Install();
+            Answer oops([&](QWidget* w) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                if (!box) return false;
+                caption = box->windowTitle();
+                text = box->text();
+                box->button(QMessageBox::Ok)->click();
+                return true;
+            });
+            OpenWindow(folder / "none.ini");
+        }
+        // The empty tree's end took its setting away; the usual tree comes back.
+        sysfs.Install();
+        QCOMPARE(caption, QString("OOPS!"));
+        QCOMPARE(text, QString("No com ports found"));
+        QCOMPARE(Find<QComboBox>("portBox")->count(), 0);
+    }
+
+    // A dropped file goes to the board named in the settings; the window repaints and
+    // refuses to close meanwhile.
+    void aDroppedFileIsUploaded() {
+        BoardPeer board = StartBoard();
         QVERIFY(board.Pid > 0);
-        App.Comport = QString::fromStdString(board.Tty).toStdU16String();
-        bool closedDuringJob = true;
-        bool sawJob = false;
-        auto* timer = new QTimer;
-        QObject::connect(timer, &QTimer::timeout, timer, [&] {
-            if (!CommandRunning()) return;
-            sawJob = true;
-            closedDuringJob = QtMainWindow()->close();
-            timer->deleteLater();
-        });
-        timer->start(10);
-        DropFile(QtMainWindow(), fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas");
-        QVERIFY2(sawJob, qPrintable(QtLogPane()->toPlainText()));
-        QVERIFY(!closedDuringJob);
-        QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
-        QVERIFY(QtLogPane()->toPlainText().contains("upload completed"));
+        OpenWindow(SettingsFor("drop", board.Tty));
+        QCOMPARE(Find<QComboBox>("portBox")->currentText(), QString::fromStdString(board.Tty));
+        bool closed = false;
+        JobWatch watch = Watch(
+            [] { DropFile(QtMainWindow(), fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas"); },
+            [&] { closed = closed || QtMainWindow()->close(); });
+        QVERIFY2(watch.sawJob, qPrintable(LogShown()));
+        QVERIFY(!closed);
         QVERIFY(QtMainWindow()->isVisible());
-    }
-
-    void closingWhenIdleSavesTheSettings() {
-        QVERIFY(!fs::exists(settings));
-        QVERIFY(QtMainWindow()->close());
-        QVERIFY(fs::exists(settings));
-        std::string text = ReadAll(settings);
-        QVERIFY2(text.find(board.Tty) != std::string::npos, text.c_str());
+        QVERIFY(watch.paints > 0);
+        QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
+        QVERIFY2(LogShown().contains("Micromite upload completed"), qPrintable(LogShown()));
+        std::string sent = ReadAll(fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas");
+        std::string stored = StoredFile(board, "program.bas");
+        QVERIFY(!stored.empty());
+        QVERIFY(sent.find(stored.substr(0, stored.find('\n'))) != std::string::npos);
         StopBoard(board);
     }
 
-private:
-    void HandleVolumeWatchForTest();
+    // Text dropped on the log pane is uploaded as pasted code.
+    void droppedTextIsUploaded() {
+        BoardPeer board = StartBoard();
+        QVERIFY(board.Pid > 0);
+        OpenWindow(SettingsFor("text", board.Tty));
+        QMimeData data;
+        data.setText("10 PRINT \"dropped\"\n20 PRINT 6*7\n");
+        JobWatch watch = Watch([&] { Drop(QtLogPane()->viewport(), &data); });
+        QVERIFY2(watch.sawJob, qPrintable(LogShown()));
+        QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
+        QVERIFY(StoredFile(board, "program.bas").find("PRINT \"dropped\"") != std::string::npos);
+        StopBoard(board);
+    }
+
+    // The board's PIN prompt opens the masked "PIN required!" dialog; its answer lets the
+    // upload through.
+    void thePinIsAskedInAMaskedDialog() {
+        BoardPeer board = StartBoard({"--pin", "4321"});
+        QVERIFY(board.Pid > 0);
+        OpenWindow(SettingsFor("pin", board.Tty));
+        QString title;
+        bool masked = false;
+        Answer pin([&](QWidget* w) {
+            auto* field = w->findChild<QLineEdit*>("input");
+            if (!field) return false;
+            title = w->windowTitle();
+            masked = field->echoMode() == QLineEdit::Password;
+            QTest::keyClicks(field, "4321");
+            QTest::keyClick(field, Qt::Key_Return);
+            return !w->isVisible();
+        });
+        Watch([] { DropFile(QtMainWindow(), fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas"); });
+        QCOMPARE(title, QString("PIN required!"));
+        QVERIFY(masked);
+        QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
+        StopBoard(board);
+    }
+
+    // "Cancel" pressed during a long upload stops it within ten lines.
+    void cancelStopsAnUpload() {
+        BoardPeer board = StartBoard({"--echo-delay", "5"});
+        QVERIFY(board.Pid > 0);
+        OpenWindow(SettingsFor("cancel", board.Tty));
+        fs::path program = folder / "long.bas";
+        {
+            std::ofstream out(program);
+            for (int i = 1; i <= 300; ++i)
+                out << i * 10 << " PRINT \"line " << i << "\"\n";
+        }
+        int linesAtCancel = -1;
+        JobWatch watch = Watch(
+            [&] { DropFile(QtMainWindow(), program); },
+            [&] {
+                auto* cancel = Find<QPushButton>("cancel");
+                int lines = Find<QLabel>("progress")->text().section('/', 0, 0).trimmed().toInt();
+                if (linesAtCancel >= 0 || !cancel->isVisible() || lines < 20) return;
+                linesAtCancel = lines;
+                QTest::mouseClick(cancel, Qt::LeftButton);
+            });
+        QVERIFY2(linesAtCancel >= 20, qPrintable(LogShown()));
+        QCOMPARE(LastJobOutcome(), JobOutcome::Aborted);
+        QVERIFY(!LogShown().contains("upload completed"));
+        std::string stored = StoredFile(board, "program.bas");
+        QVERIFY(stored.find("line 150\"") == std::string::npos);
+        QVERIFY(!Find<QPushButton>("cancel")->isVisible());
+        QVERIFY(watch.paints > 0);
+        StopBoard(board);
+    }
+
+    // Closing the idle window writes the settings, its place and size and the collection
+    // included.
+    void closingWhenIdleSavesTheSettings() {
+        fs::path settings = SettingsFor("close", "/dev/ttyACM0");
+        OpenWindow(settings);
+        fs::remove(settings);
+        QtMainWindow()->move(150, 90);
+        QtMainWindow()->resize(700, 450);
+        QTRY_COMPARE(QtMainWindow()->size(), QSize(700, 450));
+        auto* ports = Find<QComboBox>("portBox");
+        ports->setFocus();
+        QTest::keyClick(ports, Qt::Key_End);
+        QVERIFY(QtMainWindow()->close());
+        QVERIFY(fs::exists(settings));
+        QString text = QString::fromStdString(ReadAll(settings));
+        for (const char* line :
+             {"MainX = 150\r\n", "MainY = 90\r\n", "MainW = 700\r\n", "MainH = 450\r\n",
+              "Comport = /dev/ttyUSB10\r\n", "Device1 = Slow|'onload micromite com:9600\r\n"})
+            QVERIFY2(text.contains(line), qPrintable(text));
+    }
 };
-
-#include "settings/hotplug_linux.h"
-
-// A plain file raises no change notice as the kernel's mount table does, so the test runs
-// the notifier's handler itself after changing the file.
-void WindowQtTest::HandleVolumeWatchForTest() {
-    HandleVolumeWatch();
-}
 
 QTEST_MAIN(WindowQtTest)
 #include "window_qt_test.moc"
