@@ -25,9 +25,8 @@ if [ -d fuzz ] && command -v clang++ >/dev/null; then
   done
 fi
 
-# The Windows build under Wine and Xvfb, headless. (scripts/test_qt.sh, the Qt window's tests,
-# joins this list once its file-drop upload test passes.)
-for extra in scripts/test_wine.sh; do
+# The Linux desktop window and the Windows build under Wine, both on Xvfb, headless.
+for extra in scripts/test_qt.sh scripts/test_wine.sh; do
   if [ -x "$extra" ]; then
     echo "== $(basename "$extra" .sh)"
     "$extra"
