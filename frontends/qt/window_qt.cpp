@@ -1,5 +1,6 @@
 #include "frontends/qt/window_qt.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -181,6 +182,10 @@ void RenderBox(ControlId id) {
     for (const Text& item : model.Items)
         w->addItem(Q(item));
     w->setCurrentIndex(model.Selected);
+    // The boxes keep their narrow places; the open list is as wide as its longest item, so
+    // that a port's path or a baud rate can be read in full there.
+    QAbstractItemView* list = w->view();
+    list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 8);
 }
 
 QComboBox* MakeBox(ControlId id, const char* tooltip, void (*command)()) {
