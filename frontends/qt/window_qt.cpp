@@ -51,6 +51,49 @@ bool Ignored() {
     return draining;
 }
 
+QWidget* CancelWidget();
+
+bool IsUserInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::Shortcut:
+        case QEvent::ShortcutOverride:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// While the core pumps the window, what the user does reaches nothing but "Cancel": typing
+// into the log pane, turning a box, dropping, the popup menu and the close request are
+// consumed before any widget sees them. Repaints, timers and device notices go on.
+class InputDuringJob : public QObject {
+public:
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (!draining) return false;
+        if (event->type() == QEvent::Close) {
+            event->ignore();
+            return true;
+        }
+        if (!IsUserInput(event->type())) return false;
+        return target != CancelWidget();
+    }
+};
+
 // Paths of dropped files, one a line.
 Text DroppedPaths(const QMimeData* data) {
     Text paths;
@@ -142,6 +185,10 @@ QLineEdit* entry;
 QLabel* progress;
 QPushButton *programButton, *secondProgramButton, *cancelButton, *saveButton;
 
+QWidget* CancelWidget() {
+    return cancelButton;
+}
+
 // Puts a control at its place; a box or field taller than 20 pixels by nature keeps its
 // own height so that its text is not clipped.
 void Place(QWidget* w, Placement p) {
@@ -229,6 +276,12 @@ void WatchDevices(const std::string& devFolder, const std::string& mountTable) {
 QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
                        const std::string& mountTable) {
     savePath = settingsPath;
+    static QObject* inputFilter = nullptr;
+    if (!inputFilter) {
+        inputFilter = new InputDuringJob;
+        inputFilter->setParent(qApp);
+        qApp->installEventFilter(inputFilter);
+    }
     window = new MainWindow;
     window->setWindowTitle(Q(App.WindowTitle));
 

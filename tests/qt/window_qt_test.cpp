@@ -451,20 +451,43 @@ private slots:
         QCOMPARE(Find<QComboBox>("portBox")->count(), 0);
     }
 
-    // A dropped file goes to the board named in the settings; the window repaints and
-    // refuses to close meanwhile.
+    // A dropped file goes to the board named in the settings; the window repaints, and what
+    // the user does meanwhile (typing, turning a box, buttons, the menu, another drop, the
+    // close request) has no effect.
     void aDroppedFileIsUploaded() {
         BoardPeer board = StartBoard();
         QVERIFY(board.Pid > 0);
         OpenWindow(SettingsFor("drop", board.Tty));
         QCOMPARE(Find<QComboBox>("portBox")->currentText(), QString::fromStdString(board.Tty));
         bool closed = false;
+        fs::path other = folder / "other.bas";
+        std::ofstream(other) << "10 PRINT \"other\"\n";
         JobWatch watch = Watch(
             [] { DropFile(QtMainWindow(), fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas"); },
-            [&] { closed = closed || QtMainWindow()->close(); });
+            [&] {
+                closed = closed || QtMainWindow()->close();
+                QTest::keyClicks(QtLogPane(), "zz");
+                QTest::keyClick(Find<QComboBox>("baudBox"), Qt::Key_Up);
+                QTest::keyClicks(Find<QLineEdit>("entry"), "yy");
+                QTest::mouseClick(Find<QPushButton>("saveSettings"), Qt::LeftButton);
+                QMimeData data;
+                data.setUrls({QUrl::fromLocalFile(QString::fromStdString(other.string()))});
+                QDragEnterEvent enter(QPoint(30, 30), Qt::CopyAction, &data, Qt::LeftButton,
+                                      Qt::NoModifier);
+                QCoreApplication::sendEvent(QtMainWindow(), &enter);
+                QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(20, 20),
+                                       QtLogPane()->mapToGlobal(QPoint(20, 20)));
+                QCoreApplication::sendEvent(QtLogPane()->viewport(), &menu);
+            });
         QVERIFY2(watch.sawJob, qPrintable(LogShown()));
         QVERIFY(!closed);
         QVERIFY(QtMainWindow()->isVisible());
+        QVERIFY(!LogShown().contains("zz"));
+        QCOMPARE(Find<QComboBox>("baudBox")->currentText(), QString("115200"));
+        QCOMPARE(App.SerialSpeed, Text(u"115200"));
+        QCOMPARE(Find<QLineEdit>("entry")->text(), QString("Manual entry"));
+        QCOMPARE(Find<QComboBox>("collectionBox")->count(), 2);
+        QVERIFY(!LogShown().contains("other.bas"));
         QVERIFY(watch.paints > 0);
         QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
         QVERIFY2(LogShown().contains("Micromite upload completed"), qPrintable(LogShown()));

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,6 +36,9 @@ BoardPeer StartBoard(const std::vector<std::string>& options) {
     }
     pid_t pid = fork();
     if (pid == 0) {
+        // A board left behind by a failed check ends with the test program, so that it
+        // holds no terminal or pipe of the test run open.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         dup2(out[1], 1);
         close(out[0]);
         close(out[1]);
