@@ -74,6 +74,16 @@ else
   echo "FAIL the board did not store the program"; failed=1
 fi
 
+# A file name outside the ANSI code page reaches the program whole (from the wide command
+# line); Wine reads the Unix arguments in the locale's encoding.
+printf '10 PRINT "unicode name"\r\n' >"$work/app/πρόγραμμα.bas"
+LC_ALL=C.UTF-8 run qz-upload.exe --port COM5 --baud 115200 --device micromite πρόγραμμα.bas
+if grep -q 'unicode name' "$work/store/program.bas" 2>/dev/null; then
+  echo "ok   a program named in Greek was read and uploaded"
+else
+  echo "FAIL the program with a Greek name was not uploaded"; failed=1
+fi
+
 run qz_win32_checks.exe registry COM5
 run qz_win32_checks.exe controls "$appdir"
 run qz_win32_checks.exe devicechange "$appdir" Q

@@ -104,9 +104,9 @@ const OptionSpec* FindOption(const std::string& arg) {
     return nullptr;
 }
 
-bool ParseArguments(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
+bool ParseArguments(const std::vector<std::string>& args, Options& options) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
         std::string value;
         bool inlineValue = false;
         if (arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
@@ -129,11 +129,11 @@ bool ParseArguments(int argc, char** argv, Options& options) {
         }
         if (o->Argument) {
             if (!inlineValue) {
-                if (i + 1 >= argc) {
+                if (i + 1 >= args.size()) {
                     std::fprintf(stderr, "qz-upload: %s needs %s\n", arg.c_str(), o->Argument);
                     return false;
                 }
-                value = argv[++i];
+                value = args[++i];
             }
             options.*(o->Value) = value;
         }
@@ -220,7 +220,8 @@ void ExplainNoPort() {
 
 int main(int argc, char** argv) {
     Options options;
-    if (!ParseArguments(argc, argv, options)) return kExitUsage;
+    UseUtf8Console();
+    if (!ParseArguments(ProgramArguments(argc, argv), options)) return kExitUsage;
     if (options.Help) {
         PrintHelp(stdout);
         return kExitCompleted;

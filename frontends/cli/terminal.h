@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "source/text.h"
 
@@ -12,3 +13,9 @@ Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bo
 bool StreamIsTerminal(std::FILE* stream);
 // Turns Ctrl-C at the terminal into a press of "Cancel" (RequestCancel, window_cli.h).
 void InstallCancelOnInterrupt();
+// The program's arguments after its name, in UTF-8. POSIX passes them so already; on
+// Windows `argv` is in the ANSI code page, which cannot spell every file name, so they
+// are taken from the wide command line instead.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+// Makes the console show the UTF-8 this program prints (Windows); nothing elsewhere.
+void UseUtf8Console();

@@ -48,3 +48,9 @@ void InstallCancelOnInterrupt() {
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, nullptr);
 }
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+void UseUtf8Console() {}

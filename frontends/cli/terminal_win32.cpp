@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <io.h>
 
 #include <cstdio>
@@ -54,4 +56,24 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 
 void InstallCancelOnInterrupt() {
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+std::vector<std::string> ProgramArguments(int, char**) {
+    std::vector<std::string> arguments;
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!wide) return arguments;
+    for (int i = 1; i < count; ++i) {
+        int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string utf8(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+        if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, utf8.data(), n, nullptr, nullptr);
+        if (!utf8.empty()) utf8.pop_back();  // the terminating zero
+        arguments.push_back(std::move(utf8));
+    }
+    LocalFree(wide);
+    return arguments;
+}
+
+void UseUtf8Console() {
+    SetConsoleOutputCP(CP_UTF8);
 }
