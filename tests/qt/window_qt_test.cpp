@@ -560,8 +560,14 @@ private slots:
         QVERIFY2(linesAtCancel >= 20, qPrintable(LogShown()));
         QCOMPARE(LastJobOutcome(), JobOutcome::Aborted);
         QVERIFY(!LogShown().contains("upload completed"));
-        std::string stored = StoredFile(board, "program.bas");
-        QVERIFY(stored.find("line 150\"") == std::string::npos);
+        // The job looks for Cancel at every tenth line: the board got at most ten more.
+        std::string received = StoredFile(board, "transcript.log");
+        int sent = 0;
+        for (size_t at = received.find("PRINT \"line "); at != std::string::npos;
+             at = received.find("PRINT \"line ", at + 1))
+            ++sent;
+        QVERIFY2(sent >= linesAtCancel && sent <= linesAtCancel + 10,
+                 qPrintable(QString("%1 lines sent, Cancel at %2").arg(sent).arg(linesAtCancel)));
         QVERIFY(!Find<QPushButton>("cancel")->isVisible());
         QVERIFY(watch.paints > 0);
         StopBoard(board);
