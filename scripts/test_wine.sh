@@ -89,6 +89,15 @@ run qz_win32_checks.exe controls "$appdir"
 run qz_win32_checks.exe devicechange "$appdir" Q
 run qz_win32_checks.exe upload "$appdir" COM5 plain
 run qz_win32_checks.exe upload "$appdir" COM5 cancel
+for mode in pane-text pane-file; do
+  rm -f "$work/store/program.bas"
+  run qz_win32_checks.exe upload "$appdir" COM5 "$mode"
+  if grep -q 'line 12"' "$work/store/program.bas" 2>/dev/null; then
+    echo "ok   the board stored the program dropped on the log pane ($mode)"
+  else
+    echo "FAIL the board did not store the program dropped on the log pane ($mode)"; failed=1
+  fi
+done
 
 echo "-- desktop program: start without settings, close, compare the settings file"
 rm -f "$work/app/Pellimor.inf"

@@ -32,6 +32,12 @@ bool HandleDeviceChange(WPARAM event, LPARAM record);
 
 // Log pane set-up, called once by BuildMainWindow.
 HWND CreateLogPane(HWND parent, HMENU id);
+// Makes the log pane take dropped text and files through its own OLE drop target (OLE must
+// be initialised). False when the target could not be registered.
+bool AcceptDropsOnLogPane(HWND pane);
+// That drop target, for the checks that drop data on it as OLE does.
+struct IDropTarget;
+IDropTarget* LogPaneDropTarget();
 void SelectAllLogPane();
 void CopyLogPane();
 

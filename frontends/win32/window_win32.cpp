@@ -216,6 +216,7 @@ bool BuildMainWindow() {
     SendMessageW(saveSettingsButton, WM_SETFONT,
                  reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
     logPane = CreateLogPane(mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLogPane)));
+    AcceptDropsOnLogPane(logPane);
     ResizeLogPane(App.MainW, App.MainH);
 
     HWND tips = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,

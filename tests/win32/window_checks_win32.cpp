@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <dbt.h>
+#include <ole2.h>
 #include <richedit.h>
 #include <shlobj.h>
 
@@ -321,6 +322,46 @@ void DropFile(const Text& path) {
     PostMessageW(MainWindowHandle(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
+// Drops data on the log pane as OLE does for a drag from another program: the pane's drop
+// target is told of the drag's entry and then of the drop. The data is the clipboard's own
+// data object, after the clipboard was given `memory` in `format`.
+void DropOnLogPane(UINT format, HGLOBAL memory) {
+    OpenClipboard(MainWindowHandle());
+    EmptyClipboard();
+    SetClipboardData(format, memory);
+    CloseClipboard();
+    IDataObject* data = nullptr;
+    Check(OleGetClipboard(&data) == S_OK && data, "the clipboard's data object");
+    if (!data) return;
+    IDropTarget* target = LogPaneDropTarget();
+    POINTL at{40, 120};
+    DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    target->DragEnter(data, MK_LBUTTON, at, &effect);
+    Check(effect == DROPEFFECT_COPY, "the log pane takes the drag as a copy");
+    effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    target->Drop(data, MK_LBUTTON, at, &effect);
+    data->Release();
+}
+
+HGLOBAL GlobalText(const std::string& text) {
+    std::wstring wide(text.begin(), text.end());
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (wide.size() + 1) * sizeof(wchar_t));
+    wcscpy(static_cast<wchar_t*>(GlobalLock(memory)), wide.c_str());
+    GlobalUnlock(memory);
+    return memory;
+}
+
+HGLOBAL GlobalDropFiles(const Text& path) {
+    std::wstring wide(path.begin(), path.end());
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (wide.size() + 2) * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    wcscpy(reinterpret_cast<wchar_t*>(drop + 1), wide.c_str());
+    GlobalUnlock(memory);
+    return memory;
+}
+
 // During the upload a timer, run by the event pump, presses "Cancel" once the progress label
 // shows 20 lines, and asks to close the window; it also notes that the pump repaints.
 int paintsSeen = 0;
@@ -357,7 +398,12 @@ int UploadGroup(const Text& folder, const std::string& port, const std::string& 
         text += std::to_string(i * 10) + " PRINT \"line " + std::to_string(i) + "\"\r\n";
     WriteWholeFile(program, text);
     if (mode == "cancel") SetTimer(nullptr, 0, 30, DuringUpload);
-    DropFile(program);
+    if (mode == "pane-text")
+        DropOnLogPane(CF_UNICODETEXT, GlobalText(text));
+    else if (mode == "pane-file")
+        DropOnLogPane(CF_HDROP, GlobalDropFiles(program));
+    else
+        DropFile(program);
     bool open = true;
     for (int i = 0; i < 400 && open; ++i) {
         open = HandleNextWindowEvent();
@@ -377,6 +423,12 @@ int UploadGroup(const Text& folder, const std::string& port, const std::string& 
         Check(LogText().find(u"Micromite upload completed") != Text::npos, "upload completed");
         Check(LogPaneText() == LogText(), "the pane shows what the core logged");
     }
+    if (mode == "pane-text")
+        Check(App.TextFromPaste && LogText().rfind(program, 0) != 0,
+              "text dropped on the log pane is uploaded as pasted code");
+    if (mode == "pane-file")
+        Check(!App.TextFromPaste && LogText().rfind(program, 0) == 0,
+              "a file dropped on the log pane goes to the dropped-file dispatcher");
     return failures;
 }
 

@@ -1,0 +1,132 @@
+// Drops on the log pane. The rich-edit control would insert dropped text into the log
+// itself; instead the pane takes drops through its own OLE drop target: text is uploaded as
+// pasted code, files go to the dropped-file dispatcher as on the rest of the window. While
+// a command runs, a drop is refused and has no effect.
+#include <windows.h>
+
+#include <ole2.h>
+#include <shellapi.h>
+
+#include "app/commands.h"
+#include "frontends/win32/main_window_win32.h"
+
+namespace {
+
+bool HasFormat(IDataObject* data, CLIPFORMAT format) {
+    FORMATETC want{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return data && data->QueryGetData(&want) == S_OK;
+}
+
+// The dropped files' paths, one a line; empty when the data holds none.
+Text DroppedFiles(IDataObject* data) {
+    FORMATETC want{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (data->GetData(&want, &medium) != S_OK) return Text();
+    Text paths;
+    auto drop = static_cast<HDROP>(GlobalLock(medium.hGlobal));
+    if (drop) {
+        UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            UINT length = DragQueryFileW(drop, i, nullptr, 0);
+            std::wstring path(length + 1, L'\0');
+            DragQueryFileW(drop, i, path.data(), length + 1);
+            path.resize(length);
+            if (!paths.empty()) paths += u"\n";
+            paths += Text(path.begin(), path.end());
+        }
+        GlobalUnlock(medium.hGlobal);
+    }
+    ReleaseStgMedium(&medium);
+    return paths;
+}
+
+Text DroppedText(IDataObject* data) {
+    FORMATETC want{CF_UNICODETEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (data->GetData(&want, &medium) != S_OK) return Text();
+    Text text;
+    const auto* chars = static_cast<const wchar_t*>(GlobalLock(medium.hGlobal));
+    if (chars) {
+        // The block may be larger than its text; the text ends at the first zero.
+        size_t limit = GlobalSize(medium.hGlobal) / sizeof(wchar_t);
+        size_t n = 0;
+        while (n < limit && chars[n] != L'\0')
+            ++n;
+        text.assign(chars, chars + n);
+        GlobalUnlock(medium.hGlobal);
+    }
+    ReleaseStgMedium(&medium);
+    return text;
+}
+
+// One drop target for the process's one log pane; it lives as long as the program, so its
+// reference count is not kept. COM objects are never deleted through their interface, whose
+// destructor is not virtual by design.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+class LogPaneTarget final : public IDropTarget {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
+        if (id == IID_IUnknown || id == IID_IDropTarget) {
+            *out = static_cast<IDropTarget*>(this);
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 1; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+        acceptable_ = HasFormat(data, CF_HDROP) || HasFormat(data, CF_UNICODETEXT);
+        *effect = Effect();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
+        *effect = Effect();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override {
+        acceptable_ = false;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+        acceptable_ = false;
+        if (CommandRunning() || !data) {
+            *effect = DROPEFFECT_NONE;
+            return S_OK;
+        }
+        *effect = DROPEFFECT_COPY;
+        Text files = DroppedFiles(data);
+        if (!files.empty()) {
+            OnFilesDropped(files);
+        } else if (HasFormat(data, CF_UNICODETEXT)) {
+            OnTextDropped(DroppedText(data));
+        } else {
+            *effect = DROPEFFECT_NONE;
+        }
+        return S_OK;
+    }
+
+private:
+    DWORD Effect() const {
+        return acceptable_ && !CommandRunning() ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+    }
+
+    bool acceptable_ = false;
+};
+#pragma GCC diagnostic pop
+
+LogPaneTarget target;
+
+}  // namespace
+
+bool AcceptDropsOnLogPane(HWND pane) {
+    // The control registers its own target when it is created; ours takes its place.
+    RevokeDragDrop(pane);
+    return RegisterDragDrop(pane, &target) == S_OK;
+}
+
+IDropTarget* LogPaneDropTarget() {
+    return &target;
+}
