@@ -26,10 +26,12 @@ display=:$((90 + RANDOM % 100))
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 board=
+pinboard=
 cleanup() {
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
   [ -n "$board" ] && kill "$board" 2>/dev/null || true
+  [ -n "$pinboard" ] && kill "$pinboard" 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -48,6 +50,13 @@ for _ in $(seq 50); do [ -s "$work/board.out" ] && break; sleep 0.1; done
 pty=$(head -n1 "$work/board.out")
 echo "board on $pty"
 wine reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$pty" /f >/dev/null 2>&1
+# A second board, on COM6, that asks for a PIN.
+build/wine-board/board/qz-board --pin 4321 --store "$work/pinstore" >"$work/pinboard.out" \
+  2>"$work/pinboard.err" &
+pinboard=$!
+for _ in $(seq 50); do [ -s "$work/pinboard.out" ] && break; sleep 0.1; done
+wine reg add 'HKLM\Software\Wine\Ports' /v COM6 /t REG_SZ /d "$(head -n1 "$work/pinboard.out")" \
+  /f >/dev/null 2>&1
 wineserver -k || true
 wineserver -w
 # A drive letter for the firmware copy.
@@ -89,6 +98,12 @@ run qz_win32_checks.exe controls "$appdir"
 run qz_win32_checks.exe devicechange "$appdir" Q
 run qz_win32_checks.exe upload "$appdir" COM5 plain
 run qz_win32_checks.exe upload "$appdir" COM5 cancel
+run qz_win32_checks.exe pin "$appdir" COM6
+if grep -q 'behind a PIN' "$work/pinstore/program.bas" 2>/dev/null; then
+  echo "ok   the board behind a PIN stored the program"
+else
+  echo "FAIL the board behind a PIN did not store the program"; failed=1
+fi
 for mode in pane-text pane-file; do
   rm -f "$work/store/program.bas"
   run qz_win32_checks.exe upload "$appdir" COM5 "$mode"

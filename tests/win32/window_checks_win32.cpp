@@ -432,6 +432,45 @@ int UploadGroup(const Text& folder, const std::string& port, const std::string& 
     return failures;
 }
 
+// The PIN dialog, answered from a timer run by its own message loop: its title, a masked
+// field, and the answer that reaches the board.
+Text pinTitle;
+bool pinMasked = false;
+
+void CALLBACK AnswerPinDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowW(L"QzInputDialog", nullptr);
+    if (!dialog) return;
+    KillTimer(nullptr, timer);
+    wchar_t title[64] = L"";
+    GetWindowTextW(dialog, title, 64);
+    pinTitle.assign(title, title + wcslen(title));
+    HWND field = GetDlgItem(dialog, 100);
+    pinMasked = (GetWindowLongW(field, GWL_STYLE) & ES_PASSWORD) != 0;
+    SetWindowTextW(field, L"4321");
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+int PinGroup(const Text& folder, const std::string& port) {
+    Text settings = folder + u"pin.inf";
+    WriteWholeFile(settings, "[Micromite]\r\nComport = " + port +
+                                 "\r\nSerialSpeed = 115200\r\nDevice = micromite\r\n");
+    if (!StartWindow(settings)) return 1;
+    Text program = folder + u"pin.bas";
+    WriteWholeFile(program, "10 PRINT \"behind a PIN\"\r\n");
+    SetTimer(nullptr, 0, 50, AnswerPinDialog);
+    DropFile(program);
+    for (int i = 0; i < 400; ++i) {
+        HandleNextWindowEvent();
+        if (LogText().find(u"Disconnected.") != Text::npos) break;
+    }
+    std::printf("-- log --\n%s\n-- end --\n", Narrow(LogPaneText()).c_str());
+    Check(pinTitle == u"PIN required!", "the PIN dialog is titled \"PIN required!\"");
+    Check(pinMasked, "the PIN field masks what is typed");
+    Check(LogText().find(u"Micromite upload completed") != Text::npos,
+          "the upload went on after the PIN");
+    return failures;
+}
+
 int CloseGroup() {
     HWND main = nullptr;
     for (int i = 0; i < 100 && !main; ++i) {
@@ -462,6 +501,7 @@ int wmain(int argc, wchar_t** argv) {
     if (group == "registry") result = RegistryGroup(arg(1));
     if (group == "upload") result = UploadGroup(TextOf(arg(1)), arg(2), arg(3));
     if (group == "close") result = CloseGroup();
+    if (group == "pin") result = PinGroup(TextOf(arg(1)), arg(2));
     std::printf("%s: %d failed\n", group.c_str(), failures);
     std::fflush(stdout);
     ExitProcess(static_cast<UINT>(result));
