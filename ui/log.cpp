@@ -44,5 +44,8 @@ void SaveReport() {
     Text path = AskSaveFileName(u"Save report", u"Text (*.txt)|*.txt|All files (*.*)|*.*", u"");
     Text text = LogPaneText();
     if (path.empty()) return;
-    WriteReportFile(path, text);
+    // The pane stays as it is; a report that could not be written is not passed over in
+    // silence, or the user would take it for saved.
+    if (!WriteReportFile(path, text))
+        ShowMessageBox(u"Save report", u"File write failed!!\r\n" + path);
 }

@@ -61,6 +61,16 @@ TEST_F(LogPane, ReportReplacesALongerFileAndUsesTheCodePage) {
     SaveReport();
     EXPECT_EQ(ReadBytes(path), "Caf\xE9\r\n?");
     std::filesystem::remove(path);
+
+    // A report that cannot be written says so, and the pane keeps its text.
+    Text missing = Text((path.parent_path() / "no-such-folder-qz" / "r.txt").u16string());
+    Cli.ReportName = missing;
+    ::testing::internal::CaptureStderr();
+    SaveReport();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("Save report: File write failed!!", 0),
+              0u);
+    EXPECT_EQ(LogText(), u"Caf\u00e9\r\n\u4e2d\r\nmore");
+    Cli.ReportName.clear();
 }
 
 }  // namespace
