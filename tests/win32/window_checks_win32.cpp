@@ -10,9 +10,11 @@
 #include <shlobj.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "app/commands.h"
 #include "app/startup.h"
 #include "app/state.h"
 #include "frontends/win32/main_window_win32.h"
@@ -471,6 +473,52 @@ int PinGroup(const Text& folder, const std::string& port) {
     return failures;
 }
 
+// The "Save report" dialog, answered from a timer run by its own message loop: the name
+// goes into its file-name field (edt1, or the edit inside cmb13) and OK is pressed.
+Text reportPath;
+bool reportDialogSeen = false;
+
+void CALLBACK AnswerSaveDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowW(L"#32770", L"Save report");
+    if (!dialog) return;
+    HWND name = GetDlgItem(dialog, 0x480);
+    if (!name) {
+        // The explorer-style dialog nests the field: ComboBoxEx32, ComboBox, Edit, all cmb13.
+        EnumChildWindows(
+            dialog,
+            [](HWND h, LPARAM found) -> BOOL {
+                wchar_t cls[16] = L"";
+                GetClassNameW(h, cls, 16);
+                if (GetDlgCtrlID(h) != 0x47c || lstrcmpiW(cls, L"Edit") != 0) return TRUE;
+                *reinterpret_cast<HWND*>(found) = h;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&name));
+    }
+    if (!name) return;
+    KillTimer(nullptr, timer);
+    reportDialogSeen = true;
+    std::wstring path(reportPath.begin(), reportPath.end());
+    SetWindowTextW(name, path.c_str());
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+}
+
+int ReportGroup(const Text& folder) {
+    if (!StartWindow(folder + u"missing.inf")) return 1;
+    reportPath = folder + u"report.txt";
+    DeleteFileW(std::wstring(reportPath.begin(), reportPath.end()).c_str());
+    AppendLog(u"first line");
+    AppendLog(u"second line");
+    Pump(50);
+    SetTimer(nullptr, 0, 100, AnswerSaveDialog);
+    OnSaveReport();
+    Check(reportDialogSeen, "the \"Save report\" dialog opened");
+    std::optional<std::string> saved = ReadWholeFile(reportPath);
+    Check(saved && *saved == "first line\r\nsecond line",
+          "the report holds the pane's text (" + saved.value_or("no file") + ")");
+    return failures;
+}
+
 int CloseGroup() {
     HWND main = nullptr;
     for (int i = 0; i < 100 && !main; ++i) {
@@ -502,6 +550,7 @@ int wmain(int argc, wchar_t** argv) {
     if (group == "upload") result = UploadGroup(TextOf(arg(1)), arg(2), arg(3));
     if (group == "close") result = CloseGroup();
     if (group == "pin") result = PinGroup(TextOf(arg(1)), arg(2));
+    if (group == "report") result = ReportGroup(TextOf(arg(1)));
     std::printf("%s: %d failed\n", group.c_str(), failures);
     std::fflush(stdout);
     ExitProcess(static_cast<UINT>(result));
