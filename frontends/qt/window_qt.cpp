@@ -42,14 +42,10 @@ Text T(const QString& s) {
     return Text(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<size_t>(s.size()));
 }
 
-// While the core pumps the window during a job, every handler but Cancel's does nothing.
+// True while the core pumps the window during a job (DrainWindowEvents).
 bool draining = false;
 bool cancelPressed = false;
 Text savePath;
-
-bool Ignored() {
-    return draining;
-}
 
 QWidget* CancelWidget();
 
@@ -110,7 +106,6 @@ Text DroppedPaths(const QMimeData* data) {
 void TakeDrop(QDropEvent* event, bool textToo) {
     event->setDropAction(Qt::CopyAction);
     event->accept();
-    if (Ignored()) return;
     Text files = DroppedPaths(event->mimeData());
     if (!files.empty())
         OnFilesDropped(files);
@@ -124,7 +119,6 @@ public:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override {
-        if (Ignored()) return;
         QMenu menu(this);
         QAction* paste = menu.addAction("Paste code");
         QAction* all = menu.addAction("Select All");
@@ -159,7 +153,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override {
-        if (draining || CommandRunning()) {
+        // A close request while a job runs (or while its PIN dialog is open) is refused.
+        if (CommandRunning()) {
             event->ignore();
             return;
         }
@@ -240,7 +235,6 @@ QComboBox* MakeBox(ControlId id, const char* tooltip, void (*command)()) {
     box->setToolTip(tooltip);
     Place(box, PlaceOf(id));
     QObject::connect(box, &QComboBox::activated, box, [id, command](int index) {
-        if (Ignored()) return;
         BoxOf(id).Selected = index;
         command();
     });
@@ -254,19 +248,23 @@ QPushButton* MakeButton(const char* text, Placement p, const char* tooltip) {
     return button;
 }
 
+// Device notices are handled when no job pumps the window: a notice may rebuild the port
+// box or open the "OOPS!" box, neither of which belongs in the middle of an upload. The
+// descriptors stay ready until they are read, so a notice held back is handled as soon as
+// the job ends.
 void WatchDevices(const std::string& devFolder, const std::string& mountTable) {
     int ports = OpenPortWatch(devFolder);
     if (ports >= 0) {
         auto* n = new QSocketNotifier(ports, QSocketNotifier::Read, window);
         QObject::connect(n, &QSocketNotifier::activated, window, [] {
-            if (!Ignored()) HandlePortWatch();
+            if (!draining) HandlePortWatch();
         });
     }
     int volumes = OpenVolumeWatch(mountTable);
     if (volumes >= 0) {
         auto* n = new QSocketNotifier(volumes, QSocketNotifier::Exception, window);
         QObject::connect(n, &QSocketNotifier::activated, window, [] {
-            if (!Ignored()) HandleVolumeWatch();
+            if (!draining) HandleVolumeWatch();
         });
     }
 }
@@ -306,15 +304,11 @@ QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
     cancelButton->setObjectName("cancel");
     saveButton = MakeButton("Save settings", {420, 40, 100, 20}, nullptr);
     saveButton->setObjectName("saveSettings");
-    QObject::connect(programButton, &QPushButton::clicked, window, [] {
-        if (!Ignored()) OnProgramButton();
-    });
-    QObject::connect(secondProgramButton, &QPushButton::clicked, window, [] {
-        if (!Ignored()) OnSecondProgramButton();
-    });
+    QObject::connect(programButton, &QPushButton::clicked, window, [] { OnProgramButton(); });
+    QObject::connect(secondProgramButton, &QPushButton::clicked, window,
+                     [] { OnSecondProgramButton(); });
     QObject::connect(cancelButton, &QPushButton::clicked, window, [] { cancelPressed = true; });
     QObject::connect(saveButton, &QPushButton::clicked, window, [] {
-        if (Ignored()) return;
         Window.CollectionEntry = T(entry->text());
         AddCollectionEntry();
     });
@@ -322,9 +316,8 @@ QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
     entry = new QLineEdit(window);
     entry->setObjectName("entry");
     Place(entry, PlaceOf(ControlId::CollectionEntry));
-    QObject::connect(entry, &QLineEdit::textEdited, window, [](const QString& text) {
-        if (!Ignored()) Window.CollectionEntry = T(text);
-    });
+    QObject::connect(entry, &QLineEdit::textEdited, window,
+                     [](const QString& text) { Window.CollectionEntry = T(text); });
 
     logPane = new LogPane(window);
     logPane->setObjectName("log");
