@@ -16,11 +16,14 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QSocketNotifier>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QTextCursor>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -230,8 +233,41 @@ void RenderBox(ControlId id) {
     list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 8);
 }
 
+// The drop-down lists sit in narrow places. The current text is drawn over the whole field
+// up to the arrow, and where it still does not fit it is shortened with an ellipsis: at its
+// start for the port box (every serial port on Linux starts with "/dev/tty", so the end
+// tells one from another), at its end for the others.
+class NarrowBox : public QComboBox {
+public:
+    NarrowBox(QWidget* parent, Qt::TextElideMode elide) : QComboBox(parent), elide_(elide) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        QString text = option.currentText;
+        option.currentText.clear();
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                              QStyle::SC_ComboBoxEditField, this);
+        QRect arrow =
+            style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, this);
+        // The arrow's area is wider than its glyph: the text may run up to the glyph.
+        field.setLeft(option.rect.left() + 4);
+        field.setRight(arrow.center().x() - 5);
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
+                                       QPalette::ButtonText));
+        painter.drawText(field, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text, elide_, field.width()));
+    }
+
+private:
+    Qt::TextElideMode elide_;
+};
+
 QComboBox* MakeBox(ControlId id, const char* tooltip, void (*command)()) {
-    auto* box = new QComboBox(window);
+    auto* box = new NarrowBox(window, id == ControlId::PortBox ? Qt::ElideLeft : Qt::ElideRight);
     box->setToolTip(tooltip);
     Place(box, PlaceOf(id));
     QObject::connect(box, &QComboBox::activated, box, [id, command](int index) {
@@ -281,6 +317,11 @@ QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
         qApp->installEventFilter(inputFilter);
     }
     window = new MainWindow;
+    // The controls' places are sized for a small dialog font; at 8 points a baud rate or a
+    // device type fits its box.
+    QFont controlsFont = window->font();
+    controlsFont.setPointSize(8);
+    window->setFont(controlsFont);
     window->setWindowTitle(Q(App.WindowTitle));
 
     portBox = MakeBox(ControlId::PortBox, "Serial port", OnPortBoxChosen);
