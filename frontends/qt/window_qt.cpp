@@ -83,7 +83,9 @@ bool IsUserInput(QEvent::Type type) {
 class InputDuringJob : public QObject {
 public:
     bool eventFilter(QObject* target, QEvent* event) override {
-        if (!draining) return false;
+        // Input reaches the top-level window first, which hands it on to the widget it is
+        // meant for; only there can "Cancel" be told from the rest.
+        if (!draining || !target->isWidgetType()) return false;
         if (event->type() == QEvent::Close) {
             event->ignore();
             return true;

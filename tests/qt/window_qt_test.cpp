@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDialog>
 #include <QElapsedTimer>
@@ -84,6 +85,22 @@ public:
 private:
     std::unique_ptr<QTimer> timer_;
 };
+
+// Clicks `w` as the display server's click arrives: at the top-level window, which hands it
+// to the widget under the mouse.
+void ClickThroughWindow(QWidget* w) {
+    QWidget* top = w->window();
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      w->mapTo(top, w->rect().center()));
+}
+
+// Types `text` as the display server's keys arrive: at the top-level window, which hands
+// them to the widget with the focus.
+void TypeThroughWindow(QWidget* w, const char* text) {
+    w->setFocus();
+    for (const char* c = text; *c; ++c)
+        QTest::keyClick(w->window()->windowHandle(), *c);
+}
 
 // Picks a menu item by keyboard; done once the menu has closed.
 bool ChooseMenuItem(QWidget* w, const QString& text) {
@@ -466,10 +483,14 @@ private slots:
             [] { DropFile(QtMainWindow(), fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas"); },
             [&] {
                 closed = closed || QtMainWindow()->close();
-                QTest::keyClicks(QtLogPane(), "zz");
+                // The window manager's close request arrives at the top-level window.
+                QCloseEvent request;
+                QCoreApplication::sendEvent(QtMainWindow()->windowHandle(), &request);
+                closed = closed || request.isAccepted();
+                TypeThroughWindow(QtLogPane(), "zz");
                 QTest::keyClick(Find<QComboBox>("baudBox"), Qt::Key_Up);
                 QTest::keyClicks(Find<QLineEdit>("entry"), "yy");
-                QTest::mouseClick(Find<QPushButton>("saveSettings"), Qt::LeftButton);
+                ClickThroughWindow(Find<QPushButton>("saveSettings"));
                 QMimeData data;
                 data.setUrls({QUrl::fromLocalFile(QString::fromStdString(other.string()))});
                 QDragEnterEvent enter(QPoint(30, 30), Qt::CopyAction, &data, Qt::LeftButton,
@@ -555,7 +576,7 @@ private slots:
                 int lines = Find<QLabel>("progress")->text().section('/', 0, 0).trimmed().toInt();
                 if (linesAtCancel >= 0 || !cancel->isVisible() || lines < 20) return;
                 linesAtCancel = lines;
-                QTest::mouseClick(cancel, Qt::LeftButton);
+                ClickThroughWindow(cancel);
             });
         QVERIFY2(linesAtCancel >= 20, qPrintable(LogShown()));
         QCOMPARE(LastJobOutcome(), JobOutcome::Aborted);
