@@ -311,17 +311,22 @@ int RegistryGroup(const std::string& expectedPort) {
     return failures;
 }
 
-// Drops a file on the window as the shell does (WM_DROPFILES with an HDROP).
-void DropFile(const Text& path) {
+// The shell's form of a dropped file: an HDROP holding one wide path.
+HGLOBAL GlobalDropFiles(const Text& path) {
     std::wstring wide(path.begin(), path.end());
-    size_t bytes = sizeof(DROPFILES) + (wide.size() + 2) * sizeof(wchar_t);
-    HGLOBAL memory = GlobalAlloc(GHND, bytes);
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (wide.size() + 2) * sizeof(wchar_t));
     auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
     drop->pFiles = sizeof(DROPFILES);
     drop->fWide = TRUE;
     wcscpy(reinterpret_cast<wchar_t*>(drop + 1), wide.c_str());
     GlobalUnlock(memory);
-    PostMessageW(MainWindowHandle(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    return memory;
+}
+
+// Drops a file on the window as the shell does (WM_DROPFILES with an HDROP).
+void DropFile(const Text& path) {
+    PostMessageW(MainWindowHandle(), WM_DROPFILES, reinterpret_cast<WPARAM>(GlobalDropFiles(path)),
+                 0);
 }
 
 // Drops data on the log pane as OLE does for a drag from another program: the pane's drop
@@ -353,17 +358,6 @@ HGLOBAL GlobalText(const std::string& text) {
     return memory;
 }
 
-HGLOBAL GlobalDropFiles(const Text& path) {
-    std::wstring wide(path.begin(), path.end());
-    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + (wide.size() + 2) * sizeof(wchar_t));
-    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-    drop->pFiles = sizeof(DROPFILES);
-    drop->fWide = TRUE;
-    wcscpy(reinterpret_cast<wchar_t*>(drop + 1), wide.c_str());
-    GlobalUnlock(memory);
-    return memory;
-}
-
 // During the upload a timer, run by the event pump, presses "Cancel" once the progress label
 // shows 20 lines, and asks to close the window; it also notes that the pump repaints.
 int paintsSeen = 0;
@@ -388,11 +382,27 @@ void CALLBACK DuringUpload(HWND, UINT, UINT_PTR, DWORD) {
     PostMessageW(cancel, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
 }
 
-int UploadGroup(const Text& folder, const std::string& port, const std::string& mode) {
-    Text settings = folder + u"upload.inf";
+// Opens the window over a settings file `name` in `folder` that chooses `port` at 115200.
+bool StartWindowOnPort(const Text& folder, const Text& name, const std::string& port) {
+    Text settings = folder + name;
     WriteWholeFile(settings, "[Micromite]\r\nComport = " + port +
                                  "\r\nSerialSpeed = 115200\r\nDevice = micromite\r\n");
-    if (!StartWindow(settings)) return 1;
+    return StartWindow(settings);
+}
+
+// Runs the window's events until the job in progress has disconnected (at most about 2 s
+// past the last event). False when the window was closed meanwhile.
+bool RunUntilDisconnected() {
+    bool open = true;
+    for (int i = 0; i < 400 && open; ++i) {
+        open = HandleNextWindowEvent();
+        if (LogText().find(u"Disconnected.") != Text::npos) break;
+    }
+    return open;
+}
+
+int UploadGroup(const Text& folder, const std::string& port, const std::string& mode) {
+    if (!StartWindowOnPort(folder, u"upload.inf", port)) return 1;
     Text program = folder + u"prog.bas";
     std::string text;
     int lines = mode == "cancel" ? 200 : 12;
@@ -406,11 +416,7 @@ int UploadGroup(const Text& folder, const std::string& port, const std::string& 
         DropOnLogPane(CF_HDROP, GlobalDropFiles(program));
     else
         DropFile(program);
-    bool open = true;
-    for (int i = 0; i < 400 && open; ++i) {
-        open = HandleNextWindowEvent();
-        if (LogText().find(u"Disconnected.") != Text::npos) break;
-    }
+    bool open = RunUntilDisconnected();
     Pump(100);
     std::printf("-- log --\n%s\n-- end --\n", Narrow(LogPaneText()).c_str());
     Check(LogText().find(u"Connected to micromite at 115200") != Text::npos,
@@ -453,18 +459,12 @@ void CALLBACK AnswerPinDialog(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 int PinGroup(const Text& folder, const std::string& port) {
-    Text settings = folder + u"pin.inf";
-    WriteWholeFile(settings, "[Micromite]\r\nComport = " + port +
-                                 "\r\nSerialSpeed = 115200\r\nDevice = micromite\r\n");
-    if (!StartWindow(settings)) return 1;
+    if (!StartWindowOnPort(folder, u"pin.inf", port)) return 1;
     Text program = folder + u"pin.bas";
     WriteWholeFile(program, "10 PRINT \"behind a PIN\"\r\n");
     SetTimer(nullptr, 0, 50, AnswerPinDialog);
     DropFile(program);
-    for (int i = 0; i < 400; ++i) {
-        HandleNextWindowEvent();
-        if (LogText().find(u"Disconnected.") != Text::npos) break;
-    }
+    RunUntilDisconnected();
     std::printf("-- log --\n%s\n-- end --\n", Narrow(LogPaneText()).c_str());
     Check(pinTitle == u"PIN required!", "the PIN dialog is titled \"PIN required!\"");
     Check(pinMasked, "the PIN field masks what is typed");
