@@ -79,7 +79,7 @@ bool IsUserInput(QEvent::Type type) {
 
 // While the core pumps the window, what the user does reaches nothing but "Cancel": typing
 // into the log pane, turning a box, dropping, the popup menu and the close request are
-// consumed before any widget sees them. Repaints, timers and device notices go on.
+// consumed before any widget sees them. Repaints and timers go on.
 class InputDuringJob : public QObject {
 public:
     bool eventFilter(QObject* target, QEvent* event) override {
