@@ -5,6 +5,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <cwchar>
 
 #include "frontends/cli/terminal.h"
 #include "frontends/cli/window_cli.h"
@@ -63,13 +64,8 @@ std::vector<std::string> ProgramArguments(int, char**) {
     int count = 0;
     LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
     if (!wide) return arguments;
-    for (int i = 1; i < count; ++i) {
-        int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string utf8(n > 0 ? static_cast<size_t>(n) : 0, '\0');
-        if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, utf8.data(), n, nullptr, nullptr);
-        if (!utf8.empty()) utf8.pop_back();  // the terminating zero
-        arguments.push_back(std::move(utf8));
-    }
+    for (int i = 1; i < count; ++i)
+        arguments.push_back(Utf8FromText(Text(wide[i], wide[i] + wcslen(wide[i]))));
     LocalFree(wide);
     return arguments;
 }

@@ -23,17 +23,8 @@ Text DroppedFiles(IDataObject* data) {
     STGMEDIUM medium{};
     if (data->GetData(&want, &medium) != S_OK) return Text();
     Text paths;
-    auto drop = static_cast<HDROP>(GlobalLock(medium.hGlobal));
-    if (drop) {
-        UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-        for (UINT i = 0; i < count; ++i) {
-            UINT length = DragQueryFileW(drop, i, nullptr, 0);
-            std::wstring path(length + 1, L'\0');
-            DragQueryFileW(drop, i, path.data(), length + 1);
-            path.resize(length);
-            if (!paths.empty()) paths += u"\n";
-            paths += Text(path.begin(), path.end());
-        }
+    if (auto drop = static_cast<HDROP>(GlobalLock(medium.hGlobal))) {
+        paths = DroppedFilePaths(drop);
         GlobalUnlock(medium.hGlobal);
     }
     ReleaseStgMedium(&medium);
@@ -120,6 +111,19 @@ private:
 LogPaneTarget target;
 
 }  // namespace
+
+Text DroppedFilePaths(HDROP drop) {
+    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    Text paths;
+    for (UINT i = 0; i < count; ++i) {
+        UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        DragQueryFileW(drop, i, path.data(), length + 1);
+        if (i > 0) paths += u'\n';
+        paths += Text(path.begin(), path.begin() + length);
+    }
+    return paths;
+}
 
 bool AcceptDropsOnLogPane(HWND pane) {
     // The control registers its own target when it is created; ours takes its place.

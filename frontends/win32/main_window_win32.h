@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include "ui/controls.h"
 
 // Opens the main window with its controls from the control model (BuildControls) and
@@ -35,6 +37,8 @@ HWND CreateLogPane(HWND parent, HMENU id);
 // Makes the log pane take dropped text and files through its own OLE drop target (OLE must
 // be initialised). False when the target could not be registered.
 bool AcceptDropsOnLogPane(HWND pane);
+// The paths of the files in a shell drop, one a line (empty when it holds none).
+Text DroppedFilePaths(HDROP drop);
 // That drop target, for the checks that drop data on it as OLE does.
 struct IDropTarget;
 IDropTarget* LogPaneDropTarget();

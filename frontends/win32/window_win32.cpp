@@ -114,17 +114,9 @@ void OnCommand(int id, int code) {
 }
 
 void OnDropFiles(HDROP drop) {
-    UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    Text paths;
-    for (UINT i = 0; i < count; ++i) {
-        UINT length = DragQueryFileW(drop, i, nullptr, 0);
-        std::wstring path(length + 1, L'\0');
-        DragQueryFileW(drop, i, path.data(), length + 1);
-        if (i > 0) paths += u'\n';
-        paths += Text(path.begin(), path.begin() + length);
-    }
+    Text paths = DroppedFilePaths(drop);
     DragFinish(drop);
-    if (count > 0) OnFilesDropped(paths);
+    if (!paths.empty()) OnFilesDropped(paths);
 }
 
 LRESULT CALLBACK MainWindowProc(HWND h, UINT message, WPARAM w, LPARAM l) {
