@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sstream>
 
 #include "app/commands.h"
 #include "app/startup.h"
@@ -33,17 +32,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-Text PathOf(const fs::path& p) {
-    return QString::fromStdString(p.string()).toStdU16String();
-}
 
 template <class W>
 W* Find(const char* name) {
@@ -154,8 +142,8 @@ void DropFile(QWidget* target, const fs::path& file) {
     Drop(target, &data);
 }
 
-// Watches a job from inside the event pump: whether it ran, the widest gap between two of
-// its own ticks, the log pane's repaints, and what `each` does at every tick.
+// What a watch from inside the event pump saw of a job: whether it ran, the widest gap
+// between two of its own ticks, and the log pane's repaints.
 struct JobWatch {
     bool sawJob = false;
     int ticks = 0;
@@ -195,9 +183,9 @@ class WindowQtTest : public QObject {
     // Starts the program's window as main() does, over the settings file at `settings`.
     void OpenWindow(const fs::path& settings) {
         if (QtMainWindow()) DestroyQtWindow();
-        StartupBeforeWindow({}, PathOf(settings));
+        StartupBeforeWindow({}, PathText(settings));
         BuildControls();
-        BuildQtWindow(PathOf(settings), devFolder.string(), mountTable.string());
+        BuildQtWindow(PathText(settings), devFolder.string(), mountTable.string());
         StartupAfterWindow();
         QVERIFY(QTest::qWaitForWindowExposed(QtMainWindow()));
     }
@@ -386,7 +374,7 @@ private slots:
         OpenLogMenu("Save As...");
         QCOMPARE(title, QString("Save report"));
         QVERIFY(fs::exists(report));
-        QCOMPARE(QString::fromStdString(ReadAll(report)), QString("first line\r\nsecond line"));
+        QCOMPARE(QString::fromStdString(ReadBytes(report)), QString("first line\r\nsecond line"));
     }
 
     void pastingAnEmptyClipboardLoadsNothing() {
@@ -405,7 +393,7 @@ private slots:
         OpenLogMenu("Paste code");
         QCOMPARE(title, QString("Encoded file"));
         QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
-        std::string bytes = ReadAll(folder / "secret.bae");
+        std::string bytes = ReadBytes(folder / "secret.bae");
         QVERIFY(bytes.rfind("QZHEX", 0) == 0);
         QVERIFY(bytes.find("secret") == std::string::npos);
         QVERIFY(LogShown().contains("Encoding completed."));
@@ -430,7 +418,7 @@ private slots:
         fs::create_directories(drive);
         fs::path firmware = folder / "fw.uf2";
         std::ofstream(firmware) << "UF2 image";
-        App.ProgramPath = PathOf(firmware);
+        App.ProgramPath = PathText(firmware);
         App.FirmwarePending = true;
         QtLogPane()->clear();
         // A plain file raises no change notice as the kernel's mount table does, so the
@@ -438,7 +426,7 @@ private slots:
         WriteMountTable(true);
         HandleVolumeWatch();
         QVERIFY(LogShown().contains(QString::fromStdString("  Device Drive " + drive.string())));
-        QCOMPARE(ReadAll(drive / "fw.uf2"), std::string("UF2 image"));
+        QCOMPARE(ReadBytes(drive / "fw.uf2"), std::string("UF2 image"));
         QVERIFY(!App.FirmwarePending);
         WriteMountTable(false);
         HandleVolumeWatch();
@@ -512,7 +500,7 @@ private slots:
         QVERIFY(watch.paints > 0);
         QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
         QVERIFY2(LogShown().contains("Micromite upload completed"), qPrintable(LogShown()));
-        std::string sent = ReadAll(fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas");
+        std::string sent = ReadBytes(fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas");
         std::string stored = StoredFile(board, "program.bas");
         QVERIFY(!stored.empty());
         QVERIFY(sent.find(stored.substr(0, stored.find('\n'))) != std::string::npos);
@@ -608,7 +596,7 @@ private slots:
         QTest::keyClick(ports, Qt::Key_End);
         QVERIFY(QtMainWindow()->close());
         QVERIFY(fs::exists(settings));
-        QString text = QString::fromStdString(ReadAll(settings));
+        QString text = QString::fromStdString(ReadBytes(settings));
         for (const char* line :
              {"MainX = 150\r\n", "MainY = 90\r\n", "MainW = 700\r\n", "MainH = 450\r\n",
               "Comport = /dev/ttyUSB10\r\n", "Device1 = Slow|'onload micromite com:9600\r\n"})
