@@ -2,155 +2,31 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QContextMenuEvent>
-#include <QDialog>
 #include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QFileDialog>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QScrollBar>
 #include <QSocketNotifier>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
-#include <QTextCursor>
-#include <QUrl>
-#include <QVBoxLayout>
 
 #include "app/commands.h"
 #include "app/startup.h"
 #include "app/state.h"
+#include "frontends/qt/main_window_qt.h"
 #include "settings/hotplug_linux.h"
 #include "ui/controls.h"
 #include "ui/window.h"
 
 namespace {
 
-QString Q(TextView t) {
-    return QString::fromUtf16(t.data(), static_cast<qsizetype>(t.size()));
-}
-
-Text T(const QString& s) {
-    return Text(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<size_t>(s.size()));
-}
-
-// True while the core pumps the window during a job (DrainWindowEvents).
-bool draining = false;
-bool cancelPressed = false;
+// Where the settings are saved when the window is closed (empty: the usual place).
 Text savePath;
-
-QWidget* CancelWidget();
-
-bool IsUserInput(QEvent::Type type) {
-    switch (type) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::Shortcut:
-        case QEvent::ShortcutOverride:
-        case QEvent::ContextMenu:
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-        case QEvent::TabletPress:
-        case QEvent::TabletRelease:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// While the core pumps the window, what the user does reaches nothing but "Cancel": typing
-// into the log pane, turning a box, dropping, the popup menu and the close request are
-// consumed before any widget sees them. Repaints and timers go on.
-class InputDuringJob : public QObject {
-public:
-    bool eventFilter(QObject* target, QEvent* event) override {
-        // Input reaches the top-level window first, which hands it on to the widget it is
-        // meant for; only there can "Cancel" be told from the rest.
-        if (!draining || !target->isWidgetType()) return false;
-        if (event->type() == QEvent::Close) {
-            event->ignore();
-            return true;
-        }
-        if (!IsUserInput(event->type())) return false;
-        return target != CancelWidget();
-    }
-};
-
-// Paths of dropped files, one a line.
-Text DroppedPaths(const QMimeData* data) {
-    Text paths;
-    for (const QUrl& url : data->urls()) {
-        if (!url.isLocalFile()) continue;
-        if (!paths.empty()) paths += u"\n";
-        paths += T(url.toLocalFile());
-    }
-    return paths;
-}
-
-// A drop on the window or the log pane, always taken as a copy: files go to the file-drop
-// action, and text too where `textToo` (the log pane) when no file came with it.
-void TakeDrop(QDropEvent* event, bool textToo) {
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-    Text files = DroppedPaths(event->mimeData());
-    if (!files.empty())
-        OnFilesDropped(files);
-    else if (textToo && event->mimeData()->hasText())
-        OnTextDropped(T(event->mimeData()->text()));
-}
-
-class LogPane : public QPlainTextEdit {
-public:
-    using QPlainTextEdit::QPlainTextEdit;
-
-protected:
-    void contextMenuEvent(QContextMenuEvent* event) override {
-        QMenu menu(this);
-        QAction* paste = menu.addAction("Paste code");
-        QAction* all = menu.addAction("Select All");
-        QAction* copyAction = menu.addAction("Copy");
-        QAction* save = menu.addAction("Save As...");
-        QAction* chosen = menu.exec(event->globalPos());
-        if (chosen == paste)
-            OnPasteCode();
-        else if (chosen == all)
-            selectAll();
-        else if (chosen == copyAction)
-            copy();
-        else if (chosen == save)
-            OnSaveReport();
-    }
-    void dragEnterEvent(QDragEnterEvent* event) override {
-        if (event->mimeData()->hasUrls() || event->mimeData()->hasText()) {
-            event->setDropAction(Qt::CopyAction);
-            event->accept();
-        }
-    }
-    void dragMoveEvent(QDragMoveEvent* event) override {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    }
-    void dropEvent(QDropEvent* event) override { TakeDrop(event, true); }
-};
 
 class MainWindow : public QWidget {
 public:
@@ -179,15 +55,11 @@ protected:
 };
 
 MainWindow* window = nullptr;
-LogPane* logPane = nullptr;
+QPlainTextEdit* logPane = nullptr;
 QComboBox *portBox, *baudBox, *deviceBox, *collectionBox;
 QLineEdit* entry;
 QLabel* progress;
 QPushButton *programButton, *secondProgramButton, *cancelButton, *saveButton;
-
-QWidget* CancelWidget() {
-    return cancelButton;
-}
 
 // Puts a control at its place; a box or field taller than 20 pixels by nature keeps its
 // own height so that its text is not clipped.
@@ -295,29 +167,28 @@ void WatchDevices(const std::string& devFolder, const std::string& mountTable) {
     if (ports >= 0) {
         auto* n = new QSocketNotifier(ports, QSocketNotifier::Read, window);
         QObject::connect(n, &QSocketNotifier::activated, window, [] {
-            if (!draining) HandlePortWatch();
+            if (!Draining()) HandlePortWatch();
         });
     }
     int volumes = OpenVolumeWatch(mountTable);
     if (volumes >= 0) {
         auto* n = new QSocketNotifier(volumes, QSocketNotifier::Exception, window);
         QObject::connect(n, &QSocketNotifier::activated, window, [] {
-            if (!draining) HandleVolumeWatch();
+            if (!Draining()) HandleVolumeWatch();
         });
     }
 }
 
 }  // namespace
 
+QWidget* CancelWidget() {
+    return cancelButton;
+}
+
 QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
                        const std::string& mountTable) {
     savePath = settingsPath;
-    static QObject* inputFilter = nullptr;
-    if (!inputFilter) {
-        inputFilter = new InputDuringJob;
-        inputFilter->setParent(qApp);
-        qApp->installEventFilter(inputFilter);
-    }
+    FilterInputDuringJobs();
     window = new MainWindow;
     // The controls' places are sized for a small dialog font; at 8 points a baud rate or a
     // device type fits its box.
@@ -350,7 +221,7 @@ QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
     QObject::connect(programButton, &QPushButton::clicked, window, [] { OnProgramButton(); });
     QObject::connect(secondProgramButton, &QPushButton::clicked, window,
                      [] { OnSecondProgramButton(); });
-    QObject::connect(cancelButton, &QPushButton::clicked, window, [] { cancelPressed = true; });
+    QObject::connect(cancelButton, &QPushButton::clicked, window, [] { NoteCancelPressed(); });
     QObject::connect(saveButton, &QPushButton::clicked, window, [] {
         Window.CollectionEntry = T(entry->text());
         AddCollectionEntry();
@@ -362,16 +233,7 @@ QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
     QObject::connect(entry, &QLineEdit::textEdited, window,
                      [](const QString& text) { Window.CollectionEntry = T(text); });
 
-    logPane = new LogPane(window);
-    logPane->setObjectName("log");
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSize(8);
-    logPane->setFont(mono);
-    logPane->setLineWrapMode(QPlainTextEdit::NoWrap);
-    logPane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    logPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    logPane->setMaximumBlockCount(0);
-    logPane->setAcceptDrops(true);
+    logPane = CreateLogPane(window);
 
     for (ControlId id :
          {ControlId::PortBox, ControlId::BaudBox, ControlId::DeviceBox, ControlId::CollectionBox,
@@ -427,88 +289,6 @@ void RenderControl(ControlId id) {
             cancelButton->setVisible(Window.CancelShown);
             break;
     }
-}
-
-void RenderLogAppend(TextView piece) {
-    if (!logPane) return;
-    Text t(piece);
-    for (size_t at = t.find(u"\r\n"); at != Text::npos; at = t.find(u"\r\n", at))
-        t.replace(at, 2, u"\n");
-    QTextCursor cursor(logPane->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(Q(t));
-}
-
-void RenderLogClear() {
-    if (logPane) logPane->clear();
-}
-
-void RenderShowLogEnd() {
-    if (!logPane) return;
-    QTextCursor cursor = logPane->textCursor();
-    cursor.movePosition(QTextCursor::End);
-    logPane->setTextCursor(cursor);
-    logPane->ensureCursorVisible();
-}
-
-Text LogPaneText() {
-    if (!logPane) return Text();
-    Text t = T(logPane->toPlainText());
-    for (size_t at = t.find(u'\n'); at != Text::npos; at = t.find(u'\n', at + 2))
-        t.replace(at, 1, u"\r\n");
-    return t;
-}
-
-bool DrainWindowEvents() {
-    bool wasDraining = draining;
-    draining = true;
-    cancelPressed = false;
-    QCoreApplication::processEvents();
-    draining = wasDraining;
-    bool cancel = cancelPressed;
-    cancelPressed = false;
-    return cancel;
-}
-
-Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret) {
-    QDialog dialog(window);
-    dialog.setWindowTitle(Q(title));
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(Q(prompt), &dialog));
-    auto* field = new QLineEdit(Q(defaultText), &dialog);
-    field->setObjectName("input");
-    if (secret) field->setEchoMode(QLineEdit::Password);
-    layout->addWidget(field);
-    auto* ok = new QPushButton("OK", &dialog);
-    ok->setDefault(true);
-    layout->addWidget(ok);
-    QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
-    bool wasDraining = draining;
-    draining = false;
-    dialog.exec();
-    draining = wasDraining;
-    // Closing the dialog gives what was typed so far, as OK does.
-    return T(field->text());
-}
-
-Text AskSaveFileName(TextView title, TextView filter, TextView folder) {
-    // "display|pattern|display|pattern" becomes Qt's "display (pattern);;display (pattern)".
-    QStringList parts = Q(filter).split('|');
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-        filters << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
-    QString selected = filters.isEmpty() ? QString() : filters.first();
-    QString path = QFileDialog::getSaveFileName(window, Q(title), Q(folder), filters.join(";;"),
-                                                &selected, QFileDialog::DontUseNativeDialog);
-    return T(path);
-}
-
-void ShowMessageBox(TextView caption, TextView text) {
-    QMessageBox::information(window, Q(caption), Q(text), QMessageBox::Ok);
-}
-
-Text ClipboardText() {
-    return T(QGuiApplication::clipboard()->text());
 }
 
 Placement CurrentWindowGeometry() {
