@@ -131,3 +131,47 @@ Text ReplaceChar(TextView t, char16_t what, char16_t with) {
     }
     return out;
 }
+
+std::string VisibleControls(std::string_view s) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(s.size());
+    auto escapeByte = [&](unsigned char c) {
+        out += "\\x";
+        out += hex[c >> 4];
+        out += hex[c & 15];
+    };
+    size_t i = 0;
+    while (i < s.size()) {
+        unsigned char c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
+            if ((c < 0x20 && c != '\r' && c != '\n' && c != '\t') || c == 0x7F)
+                escapeByte(c);
+            else
+                out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        // C0 and C1 lead only overlong forms (C0 9B would spell ESC); F5 and up lead nothing.
+        size_t len = c < 0xC2 ? 0 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : c < 0xF5 ? 4 : 0;
+        bool whole = len > 0 && i + len <= s.size();
+        for (size_t k = 1; whole && k < len; ++k)
+            whole = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+        if (!whole) {
+            escapeByte(c);
+            ++i;
+            continue;
+        }
+        // The C1 controls U+0080..U+009F are C2 80..C2 9F in UTF-8.
+        unsigned char next = static_cast<unsigned char>(s[i + 1]);
+        if (c == 0xC2 && next < 0xA0) {
+            out += "\\u00";
+            out += hex[next >> 4];
+            out += hex[next & 15];
+        } else {
+            out.append(s.substr(i, len));
+        }
+        i += len;
+    }
+    return out;
+}

@@ -42,3 +42,7 @@ Text DecimalText(long long value);
 long long LeadingNumber(TextView text);
 // Every occurrence of one character replaced, or removed when `with` is 0.
 Text ReplaceChar(TextView text, char16_t what, char16_t with);
+// UTF-8 text made safe to print on a terminal: control characters other than CR, LF and TAB
+// (C0, DEL and the C1 range) and bytes that are not UTF-8 are shown as "\xHH" or "\uHHHH",
+// so that nothing printed can move the cursor, retitle the window or write the clipboard.
+std::string VisibleControls(std::string_view utf8);

@@ -68,7 +68,9 @@ void RenderLogAppend(TextView piece) {
     // The pane's "\r\n" between lines becomes the terminal's own line end.
     Text t(piece);
     if (StartsWith(t, u"\r\n")) t.erase(0, 2);
+    // Board output reaches the log: on a terminal its control characters are shown, not obeyed.
     std::string line = Utf8FromText(t);
+    if (StreamIsTerminal(Cli.LogOut)) line = VisibleControls(line);
     std::fwrite(line.data(), 1, line.size(), Cli.LogOut);
     std::fputc('\n', Cli.LogOut);
     std::fflush(Cli.LogOut);
@@ -104,7 +106,9 @@ Text AskSaveFileName(TextView title, TextView, TextView) {
 }
 
 void ShowMessageBox(TextView caption, TextView text) {
-    std::fprintf(stderr, "%s: %s\n", Utf8FromText(caption).c_str(), Utf8FromText(text).c_str());
+    std::string line = Utf8FromText(caption) + ": " + Utf8FromText(text);
+    if (StreamIsTerminal(stderr)) line = VisibleControls(line);
+    std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 Text ClipboardText() {
