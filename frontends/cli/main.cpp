@@ -18,6 +18,7 @@
 #include "frontends/cli/terminal.h"
 #include "frontends/cli/window_cli.h"
 #include "link/serial.h"
+#include "qz_version.h"
 #include "settings/ports.h"
 #include "ui/controls.h"
 
@@ -37,7 +38,7 @@ enum Exit {
 
 struct Options {
     std::string File, Port, Baud, Device, Entry, Settings, LineDelay, Pin, Output, WaitDrive;
-    bool PinGiven = false, ListPorts = false, Help = false;
+    bool PinGiven = false, ListPorts = false, Help = false, Version = false;
 };
 
 // One table feeds both the parser and --help, so they never drift apart.
@@ -73,6 +74,8 @@ const OptionSpec kOptions[] = {
     {"list-ports", 0, nullptr, "list the serial ports present and exit", nullptr,
      &Options::ListPorts},
     {"help", 'h', nullptr, "show this help and exit", nullptr, &Options::Help},
+    {"version", 'V', nullptr, "show the version and the commit built, and exit", nullptr,
+     &Options::Version},
 };
 
 void PrintHelp(std::FILE* out) {
@@ -224,6 +227,10 @@ int main(int argc, char** argv) {
     if (!ParseArguments(ProgramArguments(argc, argv), options)) return kExitUsage;
     if (options.Help) {
         PrintHelp(stdout);
+        return kExitCompleted;
+    }
+    if (options.Version) {
+        std::printf("qz-upload %s (commit %s)\n", QZ_VERSION, QZ_COMMIT);
         return kExitCompleted;
     }
     if (options.ListPorts) {
