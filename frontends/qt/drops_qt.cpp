@@ -1,4 +1,7 @@
-// Drops on the window and the log pane.
+// Drops on the window and the log pane. The drop handler only takes what was dropped and
+// accepts: the program the drag came from (a file manager) waits until the drop returns,
+// and an upload lasts minutes. The job starts from the event loop right after.
+#include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
@@ -25,8 +28,16 @@ void TakeDrop(QDropEvent* event, bool textToo) {
     event->setDropAction(Qt::CopyAction);
     event->accept();
     Text files = DroppedPaths(event->mimeData());
-    if (!files.empty())
-        OnFilesDropped(files);
-    else if (textToo && event->mimeData()->hasText())
-        OnTextDropped(T(event->mimeData()->text()));
+    bool isText = files.empty() && textToo && event->mimeData()->hasText();
+    if (files.empty() && !isText) return;
+    Text text = isText ? T(event->mimeData()->text()) : Text();
+    QMetaObject::invokeMethod(
+        qApp,
+        [files, text, isText] {
+            if (isText)
+                OnTextDropped(text);
+            else
+                OnFilesDropped(files);
+        },
+        Qt::QueuedConnection);
 }

@@ -1,7 +1,9 @@
 // Drops on the log pane. The rich-edit control would insert dropped text into the log
 // itself; instead the pane takes drops through its own OLE drop target: text is uploaded as
 // pasted code, files go to the dropped-file dispatcher as on the rest of the window. While
-// a command runs, a drop is refused and has no effect.
+// a command runs, a drop is refused and has no effect. The drop itself only takes what was
+// dropped: the program the drag came from waits until Drop returns, and an upload lasts
+// minutes, so the job starts from a message posted to the main window.
 #include <windows.h>
 
 #include <ole2.h>
@@ -11,6 +13,10 @@
 #include "frontends/win32/main_window_win32.h"
 
 namespace {
+
+// What the last drop brought until its job starts: the text, or the files' paths.
+Text pendingDrop;
+bool pendingText = false;
 
 bool HasFormat(IDataObject* data, CLIPFORMAT format) {
     FORMATETC want{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
@@ -88,14 +94,13 @@ public:
             return S_OK;
         }
         *effect = DROPEFFECT_COPY;
-        Text files = DroppedFiles(data);
-        if (!files.empty()) {
-            OnFilesDropped(files);
-        } else if (HasFormat(data, CF_UNICODETEXT)) {
-            OnTextDropped(DroppedText(data));
-        } else {
+        pendingDrop = DroppedFiles(data);
+        pendingText = pendingDrop.empty() && HasFormat(data, CF_UNICODETEXT);
+        if (pendingText) pendingDrop = DroppedText(data);
+        if (pendingDrop.empty() && !pendingText)
             *effect = DROPEFFECT_NONE;
-        }
+        else
+            PostMessageW(MainWindowHandle(), kMsgStartLogPaneDrop, 0, 0);
         return S_OK;
     }
 
@@ -111,6 +116,15 @@ private:
 LogPaneTarget target;
 
 }  // namespace
+
+void StartLogPaneDrop() {
+    Text taken = std::move(pendingDrop);
+    pendingDrop.clear();
+    if (pendingText)
+        OnTextDropped(taken);
+    else if (!taken.empty())
+        OnFilesDropped(taken);
+}
 
 Text DroppedFilePaths(HDROP drop) {
     UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);

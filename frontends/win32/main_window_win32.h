@@ -39,6 +39,9 @@ HWND CreateLogPane(HWND parent, HMENU id);
 bool AcceptDropsOnLogPane(HWND pane);
 // The paths of the files in a shell drop, one a line (empty when it holds none).
 Text DroppedFilePaths(HDROP drop);
+// Starts the job of the drop the log pane took last; the pane posts kMsgStartLogPaneDrop to
+// the main window for it.
+void StartLogPaneDrop();
 // That drop target, for the checks that drop data on it as OLE does.
 struct IDropTarget;
 IDropTarget* LogPaneDropTarget();
@@ -63,3 +66,4 @@ enum : int {
     kIdMenuCopy,
     kIdMenuSaveAs,
 };
+constexpr UINT kMsgStartLogPaneDrop = WM_APP + 1;

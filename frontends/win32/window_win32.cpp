@@ -136,6 +136,9 @@ LRESULT CALLBACK MainWindowProc(HWND h, UINT message, WPARAM w, LPARAM l) {
         case WM_DROPFILES:
             OnDropFiles(reinterpret_cast<HDROP>(w));
             return 0;
+        case kMsgStartLogPaneDrop:
+            StartLogPaneDrop();
+            return 0;
         case WM_CLOSE:
             // The event loop ends the program; the window is destroyed after the save.
             return 0;

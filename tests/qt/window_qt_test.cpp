@@ -142,10 +142,12 @@ void DropFile(QWidget* target, const fs::path& file) {
     Drop(target, &data);
 }
 
-// What a watch from inside the event pump saw of a job: whether it ran, the widest gap
-// between two of its own ticks, and the log pane's repaints.
+// What a watch from inside the event pump saw of a job: whether it ran (and whether already
+// before the call that began it returned), the widest gap between two of its own ticks, and
+// the log pane's repaints.
 struct JobWatch {
     bool sawJob = false;
+    bool ranBeforeStartReturned = false;
     int ticks = 0;
     qint64 widestGapMs = 0;
     int paints = 0;
@@ -201,8 +203,8 @@ class WindowQtTest : public QObject {
         return file;
     }
 
-    // Runs `start` and, until the job it begins has ended, watches it with a 10 ms timer
-    // that also calls `each` (from inside the event pump).
+    // Runs `start` and the event loop until the job it begins has ended (at most 30 s),
+    // watching the job with a 10 ms timer that also calls `each` (from inside the event pump).
     JobWatch Watch(const std::function<void()>& start, const std::function<void()>& each = {}) {
         JobWatch watch;
         QElapsedTimer clock;
@@ -222,9 +224,19 @@ class WindowQtTest : public QObject {
             if (each) each();
         });
         timer.start(10);
+        QElapsedTimer startClock;
+        startClock.start();
         start();
+        qint64 startMs = startClock.elapsed();
+        watch.ranBeforeStartReturned = watch.sawJob;
+        for (QElapsedTimer wait; !watch.sawJob || CommandRunning();) {
+            if (!wait.isValid()) wait.start();
+            if (wait.elapsed() > 30000) break;
+            QTest::qWait(5);
+        }
         QtLogPane()->viewport()->removeEventFilter(&counter);
-        qInfo("job: %d ticks, widest gap %lld ms, %d repaints", watch.ticks,
+        qInfo("job: start returned after %lld ms, %d ticks, widest gap %lld ms, %d repaints",
+              static_cast<long long>(startMs), watch.ticks,
               static_cast<long long>(watch.widestGapMs), watch.paints);
         return watch;
     }
@@ -545,7 +557,8 @@ private slots:
         StopBoard(board);
     }
 
-    // "Cancel" pressed during a long upload stops it within ten lines.
+    // A drop returns at once, before the upload starts; "Cancel" pressed during a long
+    // upload stops it within ten lines.
     void cancelStopsAnUpload() {
         BoardPeer board = StartBoard({"--echo-delay", "5"});
         QVERIFY(board.Pid > 0);
@@ -566,6 +579,7 @@ private slots:
                 linesAtCancel = lines;
                 ClickThroughWindow(cancel);
             });
+        QVERIFY(!watch.ranBeforeStartReturned);
         QVERIFY2(linesAtCancel >= 20, qPrintable(LogShown()));
         QCOMPARE(LastJobOutcome(), JobOutcome::Aborted);
         QVERIFY(!LogShown().contains("upload completed"));

@@ -348,6 +348,8 @@ void DropOnLogPane(UINT format, HGLOBAL memory) {
     effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
     target->Drop(data, MK_LBUTTON, at, &effect);
     data->Release();
+    Check(!CommandRunning() && LogText().find(u"Connected to") == Text::npos,
+          "the drop returns before its upload starts");
 }
 
 HGLOBAL GlobalText(const std::string& text) {
