@@ -5,12 +5,14 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QResizeEvent>
 #include <QSocketNotifier>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
@@ -44,7 +46,6 @@ protected:
         FinishAfterClose(savePath);
         QCoreApplication::quit();
     }
-    void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override {
         if (event->mimeData()->hasUrls()) {
             event->setDropAction(Qt::CopyAction);
@@ -60,25 +61,6 @@ QComboBox *portBox, *baudBox, *deviceBox, *collectionBox;
 QLineEdit* entry;
 QLabel* progress;
 QPushButton *programButton, *secondProgramButton, *cancelButton, *saveButton;
-
-// Puts a control at its place; a box or field taller than 20 pixels by nature keeps its
-// own height so that its text is not clipped.
-void Place(QWidget* w, Placement p) {
-    int height = std::max(p.Height, w->sizeHint().height());
-    w->setGeometry(p.Left, p.Top, p.Width, height);
-}
-
-void PlaceLog(int width, int height) {
-    Placement p = LogPanePlacement(width, height);
-    // Natural heights push the second row down; the logPane starts below it.
-    int top = std::max(p.Top, entry->geometry().bottom() + 6);
-    logPane->setGeometry(p.Left, top, std::max(p.Width, 0), std::max(p.Height - (top - p.Top), 0));
-}
-
-void MainWindow::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
-    if (logPane) PlaceLog(event->size().width(), event->size().height());
-}
 
 QComboBox* BoxWidget(ControlId id) {
     switch (id) {
@@ -101,19 +83,34 @@ void RenderBox(ControlId id) {
     for (const Text& item : model.Items)
         w->addItem(Q(item));
     w->setCurrentIndex(model.Selected);
-    // The boxes keep their narrow places; the open list is as wide as its longest item, so
-    // that a port's path or a baud rate can be read in full there.
+    // The open list is as wide as its longest item, so that a long port path can be read in
+    // full there.
     QAbstractItemView* list = w->view();
     list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 8);
+    w->updateGeometry();
 }
 
-// The drop-down lists sit in narrow places. The current text is drawn over the whole field
-// up to the arrow, and where it still does not fit it is shortened with an ellipsis: at its
-// start for the port box (every serial port on Linux starts with "/dev/tty", so the end
-// tells one from another), at its end for the others.
-class NarrowBox : public QComboBox {
+// A drop-down list as wide as its widest sample text, and, where `fitItems`, its widest
+// item (the fixed lists of baud rates and device types). A current text wider than the box
+// is shortened with an ellipsis: at its start for the port box (serial ports on Linux start
+// with "/dev/tty", so the end tells one from another), at its end for the others.
+class FittedBox : public QComboBox {
 public:
-    NarrowBox(QWidget* parent, Qt::TextElideMode elide) : QComboBox(parent), elide_(elide) {}
+    FittedBox(QWidget* parent, QStringList samples, bool fitItems, Qt::TextElideMode elide)
+        : QComboBox(parent), samples_(std::move(samples)), fitItems_(fitItems), elide_(elide) {}
+
+    QSize sizeHint() const override {
+        int text = 0;
+        for (const QString& s : samples_)
+            text = std::max(text, fontMetrics().horizontalAdvance(s));
+        for (int i = 0; fitItems_ && i < count(); ++i)
+            text = std::max(text, fontMetrics().horizontalAdvance(itemText(i)));
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        QSize content(text, fontMetrics().height());
+        return style()->sizeFromContents(QStyle::CT_ComboBox, &option, content, this);
+    }
+    QSize minimumSizeHint() const override { return sizeHint(); }
 
 protected:
     void paintEvent(QPaintEvent*) override {
@@ -121,29 +118,26 @@ protected:
         QStyleOptionComboBox option;
         initStyleOption(&option);
         QString text = option.currentText;
-        option.currentText.clear();
-        painter.drawComplexControl(QStyle::CC_ComboBox, option);
         QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option,
                                               QStyle::SC_ComboBoxEditField, this);
-        QRect arrow =
-            style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, this);
-        // The arrow's area is wider than its glyph: the text may run up to the glyph.
-        field.setLeft(option.rect.left() + 4);
-        field.setRight(arrow.center().x() - 5);
-        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled,
-                                       QPalette::ButtonText));
-        painter.drawText(field, Qt::AlignLeft | Qt::AlignVCenter,
-                         fontMetrics().elidedText(text, elide_, field.width()));
+        // The style draws the label a pixel inside the field on either side.
+        option.currentText = fontMetrics().elidedText(text, elide_, field.width() - 2);
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
     }
 
 private:
+    QStringList samples_;
+    bool fitItems_;
     Qt::TextElideMode elide_;
 };
 
-QComboBox* MakeBox(ControlId id, const char* tooltip, void (*command)()) {
-    auto* box = new NarrowBox(window, id == ControlId::PortBox ? Qt::ElideLeft : Qt::ElideRight);
+QComboBox* MakeBox(ControlId id, const char* tooltip, void (*command)(), QStringList samples,
+                   bool fitItems) {
+    auto* box = new FittedBox(window, std::move(samples), fitItems,
+                              id == ControlId::PortBox ? Qt::ElideLeft : Qt::ElideRight);
     box->setToolTip(tooltip);
-    Place(box, PlaceOf(id));
+    box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     QObject::connect(box, &QComboBox::activated, box, [id, command](int index) {
         BoxOf(id).Selected = index;
         command();
@@ -151,11 +145,40 @@ QComboBox* MakeBox(ControlId id, const char* tooltip, void (*command)()) {
     return box;
 }
 
-QPushButton* MakeButton(const char* text, Placement p, const char* tooltip) {
+QPushButton* MakeButton(const char* text, const char* name, const char* tooltip) {
     auto* button = new QPushButton(text, window);
+    button->setObjectName(name);
     if (tooltip) button->setToolTip(tooltip);
-    Place(button, p);
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return button;
+}
+
+// The two rows of controls across the top, as the Windows window has them, and the log
+// pane filling the rest; every size comes from the font and the style, so that no control
+// clips its text at any display scale. The window cannot be made smaller than that.
+void LayOut() {
+    auto* grid = new QGridLayout(window);
+    grid->setContentsMargins(10, 10, 10, 10);
+    grid->setSpacing(10);
+    grid->addWidget(portBox, 0, 0);
+    grid->addWidget(baudBox, 0, 1);
+    grid->addWidget(deviceBox, 0, 2);
+    grid->addWidget(collectionBox, 0, 3);
+    // The progress and the job's buttons share the place after the boxes; the buttons show
+    // one at a time.
+    auto* job = new QHBoxLayout;
+    job->setSpacing(10);
+    job->addWidget(progress);
+    job->addWidget(programButton);
+    job->addWidget(secondProgramButton);
+    job->addWidget(cancelButton);
+    job->addStretch(1);
+    grid->addLayout(job, 0, 4);
+    grid->addWidget(entry, 1, 0, 1, 4);
+    grid->addWidget(saveButton, 1, 4, Qt::AlignLeft);
+    grid->addWidget(logPane, 2, 0, 1, 6);
+    grid->setColumnStretch(5, 1);
+    grid->setRowStretch(2, 1);
 }
 
 // Device notices are handled when no job pumps the window: a notice may rebuild the port
@@ -190,34 +213,37 @@ QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
     savePath = settingsPath;
     FilterInputDuringJobs();
     window = new MainWindow;
-    // The controls' places are sized for a small dialog font; at 8 points a baud rate or a
-    // device type fits its box.
-    QFont controlsFont = window->font();
-    controlsFont.setPointSize(8);
-    window->setFont(controlsFont);
     window->setWindowTitle(Q(App.WindowTitle));
+    window->setWindowIcon(QIcon::fromTheme("qz-uploader"));
 
-    portBox = MakeBox(ControlId::PortBox, "Serial port", OnPortBoxChosen);
-    baudBox = MakeBox(ControlId::BaudBox, "Serial baud rate", OnBaudBoxChosen);
-    deviceBox = MakeBox(ControlId::DeviceBox, "Connected device", OnDeviceBoxChosen);
-    collectionBox = MakeBox(ControlId::CollectionBox, "My collection", OnCollectionBoxChosen);
+    QStringList bauds, devices;
+    for (const Text& t : kBaudItems)
+        bauds << Q(t);
+    for (const Text& t : kDeviceItems)
+        devices << Q(t);
+    portBox = MakeBox(ControlId::PortBox, "Serial port", OnPortBoxChosen,
+                      {"/dev/ttyACM0", "/dev/ttyUSB10", "COM12"}, false);
+    baudBox = MakeBox(ControlId::BaudBox, "Serial baud rate", OnBaudBoxChosen, bauds, true);
+    deviceBox = MakeBox(ControlId::DeviceBox, "Connected device", OnDeviceBoxChosen, devices, true);
+    // The collection's names are the user's: the box fits them up to about 24 characters.
+    collectionBox = MakeBox(ControlId::CollectionBox, "My collection", OnCollectionBoxChosen,
+                            {"Manual entry"}, true);
+    collectionBox->setMaximumWidth(
+        collectionBox->fontMetrics().horizontalAdvance(QString(24, 'x')));
     portBox->setObjectName("portBox");
     baudBox->setObjectName("baudBox");
     deviceBox->setObjectName("deviceBox");
     collectionBox->setObjectName("collectionBox");
 
+    // Wide enough for the progress of a long job, so that the row does not move as it counts.
     progress = new QLabel(window);
     progress->setObjectName("progress");
-    Place(progress, PlaceOf(ControlId::ProgressLabel));
+    progress->setMinimumWidth(progress->fontMetrics().horizontalAdvance("99999/99999"));
 
-    programButton = MakeButton("Program", PlaceOf(ControlId::ProgramButton), "Load program");
-    programButton->setObjectName("program");
-    secondProgramButton = MakeButton("Program", PlaceOf(ControlId::SecondProgramButton), nullptr);
-    secondProgramButton->setObjectName("secondProgram");
-    cancelButton = MakeButton("Cancel", PlaceOf(ControlId::CancelButton), nullptr);
-    cancelButton->setObjectName("cancel");
-    saveButton = MakeButton("Save settings", {420, 40, 100, 20}, nullptr);
-    saveButton->setObjectName("saveSettings");
+    programButton = MakeButton("Program", "program", "Load program");
+    secondProgramButton = MakeButton("Program", "secondProgram", nullptr);
+    cancelButton = MakeButton("Cancel", "cancel", nullptr);
+    saveButton = MakeButton("Save settings", "saveSettings", nullptr);
     QObject::connect(programButton, &QPushButton::clicked, window, [] { OnProgramButton(); });
     QObject::connect(secondProgramButton, &QPushButton::clicked, window,
                      [] { OnSecondProgramButton(); });
@@ -229,11 +255,12 @@ QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
 
     entry = new QLineEdit(window);
     entry->setObjectName("entry");
-    Place(entry, PlaceOf(ControlId::CollectionEntry));
+    entry->setMinimumWidth(entry->fontMetrics().horizontalAdvance(QString(30, 'x')));
     QObject::connect(entry, &QLineEdit::textEdited, window,
                      [](const QString& text) { Window.CollectionEntry = T(text); });
 
     logPane = CreateLogPane(window);
+    LayOut();
 
     for (ControlId id :
          {ControlId::PortBox, ControlId::BaudBox, ControlId::DeviceBox, ControlId::CollectionBox,
@@ -241,9 +268,9 @@ QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
           ControlId::SecondProgramButton, ControlId::CancelButton})
         RenderControl(id);
 
+    // The stored inner size, but never smaller than the controls need.
     window->move(App.MainX, App.MainY);
-    window->resize(App.MainW, App.MainH);
-    PlaceLog(App.MainW, App.MainH);
+    window->resize(window->minimumSizeHint().expandedTo(QSize(App.MainW, App.MainH)));
     window->show();
     WatchDevices(devFolder, mountTable);
     return window;
