@@ -126,6 +126,7 @@ void EditByte(Board& board, uint8_t byte) {
     if ((byte < 0x20 && byte != '\t') || con.Line.size() >= kLineLimit) return;
     con.Line += static_cast<char>(byte);
     if (!con.LineEchoLost) SendToClient(board, std::string(1, static_cast<char>(byte)));
+    if (con.Mode == ConsoleMode::Entry && con.Line.size() > kEntryLineLimit) RefuseLongLine(board);
 }
 
 }  // namespace

@@ -26,6 +26,11 @@ void DeliverBasicOutput(Board& board, const std::string& error);
 void StartEntry(Board& board, EntryKind kind, const std::string& name);
 // A byte while program entry runs; false when the console's line editing should handle it.
 bool EntryControlByte(Board& board, uint8_t byte);
+// The longest program line the interpreter takes; one more character ends program entry.
+inline constexpr size_t kEntryLineLimit = 241;
+// A program line grew past kEntryLineLimit: "Error: Line length", nothing is saved, and the
+// console is back at its prompt, where whatever follows runs as commands.
+void RefuseLongLine(Board& board);
 void EntryLine(Board& board, const std::string& line);
 // A complete escape sequence received during program entry.
 void EntrySequence(Board& board, const std::string& sequence);

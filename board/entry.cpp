@@ -1,6 +1,8 @@
 // Program entry: AUTOSAVE (ended by Ctrl-Z or Ctrl-C), AUTO (ended by Ctrl-C) and
 // AUTOSAVE "name" (ended by ESC [11~ to save, or ESC [12~ to save and run; Ctrl-C abandons
-// it). Every line is echoed by the console's line editing and kept as received.
+// it). Every line is echoed by the console's line editing and kept as received. A line longer
+// than the interpreter's limit ends program entry with an error, as real interpreters do: the
+// lines after it then land at the prompt and run as commands.
 #include "board/console.h"
 #include "board/drive.h"
 #include "board/store.h"
@@ -31,17 +33,22 @@ void FinishEntry(Board& board, bool run) {
         SendToClient(board, kPrompt);
 }
 
-void AbandonEntry(Board& board) {
+void AbandonEntry(Board& board, const std::string& message = "") {
     BoardConsole& con = board.Console;
     LogStatus("program entry abandoned after " + std::to_string(con.EntryLines.size()) + " lines");
     con.EntryLines.clear();
     con.Line.clear();
     con.Mode = ConsoleMode::Prompt;
     con.LineEchoLost = false;
-    SendToClient(board, std::string("\r\n") + kPrompt);
+    SendToClient(board, "\r\n" + message + kPrompt);
 }
 
 }  // namespace
+
+void RefuseLongLine(Board& board) {
+    LogStatus("program line longer than " + std::to_string(kEntryLineLimit) + " characters");
+    AbandonEntry(board, "Error: Line length\r\n");
+}
 
 void StartEntry(Board& board, EntryKind kind, const std::string& name) {
     BoardConsole& con = board.Console;

@@ -83,6 +83,21 @@ TEST_F(Entry, NamesThatLeaveTheStoreAreRefused) {
     EXPECT_FALSE(fs::exists(board.Dir / "escape.bas"));
 }
 
+TEST_F(Entry, ATooLongLineEndsEntryAndTheLinesAfterItRunAsCommands) {
+    Start();
+    Say("AUTOSAVE\r\n", "\n");
+    EXPECT_EQ(Say("a = 1\r\n", "\n"), "a = 1\r\n");
+    std::string limit(241, 'x'), tooLong(300, 'y');
+    EXPECT_EQ(Say(limit + "\r\n", "\n"), limit + "\r\n");
+    // The 242nd character is echoed, then the error and the prompt.
+    EXPECT_EQ(Say(tooLong.substr(0, 242)), tooLong.substr(0, 242) + "\r\nError: Line length\r\n> ");
+    EXPECT_EQ(Say(tooLong.substr(242) + "\r\n"),
+              tooLong.substr(242) + "\r\nError: Unknown command\r\n> ");
+    EXPECT_EQ(Say("print 2 * 3\r\n"), "print 2 * 3\r\n6\r\n> ");
+    EXPECT_EQ(Say("sub foo\r\n"), "sub foo\r\nError: Unknown command\r\n> ");
+    EXPECT_FALSE(fs::exists(board.Store / "program.bas"));  // nothing was saved
+}
+
 TEST_F(Entry, LoseEchoDropsEveryNthProgramLine) {
     Start({"--lose-echo", "2"});
     Say("AUTOSAVE\r\n", "\n");
