@@ -1,7 +1,7 @@
 // The serial channel's byte operations on POSIX terminals (termios).
 //
-// The port is opened non-blocking and kept that way: reads take only what the driver
-// reports waiting (FIONREAD), so they never wait, and writes wait in poll() for room in
+// The port is opened non-blocking and kept that way: reads take what has arrived, up to the
+// caller's capacity, and never wait, and writes wait in poll() for room in
 // the output queue, giving up after 100 ms per byte plus 10 ms like the Windows write
 // time-outs. The line settings are those of every open the tool does: raw 8N1, receiver
 // on, modem lines ignored (CLOCAL), no hardware or software flow control, RTS dropped;
@@ -227,25 +227,28 @@ bool IsPortOpen() {
 
 int ReadAvailable(uint8_t* buffer, int capacity) {
     if (portFd < 0) return -1;
-    int waiting = 0;
-    if (ioctl(portFd, FIONREAD, &waiting) != 0) {
-        NoteErrno(errno);
-        return 0;
+    if (capacity <= 0) return 0;
+    // Read until the driver has nothing more or the buffer is full. FIONREAD is no guide:
+    // the terminal layer reports at most its 4095-byte line buffer although more has come
+    // in behind it, and it moves the rest up only when a read finds the buffer empty. The
+    // port is non-blocking, so a read with nothing there returns at once.
+    int done = 0;
+    while (done < capacity) {
+        ssize_t got = read(portFd, buffer + done, static_cast<size_t>(capacity - done));
+        if (got > 0) {
+            done += static_cast<int>(got);
+            continue;
+        }
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && errno != EAGAIN) NoteErrno(errno);
+        break;
     }
-    if (waiting <= 0) {
-        // Nothing queued: ask whether the far end went away, without waiting.
+    if (done == 0) {
+        // Nothing came: ask whether the far end went away, without waiting.
         pollfd p{portFd, POLLIN, 0};
         if (poll(&p, 1, 0) > 0) NoteHangUp(p.revents);
-        return 0;
     }
-    if (capacity <= 0) return 0;
-    ssize_t got =
-        read(portFd, buffer, static_cast<size_t>(waiting < capacity ? waiting : capacity));
-    if (got < 0) {
-        if (errno != EAGAIN && errno != EINTR) NoteErrno(errno);
-        return 0;
-    }
-    return static_cast<int>(got);
+    return done;
 }
 
 int WriteBytes(const uint8_t* bytes, int count) {

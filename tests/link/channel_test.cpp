@@ -5,9 +5,11 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <thread>
 
+#include "app/pump.h"
 #include "link/clock.h"
 #include "tests/link/link_support.h"
 
@@ -66,6 +68,15 @@ TEST_F(Channel, ReadsTakeWhatWaitsUpToTheCapacityAndStopAtAZeroByte) {
     WriteAll(board.master, "\xE9t\xE9");  // the ANSI code page, not UTF-8
     DelayMs(50);
     EXPECT_EQ(ReadPendingInput(), u"\u00e9t\u00e9");
+
+    // More than the terminal layer's 4095-byte line buffer: one read takes up to the
+    // capacity, the next the rest.
+    std::string many(9000, 'q');
+    WriteAll(board.master, many);
+    DelayMs(50);
+    std::vector<uint8_t> big(kChannelBufferSize);
+    EXPECT_EQ(ReadAvailable(big.data(), kChannelBufferSize), kChannelBufferSize);
+    EXPECT_EQ(ReadAvailable(big.data(), kChannelBufferSize), 4000);
 }
 
 TEST_F(Channel, WriteByteSendsTheLowEightBitsOfPositiveValuesOnly) {
@@ -213,6 +224,16 @@ TEST(Clock, DelaysLastTheirFullTimeEvenWhenASignalArrives) {
     DelayMs(0);
     DelayMs(-10);
     EXPECT_LT(ElapsedMs() - before, 5);
+}
+
+// The window's waits are measured on the clock: none may end before its nominal length,
+// wherever in a millisecond it starts.
+TEST(Clock, PumpedWaitsNeverEndEarly) {
+    for (int i = 0; i < 6; ++i) {
+        auto start = std::chrono::steady_clock::now();
+        DelayPumping(41);  // more than one 20 ms step: the steps' rounding adds up
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(41));
+    }
 }
 
 }  // namespace
