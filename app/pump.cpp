@@ -24,10 +24,10 @@ bool PumpEvents() {
 void DelayPumping(int ms) {
     if (ms <= 0) return;
     // Measured against the clock, so that the time the window takes is part of the wait
-    // rather than added to it.
-    const int64_t end = ElapsedMs() + ms;
-    for (int64_t left = ms; left > 0; left = end - ElapsedMs()) {
-        DelayMs(static_cast<int>(std::min<int64_t>(left, kPumpStepMs)));
+    // rather than added to it; in microseconds, so that the wait is never shorter than asked.
+    const int64_t end = ElapsedUs() + int64_t{ms} * 1000;
+    for (int64_t left = int64_t{ms} * 1000; left > 0; left = end - ElapsedUs()) {
+        DelayMs(static_cast<int>(std::min<int64_t>((left + 999) / 1000, kPumpStepMs)));
         if (DrainWindowEvents()) cancelKept = true;
     }
 }

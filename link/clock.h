@@ -8,3 +8,6 @@
 void DelayMs(int ms);
 // Milliseconds since the clock's first use; never goes backwards, ignores wall-clock changes.
 int64_t ElapsedMs();
+// The same clock in microseconds, for waits that must last at least their nominal length:
+// on the millisecond clock a wait started late in one millisecond would end up to 1 ms early.
+int64_t ElapsedUs();

@@ -22,7 +22,11 @@ void DelayMs(int ms) {
     }
 }
 
-int64_t ElapsedMs() {
+int64_t ElapsedUs() {
     static const int64_t start = MonotonicNs();
-    return (MonotonicNs() - start) / 1000000;
+    return (MonotonicNs() - start) / 1000;
+}
+
+int64_t ElapsedMs() {
+    return ElapsedUs() / 1000;
 }

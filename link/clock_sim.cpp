@@ -25,3 +25,7 @@ void DelayMs(int ms) {
 int64_t ElapsedMs() {
     return nowUs / 1000;
 }
+
+int64_t ElapsedUs() {
+    return nowUs;
+}

@@ -11,7 +11,7 @@ namespace {
 struct CounterStart {
     bool Present = false;
     LARGE_INTEGER Start{};
-    LONGLONG TicksPerMs = 0;
+    LONGLONG Frequency = 0;
 };
 
 CounterStart FirstReading() {
@@ -20,7 +20,7 @@ CounterStart FirstReading() {
     if (QueryPerformanceFrequency(&frequency) && frequency.QuadPart >= 1000 &&
         QueryPerformanceCounter(&c.Start)) {
         c.Present = true;
-        c.TicksPerMs = frequency.QuadPart / 1000;
+        c.Frequency = frequency.QuadPart;
     }
     return c;
 }
@@ -34,10 +34,17 @@ void DelayMs(int ms) {
     Sleep(static_cast<DWORD>(ms));
 }
 
-int64_t ElapsedMs() {
+int64_t ElapsedUs() {
     static const CounterStart counter = FirstReading();
-    if (!counter.Present) return static_cast<int64_t>(GetTickCount());
+    if (!counter.Present) return static_cast<int64_t>(GetTickCount()) * 1000;
     LARGE_INTEGER now{};
     QueryPerformanceCounter(&now);
-    return (now.QuadPart - counter.Start.QuadPart) / counter.TicksPerMs;
+    // Whole seconds and the rest apart, so that the product cannot overflow.
+    LONGLONG ticks = now.QuadPart - counter.Start.QuadPart;
+    return ticks / counter.Frequency * 1000000 +
+           ticks % counter.Frequency * 1000000 / counter.Frequency;
+}
+
+int64_t ElapsedMs() {
+    return ElapsedUs() / 1000;
 }
