@@ -4,8 +4,8 @@
 # shows the log, the program the board stored and what it printed after RUN.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
-cmake --preset release >/dev/null
+scripts/setup.sh demo
+cmake --preset release -DQZ_TESTS=OFF >/dev/null
 cmake --build --preset release -j"$(nproc)" --target qz-upload qz-board >/dev/null
 
 work=$(mktemp -d)
