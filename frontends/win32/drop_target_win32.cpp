@@ -15,8 +15,10 @@
 namespace {
 
 // What the last drop brought until its job starts: the text, or the files' paths.
+// A second drop before the first one's job started replaces it; its message finds nothing.
 Text pendingDrop;
 bool pendingText = false;
+bool dropPending = false;
 
 bool HasFormat(IDataObject* data, CLIPFORMAT format) {
     FORMATETC want{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
@@ -97,10 +99,11 @@ public:
         pendingDrop = DroppedFiles(data);
         pendingText = pendingDrop.empty() && HasFormat(data, CF_UNICODETEXT);
         if (pendingText) pendingDrop = DroppedText(data);
-        if (pendingDrop.empty() && !pendingText)
-            *effect = DROPEFFECT_NONE;
-        else
+        dropPending = !pendingDrop.empty() || pendingText;
+        if (dropPending)
             PostMessageW(MainWindowHandle(), kMsgStartLogPaneDrop, 0, 0);
+        else
+            *effect = DROPEFFECT_NONE;
         return S_OK;
     }
 
@@ -118,11 +121,13 @@ LogPaneTarget target;
 }  // namespace
 
 void StartLogPaneDrop() {
+    if (!dropPending) return;
+    dropPending = false;
     Text taken = std::move(pendingDrop);
     pendingDrop.clear();
     if (pendingText)
         OnTextDropped(taken);
-    else if (!taken.empty())
+    else
         OnFilesDropped(taken);
 }
 

@@ -346,7 +346,9 @@ void DropOnLogPane(UINT format, HGLOBAL memory) {
     target->DragEnter(data, MK_LBUTTON, at, &effect);
     Check(effect == DROPEFFECT_COPY, "the log pane takes the drag as a copy");
     effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+    ULONGLONG before = GetTickCount64();
     target->Drop(data, MK_LBUTTON, at, &effect);
+    std::printf("the drop returned after %llu ms\n", GetTickCount64() - before);
     data->Release();
     Check(!CommandRunning() && LogText().find(u"Connected to") == Text::npos,
           "the drop returns before its upload starts");
