@@ -28,7 +28,8 @@ done
 
 dpkg-deb -x "$deb" "$root"
 for f in usr/bin/qz-upload usr/bin/qz-uploader usr/share/applications/qz-uploader.desktop \
-  usr/share/icons/hicolor/scalable/apps/qz-uploader.svg usr/share/mime/packages/qz-uploader.xml; do
+  usr/share/icons/hicolor/scalable/apps/qz-uploader.svg \
+  usr/share/mime/packages/qz-uploader.xml; do
   if [ -e "$root/$f" ]; then echo "ok   /$f"; else echo "FAIL /$f missing"; failed=1; fi
 done
 # The manual page comes with the headless program's build when it is there.
