@@ -4,6 +4,7 @@
 # (cross-built with MinGW-w64). Prints the paths of what it made.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh
 out=$PWD/build/packages
 mkdir -p "$out"
 
