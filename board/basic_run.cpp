@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "board/basic_parse.h"
 
@@ -29,6 +30,7 @@ struct Runner {
     long Steps = 0;
     bool Ended = false;
     std::string Error;
+    std::string InputVar;  // set by INPUT: the run stops until the answer comes
 };
 
 // Splits one line at ":" outside strings; a comment or an IF takes the rest of the line.
@@ -195,6 +197,24 @@ void Next(Runner& r, BasicCursor& c, bool insideIf) {
 
 void ExecuteText(Runner& r, const std::string& text, bool insideIf);
 
+// INPUT ["prompt";] var: prints the prompt and "? ", then the run waits for a line.
+void Input(Runner& r, BasicCursor& c, bool insideIf) {
+    if (insideIf) return Fail(c, "INPUT inside IF is not supported");
+    SkipBlanks(c);
+    if (c.Pos < c.Text.size() && c.Text[c.Pos] == '"') {
+        BasicValue prompt = EvaluateExpression(r.Ctx, c);
+        if (!c.Error.empty()) return;
+        if (!TakeChar(c, ';') && !TakeChar(c, ',')) return Fail(c, "Syntax error");
+        r.Ctx.Output += prompt.Text;
+        r.Ctx.Column += static_cast<int>(prompt.Text.size());
+    }
+    std::string name = TakeName(c);
+    if (name.empty()) return Fail(c, "Syntax error");
+    r.Ctx.Output += "? ";
+    r.Ctx.Column += 2;
+    r.InputVar = name;
+}
+
 void If(Runner& r, BasicCursor& c) {
     BasicValue condition = EvaluateExpression(r.Ctx, c);
     if (!TakeWord(c, "THEN")) return Fail(c, "Expected THEN");
@@ -237,6 +257,8 @@ void ExecuteStatement(Runner& r, const std::string& text, bool insideIf) {
         If(r, c);
     else if (TakeWord(c, "END"))
         r.Ended = true;
+    else if (TakeWord(c, "INPUT"))
+        Input(r, c, insideIf);
     else if (TakeWord(c, "RTC"))
         RtcSetTime(r, c);
     else {
@@ -247,7 +269,7 @@ void ExecuteStatement(Runner& r, const std::string& text, bool insideIf) {
         else
             Assign(r, c, name);
     }
-    if (c.Error.empty() && !r.Ended && !AtEnd(c)) Fail(c, "Syntax error");
+    if (c.Error.empty() && !r.Ended && r.InputVar.empty() && !AtEnd(c)) Fail(c, "Syntax error");
     if (!c.Error.empty() && r.Error.empty()) r.Error = c.Error;
     if (r.Ctx.Output.size() > kBasicOutputLimit && r.Error.empty()) r.Error = "Output limit";
 }
@@ -256,13 +278,13 @@ void ExecuteText(Runner& r, const std::string& text, bool insideIf) {
     std::vector<Statement> parts;
     SplitLine(text, 0, parts);
     for (const Statement& s : parts) {
-        if (!r.Error.empty() || r.Ended) return;
+        if (!r.Error.empty() || r.Ended || !r.InputVar.empty()) return;
         ExecuteStatement(r, s.Text, insideIf);
     }
 }
 
 void Run(Runner& r) {
-    while (r.Next < r.Statements.size() && r.Error.empty() && !r.Ended) {
+    while (r.Next < r.Statements.size() && r.Error.empty() && !r.Ended && r.InputVar.empty()) {
         const Statement& s = r.Statements[r.Next++];
         ExecuteStatement(r, s.Text, false);
     }
@@ -270,19 +292,58 @@ void Run(Runner& r) {
 
 }  // namespace
 
-std::string RunProgram(BasicContext& context, const std::vector<std::string>& lines) {
-    context.Vars.clear();
-    Runner r{context, {}, 0, {}, 0, false, {}};
-    for (size_t i = 0; i < lines.size(); ++i)
-        SplitLine(WithoutLineNumber(lines[i]), i, r.Statements);
+struct BasicPausedRun {
+    std::vector<Statement> Statements;
+    size_t Next;
+    std::vector<Loop> Loops;
+    long Steps;
+    std::string InputVar;
+};
+
+namespace {
+
+// Runs until the end, an error or an INPUT; an INPUT keeps the run in the context.
+std::string RunOn(Runner& r) {
     Run(r);
+    if (!r.InputVar.empty() && r.Error.empty()) {
+        r.Ctx.Paused = std::make_shared<BasicPausedRun>(BasicPausedRun{
+            std::move(r.Statements), r.Next, std::move(r.Loops), r.Steps, r.InputVar});
+        return {};
+    }
     if (r.Error.empty()) return {};
     size_t line = r.Statements[r.Next - 1].Line + 1;
     return "Error in line " + std::to_string(line) + ": " + r.Error;
 }
 
+}  // namespace
+
+std::string RunProgram(BasicContext& context, const std::vector<std::string>& lines) {
+    context.Vars.clear();
+    context.Paused.reset();
+    Runner r{context, {}, 0, {}, 0, false, {}, {}};
+    for (size_t i = 0; i < lines.size(); ++i)
+        SplitLine(WithoutLineNumber(lines[i]), i, r.Statements);
+    return RunOn(r);
+}
+
+std::string ResumeProgram(BasicContext& context, const std::string& answer) {
+    if (!context.Paused) return {};
+    std::shared_ptr<BasicPausedRun> p = std::move(context.Paused);
+    BasicValue value;
+    value.IsString = p->InputVar.back() == '$';
+    if (value.IsString)
+        value.Text = answer;
+    else
+        value.Number = std::strtod(answer.c_str(), nullptr);
+    if (p->InputVar.back() == '%') value.Number = std::trunc(value.Number);
+    context.Vars[p->InputVar] = value;
+    Runner r{context, std::move(p->Statements), p->Next, std::move(p->Loops), p->Steps, false, {},
+             {}};
+    return RunOn(r);
+}
+
 std::string ExecuteImmediate(BasicContext& context, const std::string& line) {
-    Runner r{context, {}, 0, {}, 0, false, {}};
+    Runner r{context, {}, 0, {}, 0, false, {}, {}};
     SplitLine(line, 0, r.Statements);
     Run(r);
     return r.Error.empty() ? std::string() : "Error: " + r.Error;

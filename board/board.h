@@ -77,6 +77,7 @@ struct BoardConsole {
     long ProgramLines = 0;             // lines received in program entry since start
     std::vector<std::string> Program;  // the program in memory
     BasicContext Basic;
+    std::string RunOutput;  // the output of a run that waits at INPUT, with the answers
 };
 
 enum class XmodemPhase { Requesting, Receiving, Draining };

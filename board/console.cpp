@@ -97,10 +97,15 @@ void LineEnd(Board& board) {
     std::string line = con.Line;
     con.Line.clear();
     if (!con.LineEchoLost) SendToClient(board, "\r\n", board.Options.EchoDelayMs);
-    if (con.Mode == ConsoleMode::Entry)
+    if (con.Mode == ConsoleMode::Entry) {
         EntryLine(board, line);
-    else
+    } else if (con.Basic.Paused) {
+        con.Basic.Column = 0;
+        con.RunOutput += line + "\r\n";
+        return EndOfRunPiece(board, ResumeProgram(con.Basic, line));
+    } else {
         ExecuteCommand(board, line);
+    }
     if (board.Phase == BoardPhase::Serial) BeginLine(board);
 }
 
@@ -114,6 +119,8 @@ void EditByte(Board& board, uint8_t byte) {
     if (byte == '\r' || byte == '\n') return LineEnd(board);
     if (byte == kCtrlC) {
         con.Line.clear();
+        if (con.Basic.Paused) LogStatus("RUN: stopped by Ctrl-C at INPUT");
+        con.Basic.Paused.reset();
         SendToClient(board, std::string("\r\n") + kPrompt);
         return;
     }
@@ -179,20 +186,34 @@ void DeliverBasicOutput(Board& board, const std::string& error) {
     basic.ClockEvents.clear();
 }
 
+// After a run or a resumed run: a program waiting at INPUT shows its prompt and keeps the
+// console; otherwise the output (and the whole run's in run-output.txt) and the prompt.
+void EndOfRunPiece(Board& board, const std::string& error) {
+    BoardConsole& con = board.Console;
+    BasicContext& basic = con.Basic;
+    con.RunOutput += basic.Output + (error.empty() ? "" : error + "\r\n");
+    if (basic.Paused) {
+        SendToClient(board, basic.Output);
+        basic.Output.clear();
+        return;
+    }
+    std::string lf;
+    for (char ch : con.RunOutput)
+        if (ch != '\r') lf += ch;
+    con.RunOutput.clear();
+    WriteStoreFile(board, "run-output.txt", lf);
+    LogStatus("RUN: " + std::to_string(con.Program.size()) + " lines" +
+              (error.empty() ? "" : ", " + error));
+    DeliverBasicOutput(board, error);
+    SendToClient(board, kPrompt);
+}
+
 void RunStoredProgram(Board& board) {
     BasicContext& basic = board.Console.Basic;
     basic.Output.clear();
     basic.Column = 0;
-    std::string error = RunProgram(basic, board.Console.Program);
-    std::string shown = basic.Output + (error.empty() ? "" : error + "\r\n");
-    std::string lf;
-    for (char ch : shown)
-        if (ch != '\r') lf += ch;
-    WriteStoreFile(board, "run-output.txt", lf);
-    LogStatus("RUN: " + std::to_string(board.Console.Program.size()) + " lines" +
-              (error.empty() ? "" : ", " + error));
-    DeliverBasicOutput(board, error);
-    SendToClient(board, kPrompt);
+    board.Console.RunOutput.clear();
+    EndOfRunPiece(board, RunProgram(basic, board.Console.Program));
 }
 
 void ExecuteCommand(Board& board, const std::string& typed) {

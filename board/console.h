@@ -19,6 +19,8 @@ void ConsoleByte(Board& board, uint8_t byte);
 void ExecuteCommand(Board& board, const std::string& line);
 // Runs the program in memory, answers with its output and the prompt, and stores the output.
 void RunStoredProgram(Board& board);
+// Ends a run, or the piece of it up to an INPUT, with its output (and the prompt at the end).
+void EndOfRunPiece(Board& board, const std::string& error);
 // Sends the program's output and any clock settings it made.
 void DeliverBasicOutput(Board& board, const std::string& error);
 

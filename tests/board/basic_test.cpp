@@ -73,4 +73,18 @@ TEST(Basic, ImmediateLinesKeepVariablesAndRunKeepsNone) {
     EXPECT_EQ(ExecuteImmediate(context, "frob"), "Error: Unknown command");
 }
 
+TEST(Basic, InputPausesTheRunUntilTheAnswerInsideLoops) {
+    BasicContext context;
+    EXPECT_EQ(RunProgram(context, {"for i = 1 to 2", "input \"n\"; a$", "print a$; i", "next",
+                                   "input k%: print k% * 2"}),
+              "");
+    ASSERT_TRUE(context.Paused);
+    EXPECT_EQ(ResumeProgram(context, "x"), "");
+    EXPECT_EQ(ResumeProgram(context, "y"), "");
+    EXPECT_EQ(ResumeProgram(context, "7.9"), "");
+    EXPECT_FALSE(context.Paused);
+    EXPECT_EQ(context.Output, "n? x1\r\nn? y2\r\n? 14\r\n");
+    EXPECT_EQ(RunProgram(context, {"input"}), "Error in line 1: Syntax error");
+}
+
 }  // namespace
