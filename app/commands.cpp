@@ -91,15 +91,15 @@ void OnTextDropped(TextView text) {
     RunCommand([text] { UploadPastedText(Text(text)); });
 }
 
-void OnFilesDropped(TextView paths) {
-    RunCommand([paths] {
+void OnFilesDropped(TextView paths, UploadAs as) {
+    RunCommand([paths, as] {
         Text first(paths.substr(0, paths.find(u'\n')));
         if (!first.empty() && first.back() == u'\r') first.pop_back();
         App.ProgramPath = first;
         App.TextFromPaste = false;
         ClearLog();
         AppendLog(App.ProgramPath);
-        UploadFile(App.ProgramPath);
+        UploadFile(App.ProgramPath, as);
     });
 }
 

@@ -4,6 +4,7 @@
 // that a front end dispatches during the event pump has no effect.
 #pragma once
 
+#include "app/upload.h"
 #include "source/text.h"
 
 // True while an action runs; a front end's close request is honoured only when this is false.
@@ -18,8 +19,9 @@ void OnCollectionBoxChosen();  // the chosen entry's whole text into the collect
 void AddCollectionEntry();     // "Save settings": the entry box's text becomes a new entry
 void OnPasteCode();            // popup "Paste code": upload the clipboard's text
 void OnTextDropped(TextView text);
-// Files dropped: `paths` holds one path per line; only the first is used.
-void OnFilesDropped(TextView paths);
+// Files dropped: `paths` holds one path per line; only the first is used. The headless
+// program passes how the user asked the file to go.
+void OnFilesDropped(TextView paths, UploadAs as = UploadAs::ByExtension);
 void OnSaveReport();  // popup "Save As..."
 // The file named on the command line at start-up: flashed when it is firmware, otherwise
 // uploaded as text whatever its extension.

@@ -19,6 +19,7 @@
 namespace {
 
 JobOutcome lastOutcome = JobOutcome::Completed;
+bool keepPort = false;
 
 Text CtrlC() {
     return Text(1, kCtrlC);
@@ -201,8 +202,10 @@ void Finish() {
     SetProgressLabel(u"");
     ShowButton(ControlId::CancelButton, false);
     ShowButton(ControlId::ProgramButton, !App.ProgramButtonHidden);
-    ClosePort();
-    AppendLog(u"Disconnected.");
+    if (!keepPort) {
+        ClosePort();
+        AppendLog(u"Disconnected.");
+    }
     PumpEvents();
 }
 
@@ -232,6 +235,10 @@ void RunUploadPath() {
 
 }  // namespace
 
+void KeepPortAfterJob(bool keep) {
+    keepPort = keep;
+}
+
 JobOutcome LastJobOutcome() {
     return lastOutcome;
 }
@@ -255,20 +262,24 @@ void RunUploadJob() {
     RunUploadPath();
 }
 
-void UploadFile(TextView path) {
+void UploadFile(TextView path, UploadAs as) {
     ForgetCancel();
     Text extension = LowerExtension(path);
-    if (extension == u"uf2") {
+    if (as == UploadAs::ByExtension)
+        as = extension == u"uf2"                                        ? UploadAs::Firmware
+             : extension.empty() || !Contains(App.TextTypes, extension) ? UploadAs::Xmodem
+                                                                        : UploadAs::ProgramText;
+    if (as == UploadAs::Firmware) {
         FirmwareReset();
         lastOutcome =
             App.FirmwarePending ? JobOutcome::FirmwareWaiting : JobOutcome::FirmwareFailed;
-    } else if (extension.empty() || !Contains(App.TextTypes, extension)) {
+    } else if (as == UploadAs::Xmodem) {
         lastOutcome = JobOutcome::NoPort;
         if (ConnectBoard()) {
             XmodemOutcome sent = SendFileByXmodem(path, FileNameOfPath(path));
             lastOutcome = sent == XmodemOutcome::Completed ? JobOutcome::Completed
                                                            : JobOutcome::TransferFailed;
-            ClosePort();
+            if (!keepPort) ClosePort();
         }
     } else {
         App.ProgramText = ReadProgramFile(path);

@@ -18,6 +18,12 @@ enum class JobOutcome {
 
 // Prepares `App.ProgramText` and uploads it (or writes an encoded file).
 void RunUploadJob();
+// How a file goes to the board: chosen by its extension as for a dropped file, or as the
+// user asked.
+enum class UploadAs { ByExtension, ProgramText, Xmodem, Firmware };
 // A dropped file: firmware (.uf2), XMODEM (not a text type) or program text.
-void UploadFile(TextView path);
+void UploadFile(TextView path, UploadAs as = UploadAs::ByExtension);
 JobOutcome LastJobOutcome();
+// Leaves the port open when a job ends (a console follows it) instead of closing it and
+// logging "Disconnected.". Off by default.
+void KeepPortAfterJob(bool keep);

@@ -2,10 +2,13 @@
 // window replaced by the terminal: the file given is dispatched as a file dropped on the
 // window is (program text, XMODEM, firmware), every log line is printed as it is appended,
 // and the exit code tells whether the job completed.
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +16,7 @@
 #include "app/startup.h"
 #include "app/state.h"
 #include "app/upload.h"
+#include "frontends/cli/console.h"
 #include "frontends/cli/drive_wait.h"
 #include "frontends/cli/explain.h"
 #include "frontends/cli/terminal.h"
@@ -20,6 +24,7 @@
 #include "link/serial.h"
 #include "qz_version.h"
 #include "settings/ports.h"
+#include "source/files.h"
 #include "ui/controls.h"
 
 namespace {
@@ -37,8 +42,9 @@ enum Exit {
 };
 
 struct Options {
-    std::string File, Port, Baud, Device, Entry, Settings, LineDelay, Pin, Output, WaitDrive;
-    bool PinGiven = false, ListPorts = false, Help = false, Version = false;
+    std::string File, Port, Baud, Device, Entry, Settings, LineDelay, Pin, PinFile, Output,
+        WaitDrive, As, Capture;
+    bool PinGiven = false, ListPorts = false, Help = false, Version = false, Console = false;
 };
 
 // One table feeds both the parser and --help, so they never drift apart.
@@ -65,6 +71,18 @@ const OptionSpec kOptions[] = {
      nullptr},
     {"pin", 0, "PIN", "answer the board's PIN prompt with PIN instead of asking", &Options::Pin,
      &Options::PinGiven},
+    {"pin-file", 0, "FILE",
+     "read the PIN from the first line of FILE (the environment variable QZ_PIN also gives "
+     "one; both stay out of the process list)",
+     &Options::PinFile, nullptr},
+    {"as", 0, "KIND", "send FILE as text, xmodem or firmware instead of choosing by its extension",
+     &Options::As, nullptr},
+    {"console", 'c', nullptr,
+     "after the job (or at once, without FILE) stay connected: the board's output is shown, "
+     "keys go to the board as typed, Ctrl-] leaves",
+     nullptr, &Options::Console},
+    {"capture", 0, "FILE", "with --console, also write everything the board prints to FILE",
+     &Options::Capture, nullptr},
     {"output", 'o', "FILE", "where an 'encode program is written (default: NAME.bae)",
      &Options::Output, nullptr},
     {"wait-drive", 0, "SECONDS",
@@ -91,7 +109,16 @@ void PrintHelp(std::FILE* out) {
         std::string left = o.Short ? std::string("  -") + o.Short + ", --" : "      --";
         left += o.Long;
         if (o.Argument) left += std::string(" ") + o.Argument;
-        std::fprintf(out, "%-28s %s\n", left.c_str(), o.Help);
+        // The help text wrapped to fit 80 columns beside the option column.
+        std::string help = o.Help;
+        while (help.size() > 50) {
+            size_t cut = help.rfind(' ', 50);
+            if (cut == std::string::npos) break;
+            std::fprintf(out, "%-28s %s\n", left.c_str(), help.substr(0, cut).c_str());
+            left.clear();
+            help.erase(0, cut + 1);
+        }
+        std::fprintf(out, "%-28s %s\n", left.c_str(), help.c_str());
     }
     std::fputs(
         "\nExit status: 0 completed, 1 failed, 2 bad usage, 3 no port, 4 wrong PIN,\n"
@@ -206,6 +233,93 @@ int ExitCodeOf(JobOutcome outcome) {
     return kExitFailed;
 }
 
+bool UsageError(const std::string& message) {
+    std::fprintf(stderr, "qz-upload: %s (see --help)\n", message.c_str());
+    return false;
+}
+
+// A whole decimal number within [low, high]; false for anything else.
+bool WholeNumberIn(const std::string& text, long long low, long long high, long long& value) {
+    if (text.empty() || text.size() > 12 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    value = std::stoll(text);
+    return value >= low && value <= high;
+}
+
+// Typos are refused before anything is opened, instead of being read as defaults.
+bool CheckOptions(Options& o) {
+    long long n = 0;
+    static const char* const kDevices[] = {"micromite", "maximite", "picromite", "cmm2", "command"};
+    if (!o.Device.empty()) {
+        o.Device = Utf8FromText(LowerText(TextFromUtf8(o.Device)));
+        if (std::find(std::begin(kDevices), std::end(kDevices), o.Device) == std::end(kDevices))
+            return UsageError("unknown device type \"" + o.Device +
+                              "\"; it is one of micromite, maximite, picromite, cmm2, command");
+    }
+    if (!o.Settings.empty() && !ReadWholeFile(TextFromUtf8(o.Settings)))
+        return UsageError("cannot read the settings file " + o.Settings);
+    if (!o.LineDelay.empty() && !WholeNumberIn(o.LineDelay, 100, 60000, n))
+        return UsageError("the line delay is a number of milliseconds from 100 to 60000, not \"" +
+                          o.LineDelay + "\"");
+    if (!o.Baud.empty() && !WholeNumberIn(o.Baud, 50, 4000000, n))
+        return UsageError("the baud rate is a number from 50 to 4000000, not \"" + o.Baud + "\"");
+    if (!o.WaitDrive.empty() && !WholeNumberIn(o.WaitDrive, 0, 3600, n))
+        return UsageError("--wait-drive takes seconds from 0 to 3600, not \"" + o.WaitDrive + "\"");
+    if (!o.As.empty() && o.As != "text" && o.As != "xmodem" && o.As != "firmware")
+        return UsageError("--as takes text, xmodem or firmware, not \"" + o.As + "\"");
+    if (!o.As.empty() && (o.File.empty() || o.File == "-")) return UsageError("--as needs a FILE");
+    if (!o.Capture.empty() && !o.Console) return UsageError("--capture goes with --console");
+    return true;
+}
+
+// The PIN from --pin, else --pin-file, else QZ_PIN; the latter two keep it out of `ps`.
+bool TakePin(Options& o) {
+    if (o.PinGiven) return true;
+    std::string pin;
+    if (!o.PinFile.empty()) {
+        std::optional<std::string> text = ReadWholeFile(TextFromUtf8(o.PinFile));
+        if (!text) return UsageError("cannot read the PIN file " + o.PinFile);
+        pin = text->substr(0, text->find_first_of("\r\n"));
+    } else if (const char* env = std::getenv("QZ_PIN"); env && *env) {
+        pin = env;
+    } else {
+        return true;
+    }
+    o.Pin = pin;
+    o.PinGiven = true;
+    return true;
+}
+
+UploadAs UploadAsChosen(const Options& o) {
+    if (o.As == "text") return UploadAs::ProgramText;
+    if (o.As == "xmodem") return UploadAs::Xmodem;
+    if (o.As == "firmware") return UploadAs::Firmware;
+    // A file named on the command line is a program: an encoded one is deciphered and sent
+    // as text, not copied to the board's storage as it is.
+    if (LowerExtension(TextFromUtf8(o.File)) == u"bae") return UploadAs::ProgramText;
+    return UploadAs::ByExtension;
+}
+
+bool StartConsole(const Options& o) {
+    ConsoleSettings settings;
+    settings.Port = App.Comport;
+    settings.Baud = LeadingNumber(App.SerialSpeed);
+    settings.ShowControlsEscaped = StreamIsTerminal(stdout);
+    std::FILE* capture = nullptr;
+    if (!o.Capture.empty()) {
+        capture = std::fopen(o.Capture.c_str(), "ab");
+        if (!capture) {
+            std::fprintf(stderr, "qz-upload: cannot write %s\n", o.Capture.c_str());
+            return false;
+        }
+        settings.Capture = capture;
+    }
+    bool ran = RunConsole(settings);
+    if (capture) std::fclose(capture);
+    return ran;
+}
+
 void ExplainNoPort() {
     std::string port = Utf8FromText(App.Comport);
     if (App.Comport == u"not set" || App.Comport.empty()) {
@@ -224,7 +338,9 @@ void ExplainNoPort() {
 int main(int argc, char** argv) {
     Options options;
     UseUtf8Console();
-    if (!ParseArguments(ProgramArguments(argc, argv), options)) return kExitUsage;
+    if (!ParseArguments(ProgramArguments(argc, argv), options) || !CheckOptions(options) ||
+        !TakePin(options))
+        return kExitUsage;
     if (options.Help) {
         PrintHelp(stdout);
         return kExitCompleted;
@@ -238,7 +354,7 @@ int main(int argc, char** argv) {
             std::printf("%s\n", Utf8FromText(port).c_str());
         return kExitCompleted;
     }
-    if (options.File.empty()) {
+    if (options.File.empty() && !options.Console) {
         PrintHelp(stderr);
         return kExitUsage;
     }
@@ -254,10 +370,7 @@ int main(int argc, char** argv) {
     if (!options.Port.empty()) App.Comport = TextFromUtf8(options.Port);
     if (!options.Baud.empty()) App.SerialSpeed = TextFromUtf8(options.Baud);
     if (!options.Device.empty()) App.Device = TextFromUtf8(options.Device);
-    if (!options.LineDelay.empty()) {
-        long long delay = LeadingNumber(TextFromUtf8(options.LineDelay));
-        App.LineDelay = delay < 100 ? 100 : delay > 60000 ? 60000 : static_cast<int>(delay);
-    }
+    if (!options.LineDelay.empty()) App.LineDelay = std::stoi(options.LineDelay);
     // A firmware file given with a port is reset on that port.
     if (LowerExtension(TextFromUtf8(options.File)) == u"uf2" && !options.Port.empty())
         App.PicoPort = App.Comport;
@@ -268,6 +381,13 @@ int main(int argc, char** argv) {
     ShowInBox(ControlId::PortBox, App.Comport == u"not set" ? Text() : App.Comport);
     ShowInBox(ControlId::BaudBox, App.SerialSpeed);
 
+    if (options.File.empty()) {  // a console alone
+        if (StartConsole(options)) return kExitCompleted;
+        OpenPort(App.Comport, LeadingNumber(App.SerialSpeed));  // for the failure's reason
+        ExplainNoPort();
+        return kExitNoPort;
+    }
+    KeepPortAfterJob(options.Console);
     if (options.File == "-") {
         std::string input((std::istreambuf_iterator<char>(std::cin)), {});
         Cli.SaveName = TextFromUtf8(options.Output.empty() ? "program.bae" : options.Output);
@@ -276,10 +396,12 @@ int main(int argc, char** argv) {
         Text file = TextFromUtf8(options.File);
         Cli.SaveName =
             options.Output.empty() ? DefaultEncodedName(file) : TextFromUtf8(options.Output);
-        OnFilesDropped(file);
+        OnFilesDropped(file, UploadAsChosen(options));
     }
 
     JobOutcome outcome = LastJobOutcome();
+    // The console follows a job that reached the board, unless the user cancelled it.
+    if (options.Console && IsPortOpen() && outcome != JobOutcome::Aborted) StartConsole(options);
     if (outcome == JobOutcome::FirmwareWaiting) {
         int seconds = options.WaitDrive.empty()
                           ? 60

@@ -1,0 +1,47 @@
+// The serial console that follows a job (or stands alone): what the board prints appears on
+// the terminal, what the user types goes to the board byte for byte, and Ctrl-] ends it.
+// When the board's device goes away the console says so and waits for a port of the same
+// path to come back, then carries on.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "source/text.h"
+
+// The key that ends the console: Ctrl-], which the board never needs.
+inline constexpr uint8_t kConsoleQuitKey = 0x1D;
+
+struct ConsoleSettings {
+    Text Port;  // as the user named it (a path, a name under /dev, comN)
+    long long Baud = 38400;
+    std::FILE* Out = stdout;          // where the board's output is shown
+    bool ShowControlsEscaped = true;  // a terminal: control characters shown as \xHH
+    std::FILE* Capture = nullptr;     // when set, gets every byte the board sent, unchanged
+    std::FILE* Notices = stderr;      // the console's own lines (waiting, back, leaving)
+};
+
+// Runs the console on the open port (or opens it) until the quit key, end of input with
+// nothing left to show, or a request to stop (SIGTERM, SIGHUP; SIGINT when the keyboard is
+// not raw). Returns false when the port could not be opened at the start.
+bool RunConsole(const ConsoleSettings& settings);
+
+// What the console shows for bytes the board sent: decoded from the ANSI code page, and on
+// a terminal with control characters made visible, except backspace, which only moves the
+// cursor back as the board's line editing means it to.
+std::string ConsoleShows(const std::string& bytes, bool escapeControls);
+
+// ---- Platform (console_posix.cpp, console_win32.cpp) ----
+
+// Puts the keyboard into raw mode: every key is read at once and goes to the board as it
+// is, Ctrl-C and Ctrl-Z included. False when standard input is not a terminal (it is then
+// read as it comes). Safe to call when already raw.
+bool EnterRawKeyboard();
+// Restores the terminal as it was before EnterRawKeyboard; also done on SIGTERM and SIGHUP.
+void LeaveRawKeyboard();
+// Waits up to `waitMs` for keyboard bytes and reads those that are there. 0 when none came
+// in time, -1 at end of input.
+int ReadKeyboard(uint8_t* buffer, int capacity, int waitMs);
+// True once SIGTERM or SIGHUP (or SIGINT outside raw mode) asked the console to stop.
+bool ConsoleStopRequested();

@@ -1,0 +1,128 @@
+// qz-upload's console, run as a user runs it: on a pseudo-terminal of its own, with the
+// simulated board on the serial side.
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/board_peer.h"
+
+namespace {
+
+// qz-upload with a pseudo-terminal for its standard input, output and error.
+struct TerminalRun {
+    pid_t Pid = -1;
+    int Master = -1;
+    int Slave = -1;  // kept open to read the terminal's settings after the run
+    std::string Seen;
+
+    explicit TerminalRun(const std::vector<std::string>& args) {
+        Master = posix_openpt(O_RDWR | O_NOCTTY);
+        grantpt(Master);
+        unlockpt(Master);
+        std::string slavePath = ptsname(Master);
+        Slave = open(slavePath.c_str(), O_RDWR | O_NOCTTY);
+        Pid = fork();
+        if (Pid == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            setsid();
+            int tty = open(slavePath.c_str(), O_RDWR);  // becomes the controlling terminal
+            dup2(tty, 0);
+            dup2(tty, 1);
+            dup2(tty, 2);
+            std::vector<std::string> all = {QZ_BINARY_DIR "/frontends/cli/qz-upload"};
+            all.insert(all.end(), args.begin(), args.end());
+            std::vector<char*> argv;
+            for (std::string& a : all)
+                argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+    }
+    ~TerminalRun() {
+        if (Pid > 0) {
+            kill(Pid, SIGKILL);
+            waitpid(Pid, nullptr, 0);
+        }
+        close(Master);
+        close(Slave);
+    }
+    void Type(const std::string& keys) {
+        ASSERT_EQ(write(Master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    }
+    // Reads until `text` has been shown (after what was seen before), up to 10 s.
+    bool WaitFor(const std::string& text) {
+        size_t from = Seen.size();
+        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (Seen.find(text, from > text.size() ? from - text.size() : 0) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > end) return false;
+            pollfd p{Master, POLLIN, 0};
+            if (poll(&p, 1, 50) <= 0) continue;
+            char buffer[1024];
+            ssize_t n = read(Master, buffer, sizeof buffer);
+            if (n <= 0) return false;
+            Seen.append(buffer, static_cast<size_t>(n));
+        }
+        return true;
+    }
+    int ExitCode() {
+        int status = 0;
+        for (int i = 0; i < 500 && waitpid(Pid, &status, WNOHANG) == 0; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+};
+
+TEST(Console, UploadThenTalkToTheProgramFollowTheBoardAcrossAReplugAndLeave) {
+    std::filesystem::path dir = FreshFolder("qz-console");
+    std::string link = (dir / "port").string();
+    BoardPeer board = StartBoard({"--link", link});
+    {
+        std::ofstream program(dir / "ask.bas");
+        program << "Print \"hello\"\nInput \"Name\"; n$\nPrint \"hi \"; n$\n";
+    }
+    TerminalRun run({"--port", link, "--baud", "115200", "--console", "--capture",
+                     (dir / "capture.txt").string(), (dir / "ask.bas").string()});
+    termios before{};
+    tcgetattr(run.Slave, &before);
+    ASSERT_TRUE(run.WaitFor("Ctrl-] leaves")) << run.Seen;
+    EXPECT_NE(run.Seen.find("Name? "), std::string::npos) << run.Seen;
+    run.Type("Ada\r");
+    ASSERT_TRUE(run.WaitFor("hi Ada")) << run.Seen;
+    // Ctrl-C is the board's, not ours; an escape sequence from the board is shown inert.
+    run.Type("\x03print chr$(27) + \"[2J\"\r");
+    ASSERT_TRUE(run.WaitFor("\\x1B[2J")) << run.Seen;
+
+    StopBoard(board);
+    ASSERT_TRUE(run.WaitFor("waiting for it on " + link)) << run.Seen;
+    BoardPeer again = StartBoard({"--link", link});
+    ASSERT_TRUE(run.WaitFor("back on " + link)) << run.Seen;
+    run.Type("print 6 * 7\r");
+    ASSERT_TRUE(run.WaitFor("42")) << run.Seen;
+    run.Type("\x1d");
+    EXPECT_EQ(run.ExitCode(), 0);
+    termios after{};
+    tcgetattr(run.Slave, &after);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    std::ifstream capture(dir / "capture.txt", std::ios::binary);
+    std::string captured((std::istreambuf_iterator<char>(capture)), {});
+    EXPECT_NE(captured.find("hi Ada\r\n"), std::string::npos);
+    EXPECT_NE(captured.find("\x1b[2J"), std::string::npos);  // the file keeps the bytes
+    StopBoard(again);
+}
+
+}  // namespace
