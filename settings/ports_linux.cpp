@@ -47,9 +47,8 @@ bool PortOrder(const std::string& a, const std::string& b) {
     return NaturalLess(a, b);
 }
 
-}  // namespace
-
-std::vector<Text> ListSerialPortsUnder(TextView sysfsRoot) {
+// The tty names of the ports with hardware behind them, in port order.
+std::vector<std::string> PortNamesUnder(TextView sysfsRoot) {
     std::vector<std::string> names;
     std::error_code ec;
     fs::path tty = fs::path(Text(sysfsRoot)) / "class" / "tty";
@@ -62,14 +61,82 @@ std::vector<Text> ListSerialPortsUnder(TextView sysfsRoot) {
         names.push_back(entry.filename().string());
     }
     std::sort(names.begin(), names.end(), PortOrder);
+    return names;
+}
+
+// A sysfs attribute's text without its line end; empty when it is missing.
+Text SysfsValue(const fs::path& file) {
+    std::ifstream in(file);
+    std::string value;
+    std::getline(in, value);
+    while (!value.empty() && (value.back() == '\r' || value.back() == ' '))
+        value.pop_back();
+    return TextFromUtf8(value);
+}
+
+}  // namespace
+
+std::vector<Text> ListSerialPortsUnder(TextView sysfsRoot, TextView devRoot) {
     std::vector<Text> ports;
-    for (const std::string& name : names)
-        ports.push_back(u"/dev/" + TextFromUtf8(name));
+    for (const std::string& name : PortNamesUnder(sysfsRoot))
+        ports.push_back(Text(devRoot) + u"/" + TextFromUtf8(name));
     return ports;
 }
 
+std::vector<PortIdentity> ListSerialPortIdentitiesUnder(TextView sysfsRoot, TextView devRoot) {
+    fs::path sysfs = fs::path(Text(sysfsRoot));
+    fs::path byId = fs::path(Text(devRoot)) / "serial" / "by-id";
+    // class/tty/console/active names the ttys the kernel's console writes to ("ttyS0 tty0").
+    std::string consoles =
+        " " + Utf8FromText(SysfsValue(sysfs / "class" / "tty" / "console" / "active")) + " ";
+    std::vector<PortIdentity> ports;
+    for (const std::string& name : PortNamesUnder(sysfsRoot)) {
+        PortIdentity port;
+        port.SystemConsole = consoles.find(" " + name + " ") != std::string::npos;
+        port.Path = Text(devRoot) + u"/" + TextFromUtf8(name);
+        std::error_code ec;
+        fs::path device = fs::canonical(sysfs / "class" / "tty" / name / "device", ec);
+        // The USB device is the nearest folder above the port's device that has an
+        // idVendor: one level up for ACM, two for a USB-serial adapter's port.
+        for (int up = 0; !ec && up < 4 && !device.empty(); ++up, device = device.parent_path()) {
+            if (!fs::exists(device / "idVendor", ec)) continue;
+            port.VendorId = LowerText(SysfsValue(device / "idVendor"));
+            port.ProductId = LowerText(SysfsValue(device / "idProduct"));
+            port.Maker = SysfsValue(device / "manufacturer");
+            port.Product = SysfsValue(device / "product");
+            port.Serial = SysfsValue(device / "serial");
+            break;
+        }
+        for (fs::directory_iterator it(byId, ec), end; !ec && it != end; it.increment(ec)) {
+            std::error_code bad;
+            fs::path target = fs::read_symlink(it->path(), bad);
+            if (!bad && target.filename() == name) {
+                port.StableName = TextFromUtf8(it->path().string());
+                break;
+            }
+        }
+        ports.push_back(port);
+    }
+    return ports;
+}
+
+namespace {
+
+// QZ_SYSFS_ROOT and QZ_DEV_ROOT point discovery at other trees, for tests and simulated
+// boards.
+Text RootFromEnvironment(const char* variable, const char16_t* otherwise) {
+    const char* root = std::getenv(variable);
+    return root && *root ? TextFromUtf8(root) : Text(otherwise);
+}
+
+}  // namespace
+
 std::vector<Text> ListSerialPorts() {
-    // QZ_SYSFS_ROOT points discovery at another tree, for tests and simulated boards.
-    const char* root = std::getenv("QZ_SYSFS_ROOT");
-    return ListSerialPortsUnder(root && *root ? TextFromUtf8(root) : Text(u"/sys"));
+    return ListSerialPortsUnder(RootFromEnvironment("QZ_SYSFS_ROOT", u"/sys"),
+                                RootFromEnvironment("QZ_DEV_ROOT", u"/dev"));
+}
+
+std::vector<PortIdentity> ListSerialPortIdentities() {
+    return ListSerialPortIdentitiesUnder(RootFromEnvironment("QZ_SYSFS_ROOT", u"/sys"),
+                                         RootFromEnvironment("QZ_DEV_ROOT", u"/dev"));
 }

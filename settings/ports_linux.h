@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "settings/ports.h"
 #include "source/text.h"
 
 // The serial ports that sysfs at `sysfsRoot` (normally "/sys") shows: every entry of
@@ -10,4 +11,9 @@
 // (no UART behind them, as the 8250 driver leaves for ttyS1 to ttyS31). Returned as
 // "/dev/NAME" in natural order of the names (ttyUSB2 before ttyUSB10), the built-in ttyS
 // ports after all others since a board is nearly always on a USB adapter.
-std::vector<Text> ListSerialPortsUnder(TextView sysfsRoot);
+// `devRoot` (normally "/dev") is where the device nodes are.
+std::vector<Text> ListSerialPortsUnder(TextView sysfsRoot, TextView devRoot = u"/dev");
+// The same ports with their identities: the USB device's idVendor, idProduct,
+// manufacturer, product and serial from sysfs, and the link in DEVROOT/serial/by-id that
+// points at the port.
+std::vector<PortIdentity> ListSerialPortIdentitiesUnder(TextView sysfsRoot, TextView devRoot);

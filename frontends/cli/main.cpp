@@ -26,6 +26,7 @@
 #include "settings/ports.h"
 #include "source/files.h"
 #include "ui/controls.h"
+#include "ui/log.h"
 
 namespace {
 
@@ -301,6 +302,24 @@ UploadAs UploadAsChosen(const Options& o) {
     return UploadAs::ByExtension;
 }
 
+// With no port named anywhere, the one USB serial port present is the board's; with
+// several, the user must say which. False when the choice is the user's to make.
+bool ChooseOnlyUsbPort() {
+    std::vector<PortIdentity> usb;
+    for (const PortIdentity& port : ListSerialPortIdentities())
+        if (IsUsbPort(port)) usb.push_back(port);
+    if (usb.size() == 1) {
+        App.Comport = usb[0].Path;
+        AppendLog(u"Using the only USB serial port: " + DescribePort(usb[0]));
+        return true;
+    }
+    if (usb.empty()) return true;  // the job explains that no port is set
+    std::fprintf(stderr, "qz-upload: several USB serial ports; choose one with --port:\n");
+    for (const PortIdentity& port : usb)
+        std::fprintf(stderr, "  %s\n", Utf8FromText(DescribePort(port)).c_str());
+    return false;
+}
+
 bool StartConsole(const Options& o) {
     ConsoleSettings settings;
     settings.Port = App.Comport;
@@ -350,8 +369,8 @@ int main(int argc, char** argv) {
         return kExitCompleted;
     }
     if (options.ListPorts) {
-        for (const Text& port : ListSerialPorts())
-            std::printf("%s\n", Utf8FromText(port).c_str());
+        for (const PortIdentity& port : ListSerialPortIdentities())
+            std::printf("%s\n", Utf8FromText(DescribePort(port)).c_str());
         return kExitCompleted;
     }
     if (options.File.empty() && !options.Console) {
@@ -368,11 +387,16 @@ int main(int argc, char** argv) {
     StartupBeforeWindow({}, TextFromUtf8(options.Settings));
     bool manual = !options.Port.empty() || !options.Baud.empty() || !options.Device.empty();
     if (!options.Port.empty()) App.Comport = TextFromUtf8(options.Port);
+    bool portChosen = !options.Port.empty();
+    if (App.Comport == u"not set" || App.Comport.empty()) {
+        if (!ChooseOnlyUsbPort()) return kExitNoPort;
+        portChosen = App.Comport != u"not set" && !App.Comport.empty();
+    }
     if (!options.Baud.empty()) App.SerialSpeed = TextFromUtf8(options.Baud);
     if (!options.Device.empty()) App.Device = TextFromUtf8(options.Device);
     if (!options.LineDelay.empty()) App.LineDelay = std::stoi(options.LineDelay);
     // A firmware file given with a port is reset on that port.
-    if (LowerExtension(TextFromUtf8(options.File)) == u"uf2" && !options.Port.empty())
+    if (LowerExtension(TextFromUtf8(options.File)) == u"uf2" && portChosen)
         App.PicoPort = App.Comport;
     BuildControls();
     if (manual && options.Entry.empty()) SetCollectionEntry(u"Manual entry");

@@ -40,6 +40,29 @@ TEST(SerialPortListing, KeepsPortsWithHardwareInNaturalOrder) {
     EXPECT_TRUE(ListSerialPortsUnder(PathText(sys.Root / "nowhere")).empty());
 }
 
+TEST(SerialPortListing, TellsEachPortsUsbIdentityAndStableName) {
+    FakeSysfs sys;
+    sys.AddUsb("ttyACM0", "1-1", false, "2e8a", "000A", "Raspberry Pi", "Pico", "E6614C311B");
+    sys.AddUsb("ttyUSB0", "1-2", true, "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI");
+    sys.Add("ttyS0", true, "4");
+    sys.Add("console", false);
+    WriteBytes(sys.Root / "class" / "tty" / "console" / "active", "ttyS0 tty0\n");
+    std::string dev = sys.DevRoot();
+    std::vector<PortIdentity> ports =
+        ListSerialPortIdentitiesUnder(PathText(sys.Root.Path), TextFromUtf8(dev));
+    std::vector<std::string> lines;
+    for (const PortIdentity& port : ports)
+        lines.push_back(Utf8FromText(DescribePort(port)));
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         dev + "/ttyACM0  2e8a:000a Raspberry Pi Pico serial E6614C311B  " + dev +
+                             "/serial/by-id/usb-Raspberry Pi_E6614C311B-if00  (looks like a board)",
+                         dev + "/ttyUSB0  0403:6001 FTDI FT232R USB UART serial A50285BI  " + dev +
+                             "/serial/by-id/usb-FTDI_A50285BI-if00",
+                         dev + "/ttyS0  (the system console)"}));
+    EXPECT_TRUE(IsUsbPort(ports[1]));
+    EXPECT_FALSE(IsUsbPort(ports[2]));
+}
+
 class PortDiscovery : public ::testing::Test {
 protected:
     void SetUp() override {

@@ -1,5 +1,5 @@
-// qz-upload's console, run as a user runs it: on a pseudo-terminal of its own, with the
-// simulated board on the serial side.
+// qz-upload run as a user runs it: on a pseudo-terminal of its own, with the simulated
+// board on the serial side.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/settings/fake_sysfs.h"
 #include "tests/support/board_peer.h"
 
 namespace {
@@ -27,7 +28,7 @@ struct TerminalRun {
     int Slave = -1;  // kept open to read the terminal's settings after the run
     std::string Seen;
 
-    explicit TerminalRun(const std::vector<std::string>& args) {
+    explicit TerminalRun(const std::vector<std::string>& args, const std::string& configHome = "") {
         Master = posix_openpt(O_RDWR | O_NOCTTY);
         grantpt(Master);
         unlockpt(Master);
@@ -37,6 +38,7 @@ struct TerminalRun {
         if (Pid == 0) {
             prctl(PR_SET_PDEATHSIG, SIGTERM);
             setsid();
+            if (!configHome.empty()) setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
             int tty = open(slavePath.c_str(), O_RDWR);  // becomes the controlling terminal
             dup2(tty, 0);
             dup2(tty, 1);
@@ -62,6 +64,24 @@ struct TerminalRun {
     void Type(const std::string& keys) {
         ASSERT_EQ(write(Master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
     }
+    // Everything shown until the program ends (within 20 s), and its exit code.
+    int Finish() {
+        int status = 0;
+        for (int i = 0; i < 400 && waitpid(Pid, &status, WNOHANG) == 0; ++i)
+            Drain(50);
+        Drain(0);
+        Pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    void Drain(int waitMs) {
+        pollfd p{Master, POLLIN, 0};
+        char buffer[1024];
+        while (poll(&p, 1, waitMs) > 0) {
+            ssize_t n = read(Master, buffer, sizeof buffer);
+            if (n <= 0) return;
+            Seen.append(buffer, static_cast<size_t>(n));
+        }
+    }
     // Reads until `text` has been shown (after what was seen before), up to 10 s.
     bool WaitFor(const std::string& text) {
         size_t from = Seen.size();
@@ -76,13 +96,6 @@ struct TerminalRun {
             Seen.append(buffer, static_cast<size_t>(n));
         }
         return true;
-    }
-    int ExitCode() {
-        int status = 0;
-        for (int i = 0; i < 500 && waitpid(Pid, &status, WNOHANG) == 0; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        Pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 };
 
@@ -113,7 +126,7 @@ TEST(Console, UploadThenTalkToTheProgramFollowTheBoardAcrossAReplugAndLeave) {
     run.Type("print 6 * 7\r");
     ASSERT_TRUE(run.WaitFor("42")) << run.Seen;
     run.Type("\x1d");
-    EXPECT_EQ(run.ExitCode(), 0);
+    EXPECT_EQ(run.Finish(), 0);
     termios after{};
     tcgetattr(run.Slave, &after);
     EXPECT_EQ(after.c_lflag, before.c_lflag);
@@ -123,6 +136,32 @@ TEST(Console, UploadThenTalkToTheProgramFollowTheBoardAcrossAReplugAndLeave) {
     EXPECT_NE(captured.find("hi Ada\r\n"), std::string::npos);
     EXPECT_NE(captured.find("\x1b[2J"), std::string::npos);  // the file keeps the bytes
     StopBoard(again);
+}
+
+TEST(PortChoice, TheOnlyUsbPortIsUsedAndSeveralAreListed) {
+    FakeSysfs sys;
+    sys.AddUsb("ttyACM0", "1-1", false, "2e8a", "000a", "Maker", "Board", "S1");
+    sys.Add("ttyS0", true, "4");
+    sys.InstallDevRoot();
+    BoardPeer board = StartBoard();
+    std::filesystem::create_directories(sys.DevRoot());
+    std::filesystem::create_symlink(board.Tty, sys.DevRoot() + "/ttyACM0");
+    std::filesystem::path dir = FreshFolder("qz-choice");
+    std::ofstream(dir / "p.bas") << "print 1\n";
+
+    TerminalRun one({(dir / "p.bas").string()}, dir.string());
+    EXPECT_EQ(one.Finish(), 0) << one.Seen;
+    EXPECT_NE(one.Seen.find("Using the only USB serial port: " + sys.DevRoot() + "/ttyACM0"),
+              std::string::npos)
+        << one.Seen;
+    EXPECT_EQ(StoredFile(board, "program.bas"), "print 1\n");
+
+    sys.AddUsb("ttyUSB0", "1-2", true, "0403", "6001", "FTDI", "UART", "A5");
+    TerminalRun two({(dir / "p.bas").string()}, dir.string());
+    EXPECT_EQ(two.Finish(), 3);
+    EXPECT_NE(two.Seen.find("several USB serial ports"), std::string::npos) << two.Seen;
+    EXPECT_NE(two.Seen.find("/ttyUSB0  0403:6001 FTDI UART serial A5"), std::string::npos);
+    StopBoard(board);
 }
 
 }  // namespace
