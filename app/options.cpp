@@ -2,8 +2,10 @@
 
 #include "app/pump.h"
 #include "app/state.h"
+#include "settings/ports.h"
 #include "source/crunch.h"
 #include "ui/controls.h"
+#include "ui/log.h"
 
 namespace {
 
@@ -48,6 +50,32 @@ size_t PortWordAt(const Text& options) {
         if (next < options.size() && options[next] >= u'0' && options[next] <= u'9') return at;
     }
     return Text::npos;
+}
+
+bool commandLinePort = false;
+bool commandLineBaud = false;
+
+// An options line's "comN[:BAUD]": what the command line named wins, and a port this
+// machine does not have (a settings file from another machine) leaves the chosen one.
+void TakePortWord(const Text& word) {
+    size_t colon = word.find(u':');
+    Text port = word.substr(0, colon);
+    Text baud = colon == Text::npos ? Text() : word.substr(colon + 1);
+    if (commandLinePort) {
+        AppendLog(u"Options line port " + port + u" ignored: the command line chose " +
+                  App.Comport);
+        port = App.Comport;
+    } else if (!PortNamePresent(port) && PortNamePresent(App.Comport)) {
+        AppendLog(u"Options line port " + port + u" is not on this machine; using " + App.Comport);
+        port = App.Comport;
+    }
+    if (commandLineBaud && colon != Text::npos) {
+        AppendLog(u"Options line baud rate " + baud + u" ignored: the command line chose " +
+                  App.SerialSpeed);
+        baud = App.SerialSpeed;
+    }
+    if (colon == Text::npos && port == App.Comport) return;  // nothing of the word is used
+    SetPortAndBaud(colon == Text::npos ? port : port + u":" + baud);
 }
 
 }  // namespace
@@ -98,9 +126,14 @@ Text ApplyOptionsLine(TextView programText) {
     size_t port = PortWordAt(options);
     if (port != Text::npos) {
         size_t end = options.find(u' ', port + 1);
-        SetPortAndBaud(options.substr(port + 1, end - port - 1));
+        TakePortWord(options.substr(port + 1, end - port - 1));
     }
     return text;
+}
+
+void KeepCommandLinePort(bool port, bool baud) {
+    commandLinePort = port;
+    commandLineBaud = baud;
 }
 
 void SetPortAndBaud(TextView portAndBaud) {

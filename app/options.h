@@ -9,5 +9,8 @@ void ApplyDeviceProfile();
 // Applies the options of the first line of `programText`; returns the text, crunched when
 // the line says " crunch".
 Text ApplyOptionsLine(TextView programText);
+// The port and the rate the user named on the command line; an options line's port word
+// then leaves them as they are, and the log says what it ignored.
+void KeepCommandLinePort(bool port, bool baud);
 // PORT:BAUD into `Comport`, `SerialSpeed` and their boxes, then the event pump.
 void SetPortAndBaud(TextView portAndBaud);

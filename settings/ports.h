@@ -23,6 +23,10 @@ struct PortIdentity {
 // Platform: the serial ports present with what the system tells about them, in the order
 // of ListSerialPorts (ports_linux.cpp: sysfs; ports_win32.cpp: registry and SetupAPI).
 std::vector<PortIdentity> ListSerialPortIdentities();
+// Platform: whether a port name from a file (an options line's comN) names a port of this
+// machine. Windows asks the system when the port is opened, so every name passes there;
+// on Linux a comN that maps to no present port does not.
+bool PortNamePresent(TextView name);
 // A port on USB (its vendor id is known): the kind a board is attached by.
 bool IsUsbPort(const PortIdentity& port);
 // True for USB ids of the microcontrollers these boards are built on, with their own USB

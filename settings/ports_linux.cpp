@@ -8,6 +8,7 @@
 #include <system_error>
 #include <tuple>
 
+#include "link/serial.h"
 #include "settings/ports.h"
 
 namespace fs = std::filesystem;
@@ -139,4 +140,15 @@ std::vector<Text> ListSerialPorts() {
 std::vector<PortIdentity> ListSerialPortIdentities() {
     return ListSerialPortIdentitiesUnder(RootFromEnvironment("QZ_SYSFS_ROOT", u"/sys"),
                                          RootFromEnvironment("QZ_DEV_ROOT", u"/dev"));
+}
+
+bool PortNamePresent(TextView name) {
+    Text path = DevicePathOf(name);
+    for (const Text& port : ListSerialPorts())
+        if (port == path) return true;
+    // Not a present port: a built-in UART slot without hardware, or nothing at all; other
+    // paths (a pseudo-terminal, a user's link) count when they exist.
+    std::string file = fs::path(Utf8FromText(path)).filename().string();
+    std::error_code ec;
+    return !IsBuiltInUart(file) && fs::exists(fs::path(Utf8FromText(path)), ec);
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/options.h"
 #include "app/startup.h"
 #include "app/state.h"
 #include "app/upload.h"
@@ -386,6 +387,7 @@ int main(int argc, char** argv) {
 
     StartupBeforeWindow({}, TextFromUtf8(options.Settings));
     bool manual = !options.Port.empty() || !options.Baud.empty() || !options.Device.empty();
+    KeepCommandLinePort(!options.Port.empty(), !options.Baud.empty());
     if (!options.Port.empty()) App.Comport = TextFromUtf8(options.Port);
     bool portChosen = !options.Port.empty();
     if (App.Comport == u"not set" || App.Comport.empty()) {

@@ -1,3 +1,5 @@
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "app/options.h"
@@ -75,6 +77,22 @@ TEST_F(OptionsLine, PortWordNeedsADigitAndFillsBothBoxes) {
     Apply(u"'onload com5");
     EXPECT_EQ(App.Comport, u"com5");
     EXPECT_EQ(App.SerialSpeed, u"");
+}
+
+TEST_F(OptionsLine, CommandLinePortAndRateWinOverThePortWord) {
+    std::vector<Text> log;
+    Cli.RecordAppends = &log;
+    App.Comport = u"/dev/ttyACM0";
+    App.SerialSpeed = u"115200";
+    KeepCommandLinePort(true, true);
+    Apply(u"'onload com7:9600");
+    KeepCommandLinePort(false, false);
+    Cli.RecordAppends = nullptr;
+    EXPECT_EQ(App.Comport, u"/dev/ttyACM0");
+    EXPECT_EQ(App.SerialSpeed, u"115200");
+    EXPECT_EQ(log, (std::vector<Text>{
+                       u"Options line port com7 ignored: the command line chose /dev/ttyACM0",
+                       u"Options line baud rate 9600 ignored: the command line chose 115200"}));
 }
 
 TEST_F(OptionsLine, OnlyTheFirstLineCounts) {

@@ -28,7 +28,8 @@ struct TerminalRun {
     int Slave = -1;  // kept open to read the terminal's settings after the run
     std::string Seen;
 
-    explicit TerminalRun(const std::vector<std::string>& args, const std::string& configHome = "") {
+    explicit TerminalRun(const std::vector<std::string>& args, const std::string& configHome = "",
+                         const std::string& pin = "") {
         Master = posix_openpt(O_RDWR | O_NOCTTY);
         grantpt(Master);
         unlockpt(Master);
@@ -39,6 +40,7 @@ struct TerminalRun {
             prctl(PR_SET_PDEATHSIG, SIGTERM);
             setsid();
             if (!configHome.empty()) setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
+            if (!pin.empty()) setenv("QZ_PIN", pin.c_str(), 1);
             int tty = open(slavePath.c_str(), O_RDWR);  // becomes the controlling terminal
             dup2(tty, 0);
             dup2(tty, 1);
@@ -99,7 +101,7 @@ struct TerminalRun {
     }
 };
 
-TEST(Console, UploadThenTalkToTheProgramFollowTheBoardAcrossAReplugAndLeave) {
+TEST(QzUpload, UploadThenTalkToTheProgramFollowTheBoardAcrossAReplugAndLeave) {
     std::filesystem::path dir = FreshFolder("qz-console");
     std::string link = (dir / "port").string();
     BoardPeer board = StartBoard({"--link", link});
@@ -138,7 +140,7 @@ TEST(Console, UploadThenTalkToTheProgramFollowTheBoardAcrossAReplugAndLeave) {
     StopBoard(again);
 }
 
-TEST(PortChoice, TheOnlyUsbPortIsUsedAndSeveralAreListed) {
+TEST(QzUpload, TheOnlyUsbPortIsUsedAndSeveralAreListed) {
     FakeSysfs sys;
     sys.AddUsb("ttyACM0", "1-1", false, "2e8a", "000a", "Maker", "Board", "S1");
     sys.Add("ttyS0", true, "4");
@@ -161,6 +163,26 @@ TEST(PortChoice, TheOnlyUsbPortIsUsedAndSeveralAreListed) {
     EXPECT_EQ(two.Finish(), 3);
     EXPECT_NE(two.Seen.find("several USB serial ports"), std::string::npos) << two.Seen;
     EXPECT_NE(two.Seen.find("/ttyUSB0  0403:6001 FTDI UART serial A5"), std::string::npos);
+    StopBoard(board);
+}
+
+TEST(QzUpload, TyposAreUsageErrorsAndTheChosenPathAndPinAreUsed) {
+    for (std::vector<std::string> bad : {std::vector<std::string>{"-d", "foo", "x.bas"},
+                                         {"-s", "/nonexistent.inf", "x.bas"},
+                                         {"-l", "abc", "x.bas"},
+                                         {"-b", "96OO", "x.bas"},
+                                         {"--as", "zip", "x.bas"}}) {
+        TerminalRun run(bad);
+        EXPECT_EQ(run.Finish(), 2) << bad[0] << " " << bad[1];
+    }
+    // A data file sent as text at the user's word, with the PIN from the environment.
+    BoardPeer board = StartBoard({"--pin", "4321"});
+    std::filesystem::path dir = FreshFolder("qz-as");
+    std::ofstream(dir / "p.dat") << "print 2\n";
+    TerminalRun run({"--port", board.Tty, "--as", "text", (dir / "p.dat").string()}, dir.string(),
+                    "4321");
+    EXPECT_EQ(run.Finish(), 0) << run.Seen;
+    EXPECT_EQ(StoredFile(board, "program.bas"), "print 2\n");
     StopBoard(board);
 }
 

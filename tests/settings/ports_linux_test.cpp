@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/options.h"
 #include "app/state.h"
 #include "frontends/cli/window_cli.h"
 #include "settings/ports.h"
@@ -139,6 +140,24 @@ TEST_F(PortDiscovery, ChosenPseudoTerminalIsListedWhileItExists) {
         Refresh();
         EXPECT_EQ(Window.PortBox.Items, Ports{u"/dev/ttyUSB0"});
     }
+    close(master);
+}
+
+TEST_F(PortDiscovery, AComWordThatNamesNoPortKeepsThePresentChosenOne) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(grantpt(master), 0);
+    ASSERT_EQ(unlockpt(master), 0);
+    Text pty = TextFromUtf8(ptsname(master));
+    App.Comport = pty;
+    std::vector<Text> log;
+    Cli.RecordAppends = &log;
+    ApplyOptionsLine(u"'onload com97:9600\r\nprint 1\r\n");
+    Cli.RecordAppends = nullptr;
+    EXPECT_EQ(App.Comport, pty);
+    EXPECT_EQ(App.SerialSpeed, u"9600");
+    EXPECT_EQ(log,
+              std::vector<Text>{u"Options line port com97 is not on this machine; using " + pty});
     close(master);
 }
 
