@@ -93,6 +93,22 @@ else
   echo "FAIL the program with a Greek name was not uploaded"; failed=1
 fi
 
+ports=$(cd "$work/app" && timeout 60 wine qz-upload.exe --list-ports | tr -d '\r')
+echo "$ports"
+if grep -qx 'COM5' <<<"$ports" && grep -qx 'COM6' <<<"$ports"; then
+  echo "ok   --list-ports lists the two boards' ports"
+else
+  echo "FAIL --list-ports did not list COM5 and COM6"; failed=1
+fi
+# The console under Wine: piped keys reach the board and its answer is shown.
+shown=$(cd "$work/app" && { printf 'print 6*7\r'; sleep 3; } |
+  timeout 6 wine qz-upload.exe --port COM5 --baud 115200 --console 2>&1 | tr -d '\r' || true)
+if grep -q '^42$' <<<"$shown"; then
+  echo "ok   the console sent the keys and showed the board's answer"
+else
+  echo "FAIL the console did not show the answer: $shown"; failed=1
+fi
+
 run qz_win32_checks.exe registry COM5
 run qz_win32_checks.exe controls "$appdir"
 run qz_win32_checks.exe devicechange "$appdir" Q

@@ -3,6 +3,9 @@
 // port name (COM3). The values come in the registry's order, which is not sorted.
 #include "settings/registry_win32.h"
 
+#include <cfgmgr32.h>
+#include <setupapi.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
@@ -184,6 +187,88 @@ std::vector<Text> ListSerialPorts() {
         Text name = RegistryValueName(HKEY_LOCAL_MACHINE, serialComm, false, i);
         ports.push_back(ReadRegistryValue(HKEY_LOCAL_MACHINE, serialComm, false, name));
     }
+    return ports;
+}
+
+namespace {
+
+// The "Ports (COM & LPT)" device class.
+const GUID kPortsClass = {
+    0x4D36E978, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
+
+Text DeviceText(HDEVINFO set, SP_DEVINFO_DATA& device, DWORD property) {
+    wchar_t buffer[512] = {};
+    if (!SetupDiGetDeviceRegistryPropertyW(set, &device, property, nullptr,
+                                           reinterpret_cast<BYTE*>(buffer), sizeof buffer - 2,
+                                           nullptr))
+        return Text();
+    return TextOf(buffer, wcslen(buffer));
+}
+
+Text InstanceId(DEVINST instance) {
+    wchar_t id[MAX_DEVICE_ID_LEN + 1] = {};
+    if (CM_Get_Device_IDW(instance, id, MAX_DEVICE_ID_LEN, 0) != CR_SUCCESS) return Text();
+    return TextOf(id, wcslen(id));
+}
+
+// The four hex digits after `key` ("VID_") in a USB device id, lower case.
+Text IdPart(const Text& id, TextView key) {
+    size_t at = UpperText(id).find(key);
+    return at == Text::npos ? Text() : LowerText(id.substr(at + key.size(), 4));
+}
+
+// USB\VID_2E8A&PID_000A\E6614C311B: the last part is the device's serial number unless
+// Windows made it up (then it holds "&"). An interface of a composite device
+// (...&MI_00\...) takes it from its parent, the device itself.
+Text SerialOf(DEVINST instance) {
+    Text id = InstanceId(instance);
+    if (StartsWith(UpperText(id), u"FTDIBUS\\")) {  // FTDIBUS\VID_0403+PID_6001+SERIAL\0000
+        size_t plus = id.rfind(u'+'), end = id.rfind(u'\\');
+        return plus == Text::npos || end < plus ? Text() : id.substr(plus + 1, end - plus - 1);
+    }
+    if (Contains(UpperText(id), u"&MI_")) {
+        DEVINST parent = 0;
+        if (CM_Get_Parent(&parent, instance, 0) != CR_SUCCESS) return Text();
+        id = InstanceId(parent);
+    }
+    size_t cut = id.rfind(u'\\');
+    Text last = cut == Text::npos ? Text() : id.substr(cut + 1);
+    return last.find(u'&') == Text::npos ? last : Text();
+}
+
+}  // namespace
+
+std::vector<PortIdentity> ListSerialPortIdentities() {
+    std::vector<PortIdentity> ports;
+    for (const Text& name : ListSerialPorts())
+        ports.push_back(PortIdentity{name, {}, {}, {}, {}, {}, {}, false});
+    HDEVINFO set = SetupDiGetClassDevsW(&kPortsClass, nullptr, nullptr, DIGCF_PRESENT);
+    if (set == INVALID_HANDLE_VALUE) return ports;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &device); ++i) {
+        HKEY key = SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_READ);
+        if (key == INVALID_HANDLE_VALUE) continue;
+        wchar_t portName[64] = {};
+        DWORD size = sizeof portName - 2;
+        LONG read = RegQueryValueExW(key, L"PortName", nullptr, nullptr,
+                                     reinterpret_cast<BYTE*>(portName), &size);
+        RegCloseKey(key);
+        if (read != ERROR_SUCCESS) continue;
+        Text name = TextOf(portName, wcslen(portName));
+        for (PortIdentity& port : ports) {
+            if (LowerText(port.Path) != LowerText(name)) continue;
+            Text id = InstanceId(device.DevInst);
+            if (StartsWith(UpperText(id), u"USB\\") || StartsWith(UpperText(id), u"FTDIBUS\\")) {
+                port.VendorId = IdPart(id, u"VID_");
+                port.ProductId = IdPart(id, u"PID_");
+                port.Serial = SerialOf(device.DevInst);
+            }
+            port.Maker = DeviceText(set, device, SPDRP_MFG);
+            port.Product = DeviceText(set, device, SPDRP_DEVICEDESC);
+        }
+    }
+    SetupDiDestroyDeviceInfoList(set);
     return ports;
 }
 

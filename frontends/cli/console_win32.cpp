@@ -1,5 +1,12 @@
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
 #include "frontends/cli/console.h"
 
 namespace {
@@ -17,13 +24,58 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     return TRUE;
 }
 
+// Redirected input (a pipe or a file) cannot be waited on everywhere (PeekNamedPipe fails
+// on Wine's pipes), so a thread of its own reads it and hands the bytes over.
+CRITICAL_SECTION pendingLock;
+std::string pending;
+bool inputEnded = false;
+HANDLE readerThread = nullptr;
+
+DWORD WINAPI ReadInputThread(LPVOID) {
+    char chunk[256];
+    for (;;) {
+        DWORD got = 0;
+        bool ok = ReadFile(input, chunk, sizeof chunk, &got, nullptr) && got > 0;
+        EnterCriticalSection(&pendingLock);
+        if (ok)
+            pending.append(chunk, got);
+        else
+            inputEnded = true;
+        LeaveCriticalSection(&pendingLock);
+        if (!ok) return 0;
+    }
+}
+
+int ReadRedirected(uint8_t* buffer, int capacity, int waitMs) {
+    if (!readerThread) {
+        InitializeCriticalSection(&pendingLock);
+        readerThread = CreateThread(nullptr, 0, ReadInputThread, nullptr, 0, nullptr);
+        if (!readerThread) return -1;
+    }
+    EnterCriticalSection(&pendingLock);
+    int n = static_cast<int>(pending.size() < static_cast<size_t>(capacity)
+                                 ? pending.size()
+                                 : static_cast<size_t>(capacity));
+    memcpy(buffer, pending.data(), static_cast<size_t>(n));
+    pending.erase(0, static_cast<size_t>(n));
+    bool ended = inputEnded && pending.empty();
+    LeaveCriticalSection(&pendingLock);
+    if (n == 0 && ended) return -1;
+    if (n == 0) Sleep(static_cast<DWORD>(waitMs));
+    return n;
+}
+
 }  // namespace
 
 bool EnterRawKeyboard() {
     input = GetStdHandle(STD_INPUT_HANDLE);
+    // The board's own CR LF goes out as it is, not as CR CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
     SetConsoleCtrlHandler(OnConsoleControl, TRUE);
     if (rawNow) return true;
-    if (!GetConsoleMode(input, &savedMode)) return false;
+    // A pipe or file is read as it comes (Wine answers GetConsoleMode for those too).
+    if (GetFileType(input) != FILE_TYPE_CHAR || !GetConsoleMode(input, &savedMode)) return false;
     // No line input, no echo, no Ctrl-C processing: every key reaches the board.
     DWORD raw = savedMode &
                 ~static_cast<DWORD>(ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT);
@@ -39,21 +91,7 @@ void LeaveRawKeyboard() {
 
 int ReadKeyboard(uint8_t* buffer, int capacity, int waitMs) {
     if (input == INVALID_HANDLE_VALUE) input = GetStdHandle(STD_INPUT_HANDLE);
-    if (!rawNow) {
-        // Redirected input: a pipe or a file, read as it comes.
-        DWORD available = 0;
-        if (GetFileType(input) == FILE_TYPE_PIPE) {
-            if (!PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr)) return -1;
-            if (available == 0) {
-                Sleep(static_cast<DWORD>(waitMs));
-                return 0;
-            }
-        }
-        DWORD got = 0;
-        if (!ReadFile(input, buffer, static_cast<DWORD>(capacity), &got, nullptr) || got == 0)
-            return -1;
-        return static_cast<int>(got);
-    }
+    if (!rawNow) return ReadRedirected(buffer, capacity, waitMs);
     if (WaitForSingleObject(input, static_cast<DWORD>(waitMs)) != WAIT_OBJECT_0) return 0;
     INPUT_RECORD records[64];
     DWORD count = 0;
