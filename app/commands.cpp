@@ -1,9 +1,11 @@
 #include "app/commands.h"
 
+#include "app/connect.h"
+#include "app/program_files.h"
 #include "app/state.h"
 #include "app/upload.h"
 #include "link/serial.h"
-#include "source/program.h"
+#include "source/files.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 #include "ui/window.h"

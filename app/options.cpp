@@ -4,6 +4,7 @@
 #include "app/state.h"
 #include "settings/ports.h"
 #include "source/crunch.h"
+#include "source/files.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 

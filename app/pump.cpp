@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "link/clock.h"
+#include "ui/controls.h"
 #include "ui/log.h"
 #include "ui/window.h"
 
@@ -34,4 +35,14 @@ void DelayPumping(int ms) {
 
 void ForgetCancel() {
     cancelKept = false;
+}
+
+const LinkHooks& WindowLinkHooks() {
+    static const LinkHooks hooks{
+        [](TextView line) { AppendLog(line); },
+        [](TextView text) { SetProgressLabel(text); },
+        [] { return PumpEvents(); },
+        [](int ms) { DelayPumping(ms); },
+    };
+    return hooks;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/hooks.h"
+
 // The event pump: shows the log's end, lets the window handle every pending event without
 // the program acting on any, and reports whether one of them was a press of "Cancel" (also
 // one that came during a DelayPumping since the last call).
@@ -12,3 +14,7 @@ void DelayPumping(int ms);
 
 // Drops a kept press of "Cancel": a job starts without one left over from the last.
 void ForgetCancel();
+
+// The link's hooks for this program: log lines go to the log pane, progress to the progress
+// label, the pump is PumpEvents and every wait is a DelayPumping.
+const LinkHooks& WindowLinkHooks();

@@ -52,7 +52,6 @@ struct AppState {
     Text StartedMessage = u"Micromite upload started";
     Text CompletedMessage = u"Micromite upload completed";
     Text SettingsFileName = u"Pellimor.inf";
-    Text EncodingPassPhrase = u"Lanterns drift at evening";
 };
 
 extern AppState App;
@@ -64,11 +63,3 @@ void ResetAppState();
 // The command-line joining rule: parameters joined in order, each preceded by ",", the
 // leading "," dropped.
 Text JoinCommandLine(const std::vector<Text>& parameters);
-
-// The folder part of a path, including its last separator ("/" or "\"); empty when the
-// path has no separator.
-Text FolderOfPath(TextView path);
-// The file-name part of a path: the text after its last "/" or "\".
-Text FileNameOfPath(TextView path);
-// The text after the last "." of a path, lowercased; empty when there is no ".".
-Text LowerExtension(TextView path);

@@ -3,14 +3,16 @@
 #include <ctime>
 #include <vector>
 
+#include "app/connect.h"
 #include "app/options.h"
+#include "app/program_files.h"
 #include "app/pump.h"
 #include "app/state.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 #include "link/xmodem.h"
 #include "source/crunch.h"
-#include "source/encoded.h"
+#include "source/files.h"
 #include "source/program.h"
 #include "ui/controls.h"
 #include "ui/log.h"
@@ -59,6 +61,11 @@ Text RtcCommand() {
     return u"RTC SETTIME " + DecimalText(n.tm_year + 1900) + u", " + TwoDigits(n.tm_mon + 1) +
            u", " + TwoDigits(n.tm_mday) + u", " + TwoDigits(n.tm_hour) + u", " +
            TwoDigits(n.tm_min) + u", " + TwoDigits(n.tm_sec);
+}
+
+// One exchange with the board, its waits letting the window run.
+Text Exchange(TextView text, int wait) {
+    return SendAndWait(text, wait, App.LineDelay, WindowLinkHooks());
 }
 
 void Log(TextView text) {
@@ -110,12 +117,12 @@ void ChooseSettings() {
 // Answers the board's PIN prompt. False when the upload must stop.
 bool AnswerPin() {
     Text pin = u"no";
-    Text reply = SendAndWait(CtrlC(), LineDelays(3));
+    Text reply = Exchange(CtrlC(), LineDelays(3));
     if (Contains(LowerText(reply), u"enter pin or 0 to restart:")) {
         pin = AskInput(u"PIN required!", u"Enter security PIN", u"", true);
         if (!pin.empty()) {
             Log(u"Sending PIN");
-            reply = SendAndWait(pin + u"\r\n", LineDelays(3));
+            reply = Exchange(pin + u"\r\n", LineDelays(3));
             bool accepted = false;
             for (int check = 1; check <= 20; ++check) {
                 if (Contains(reply, u">")) {
@@ -143,7 +150,7 @@ bool AnswerPin() {
 }
 
 void SendCommandAndLog(const Text& command, int wait) {
-    AppendLog(SendAndWait(command + u"\r\n", wait));
+    AppendLog(Exchange(command + u"\r\n", wait));
     PumpEvents();
 }
 
@@ -171,7 +178,7 @@ bool StreamProgram() {
         if (IsEchoLine(line)) {
             AppendLog(EchoLineText(line));
         } else if (!IsOnloadLine(line)) {
-            SendAndWait(line + u"\r\n", kWaitForLineEnd);
+            Exchange(line + u"\r\n", kWaitForLineEnd);
             // A board that is unplugged will never echo again: stop instead of waiting out
             // every remaining line and then reporting success.
             if (PortVanished()) return false;
@@ -185,7 +192,7 @@ bool StreamProgram() {
 }
 
 void EndProgramEntry() {
-    Text reply = SendAndWait(App.EndSequence, LineDelays(10));
+    Text reply = Exchange(App.EndSequence, LineDelays(10));
     if (!App.EndSequence.empty()) {
         AppendLog(reply);
         AppendLog(App.CompletedMessage);
@@ -193,7 +200,7 @@ void EndProgramEntry() {
     AppendLog(u"");
     PumpEvents();
     if (!App.NoRun) {
-        AppendLog(SendAndWait(u"RUN\r\n", LineDelays(20)));
+        AppendLog(Exchange(u"RUN\r\n", LineDelays(20)));
         PumpEvents();
     }
 }
@@ -225,7 +232,7 @@ void RunUploadPath() {
             EndProgramEntry();
             lastOutcome = JobOutcome::Completed;
         } else {
-            SendAndWait(CtrlC(), LineDelays(10));
+            Exchange(CtrlC(), LineDelays(10));
             AppendLog(u"Program upload aborted");
             lastOutcome = JobOutcome::Aborted;
         }
@@ -276,7 +283,8 @@ void UploadFile(TextView path, UploadAs as) {
     } else if (as == UploadAs::Xmodem) {
         lastOutcome = JobOutcome::NoPort;
         if (ConnectBoard()) {
-            XmodemOutcome sent = SendFileByXmodem(path, FileNameOfPath(path));
+            XmodemOutcome sent =
+                SendFileByXmodem(path, FileNameOfPath(path), App.LineDelay, WindowLinkHooks());
             lastOutcome = sent == XmodemOutcome::Completed ? JobOutcome::Completed
                                                            : JobOutcome::TransferFailed;
             if (!keepPort) ClosePort();

@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 
+#include "app/pump.h"
 #include "app/state.h"
 #include "frontends/cli/window_cli.h"
 #include "link/clock.h"
@@ -73,7 +74,10 @@ Usage RunOurSender(const fs::path& file, const fs::path& board, long baud, bool*
         Relay line(port.master, rxFd, {baud, true});
         if (!OpenPort(TextFromUtf8(port.path), baud)) std::exit(2);
         XmodemOutcome outcome = XmodemOutcome::Failed;
-        use = Measure([&] { outcome = SendFileByXmodem(Text(file.u16string()), u"ours.bin"); });
+        use = Measure([&] {
+            outcome = SendFileByXmodem(Text(file.u16string()), u"ours.bin", App.LineDelay,
+                                       WindowLinkHooks());
+        });
         *ok = outcome == XmodemOutcome::Completed;
         ClosePort();
     }
@@ -112,11 +116,12 @@ void RunSendAndWait(long baud) {
     const int lines = 300;
     Usage loop = Measure([&] {
         for (int i = 0; i < lines; ++i)
-            SendAndWait(u"10 PRINT \"HELLO WORLD\"; I\r\n", -1);
+            SendAndWait(u"10 PRINT \"HELLO WORLD\"; I\r\n", -1, App.LineDelay, WindowLinkHooks());
     });
     stop = true;
     echo.join();
-    Usage silent = Measure([] { SendAndWait(u"", kWaitForPrompt); });
+    Usage silent =
+        Measure([] { SendAndWait(u"", kWaitForPrompt, App.LineDelay, WindowLinkHooks()); });
     ClosePort();
     ClosePtyEnd(port);
     std::printf("send-and-wait: %d echoed lines in %.2f s, cpu %.3f s = %.2f%% of a core\n", lines,

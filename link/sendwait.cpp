@@ -4,8 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "app/pump.h"
-#include "app/state.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 
@@ -37,10 +35,10 @@ Text ReadOnce() {
 }
 
 // Polls every 20 ms until what arrived holds `stop`, at most `polls` times.
-Text PollUntil(char16_t stop, int polls) {
+Text PollUntil(char16_t stop, int polls, const LinkHooks& hooks) {
     Text reply;
     for (int poll = 1; poll <= polls; ++poll) {
-        DelayPumping(kPollStepMs);
+        HookWait(hooks, kPollStepMs);
         Text piece = ReadOnce();
         if (piece.empty()) continue;
         reply += piece;
@@ -51,12 +49,12 @@ Text PollUntil(char16_t stop, int polls) {
 
 }  // namespace
 
-Text SendAndWait(TextView text, int wait) {
+Text SendAndWait(TextView text, int wait, int lineDelay, const LinkHooks& hooks) {
     SendText(text);
     if (wait >= 0) {
-        DelayPumping(wait == 0 ? App.LineDelay : wait);
+        HookWait(hooks, wait == 0 ? lineDelay : wait);
         return ReadOnce();
     }
-    if (wait == kWaitForLineEnd) return PollUntil(u'\n', kLineEndPolls);
-    return PollUntil(u'>', kPromptPolls);
+    if (wait == kWaitForLineEnd) return PollUntil(u'\n', kLineEndPolls, hooks);
+    return PollUntil(u'>', kPromptPolls, hooks);
 }

@@ -1,8 +1,8 @@
 // The serial channel: the tool's one connection to the board.
 //
-// The byte operations are the platform's (serial_posix.cpp, serial_win32.cpp); the
-// connect procedure, the firmware reset and the pending-input read are portable
-// (channel.cpp). At most one port is open at a time.
+// The byte operations are the platform's (serial_posix.cpp, serial_win32.cpp, and the
+// simulated line of the long-wait tests, serial_sim.cpp); the buffers and the pending-input
+// read are portable (channel.cpp). At most one port is open at a time.
 #pragma once
 
 #include <cstdint>
@@ -52,7 +52,3 @@ Text DecodeReceived(const uint8_t* bytes, int count);
 // What has arrived since the last read (at most 5000 bytes), as text; empty when nothing
 // arrived or no port is open.
 Text ReadPendingInput();
-// Opens `Comport` at `SerialSpeed` for an upload, logging the outcome; reuses an open port.
-bool ConnectBoard();
-// The 1200-baud reset that puts a board into its firmware drive mode.
-void FirmwareReset();

@@ -10,13 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "app/pump.h"
 #include "link/clock.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 #include "source/files.h"
-#include "ui/controls.h"
-#include "ui/log.h"
 
 namespace {
 
@@ -41,6 +38,7 @@ struct Transfer {
     std::vector<uint8_t> reply = std::vector<uint8_t>(kBufferSize, 0);
     int replyCount = 0;  // what the last read brought, in `reply`
     Check check = Check::Sum;
+    const LinkHooks* hooks = nullptr;
 };
 
 int ReadReply(Transfer& t) {
@@ -91,7 +89,7 @@ int BuildPacket(Transfer& t, long n) {
 // Waits for the receiver's first NAK (checksum) or "C" (CRC). False when it never came or
 // the receiver cancelled.
 bool AwaitStart(Transfer& t) {
-    DelayPumping(kStartWaitMs);
+    HookWait(*t.hooks, kStartWaitMs);
     int candidate = ReadReply(t) > 0 ? t.reply[t.replyCount - 1] : -1;
     const int64_t deadline = ElapsedMs() + kStartLimitMs;
     for (int failedPolls = 1;; ++failedPolls) {
@@ -101,7 +99,7 @@ bool AwaitStart(Transfer& t) {
             return true;
         }
         if (failedPolls == kStartPolls) return false;
-        DelayPumping(kStartPollMs);
+        HookWait(*t.hooks, kStartPollMs);
         ReadReply(t);
         candidate = FirstReplyByte(t);
         if (ElapsedMs() > deadline) {
@@ -120,10 +118,10 @@ BlockResult SendBlock(Transfer& t, long n) {
     const Text label = DecimalText(n) + u"/" + DecimalText(t.blocks);
     int failedReplies = 0;
     for (;;) {
-        SetProgressLabel(label);
-        PumpEvents();
+        HookProgress(*t.hooks, label);
+        HookPump(*t.hooks);
         WriteBytes(t.packet.data(), length);
-        DelayPumping(kReplyWaitMs);
+        HookWait(*t.hooks, kReplyWaitMs);
         ReadReply(t);
         int answer = FirstReplyByte(t);
         if (answer == kAck) return BlockResult::Acknowledged;
@@ -133,7 +131,7 @@ BlockResult SendBlock(Transfer& t, long n) {
                 return BlockResult::Abort;
         } else {
             if (++failedReplies == kMaxFailedReplies) return BlockResult::Abort;
-            DelayPumping(kRetryPauseMs);
+            HookWait(*t.hooks, kRetryPauseMs);
         }
         if (ElapsedMs() > deadline) return BlockResult::Unacknowledged;
     }
@@ -146,7 +144,7 @@ void EndTransfer(Transfer& t) {
         WriteByte(kEot);
         const int64_t deadline = ElapsedMs() + kEotLimitMs;
         do {
-            DelayPumping(kEotPollMs);
+            HookWait(*t.hooks, kEotPollMs);
             ReadReply(t);
             if (FirstReplyByte(t) == kAck) return;
         } while (ElapsedMs() <= deadline);
@@ -156,17 +154,17 @@ void EndTransfer(Transfer& t) {
 XmodemOutcome Finish(Transfer& t, XmodemOutcome outcome) {
     switch (outcome) {
         case XmodemOutcome::Completed:
-            AppendLog(u"Transfer completed OK!");
+            HookLog(*t.hooks, u"Transfer completed OK!");
             break;
         case XmodemOutcome::Failed:
-            AppendLog(u"Transfer failed!");
+            HookLog(*t.hooks, u"Transfer failed!");
             break;
         default:
-            AppendLog(u"Transfer failed to start!");
+            HookLog(*t.hooks, u"Transfer failed to start!");
             break;
     }
-    PumpEvents();
-    DelayPumping(kFinalPauseMs);
+    HookPump(*t.hooks);
+    HookWait(*t.hooks, kFinalPauseMs);
     ReadReply(t);  // whatever the receiver still says is of no use now
     return outcome;
 }
@@ -191,24 +189,26 @@ XmodemOutcome SendBlocks(Transfer& t) {
 
 }  // namespace
 
-XmodemOutcome SendFileByXmodem(TextView path, TextView name) {
+XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay,
+                               const LinkHooks& hooks) {
     // The file is read whole before the board is told anything: a file that cannot be read
     // in full would otherwise go out with zero bytes in place of what was missing.
     std::optional<std::string> content = ReadWholeFile(path);
     if (!content) {
-        AppendLog(u"Cannot read " + Text(path));
-        PumpEvents();
+        HookLog(hooks, u"Cannot read " + Text(path));
+        HookPump(hooks);
         return XmodemOutcome::Unreadable;
     }
     Transfer t;
+    t.hooks = &hooks;
     t.blocks = static_cast<long>((content->size() + kBlockSize - 1) / kBlockSize);
     t.image.assign(content->size() + kBlockSize, 0);  // the last block is padded with 0x00
     std::memcpy(t.image.data(), content->data(), content->size());
     content.reset();
 
-    AppendLog(u"Sending: " + Text(name));
-    AppendLog(u"Blocks: " + DecimalText(t.blocks));
-    PumpEvents();
-    SendAndWait(u"XMODEM RECEIVE \"" + Text(name) + u"\"\r\n", 0);
+    HookLog(hooks, u"Sending: " + Text(name));
+    HookLog(hooks, u"Blocks: " + DecimalText(t.blocks));
+    HookPump(hooks);
+    SendAndWait(u"XMODEM RECEIVE \"" + Text(name) + u"\"\r\n", 0, lineDelay, hooks);
     return SendBlocks(t);
 }

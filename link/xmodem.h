@@ -3,13 +3,15 @@
 
 #include <cstdint>
 
+#include "link/hooks.h"
 #include "source/text.h"
 
 enum class XmodemOutcome { Completed, Failed, FailedToStart, Unreadable };
 
-// Tells the board to receive `name` and sends the file at `path`. The serial channel must be
-// open; it stays open. The outcome is also the last log line.
-XmodemOutcome SendFileByXmodem(TextView path, TextView name);
+// Tells the board to receive `name` (waiting `lineDelay` ms after the command) and sends the
+// file at `path`. The serial channel must be open; it stays open. The outcome is also the
+// last line logged through `hooks`, which also show the block count and get every wait.
+XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay, const LinkHooks& hooks);
 
 // CRC-16/XMODEM (polynomial 0x1021, initial 0, no reflection, no final XOR) of `count`
 // bytes; "123456789" gives 0x31C3.

@@ -4,6 +4,7 @@
 
 #include "app/state.h"
 #include "settings/settings.h"
+#include "source/files.h"
 
 Text ExecutableFolder() {
     // The path can be longer than MAX_PATH; grow the buffer until the whole path fits.

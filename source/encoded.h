@@ -7,7 +7,9 @@
 
 #include "source/text.h"
 
-// The one-digit counter both the encoder and the decoder pass to the cipher.
+// The pass phrase and the one-digit counter both the encoder and the decoder pass to the
+// cipher.
+inline constexpr TextView kEncodingPassPhrase = u"Lanterns drift at evening";
 inline constexpr int kEncodingCounter = 1;
 
 // Enciphers or deciphers `n` bytes in place (the same operation does both). False, and
@@ -19,11 +21,5 @@ std::string EncodeProgramBytes(TextView text);
 // The program text of an encoded file's bytes (magic skipped, stops at a zero byte).
 Text DecodeProgramBytes(std::string_view fileBytes);
 
-// Crunches first on a "'crunch this" line, enciphers, asks for a file name ("Encoded file"
-// dialog), adds ".bae" when the name has no extension, logs "Saving to " + name and writes.
-// True when the file was written.
-bool EncodeAndSave(TextView text);
-// Reads and deciphers the file named by `App.ProgramPath`; empty text when it cannot be read.
-Text DecodeEncodedFile();
 // The path with ".bae" appended when its file name has no extension.
 Text WithDefaultExtension(TextView path);

@@ -10,6 +10,10 @@ namespace {
 fs::path PathOf(TextView t) {
     return fs::path(std::u16string(t));
 }
+
+size_t LastSeparator(TextView path) {
+    return path.find_last_of(u"/\\");
+}
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(TextView path) {
@@ -79,4 +83,19 @@ std::optional<std::uintmax_t> FileSize(TextView path) {
 bool FileExists(TextView path) {
     std::error_code ec;
     return !path.empty() && fs::exists(PathOf(path), ec);
+}
+
+Text FolderOfPath(TextView path) {
+    size_t cut = LastSeparator(path);
+    return cut == TextView::npos ? Text() : Text(path.substr(0, cut + 1));
+}
+
+Text FileNameOfPath(TextView path) {
+    size_t cut = LastSeparator(path);
+    return Text(cut == TextView::npos ? path : path.substr(cut + 1));
+}
+
+Text LowerExtension(TextView path) {
+    size_t dot = path.rfind(u'.');
+    return dot == TextView::npos ? Text() : LowerText(path.substr(dot + 1));
 }

@@ -1,5 +1,5 @@
-// Whole-file reading and writing. Paths are texts; they reach the file system through
-// std::filesystem, which converts them to the platform's native form.
+// Whole-file reading and writing, and the parts of a path. Paths are texts; they reach the
+// file system through std::filesystem, which converts them to the platform's native form.
 #pragma once
 
 #include <cstdint>
@@ -20,3 +20,11 @@ bool ReplaceFileAtomically(TextView path, std::string_view bytes);
 bool CopyFileReplacing(TextView from, TextView to);
 std::optional<std::uintmax_t> FileSize(TextView path);
 bool FileExists(TextView path);
+
+// The folder part of a path, including its last separator ("/" or "\"); empty when the
+// path has no separator.
+Text FolderOfPath(TextView path);
+// The file-name part of a path: the text after its last "/" or "\".
+Text FileNameOfPath(TextView path);
+// The text after the last "." of a path, lowercased; empty when there is no ".".
+Text LowerExtension(TextView path);

@@ -1,16 +1,10 @@
-// Program text: reading a program file, the line model every line-by-line walk uses, and
-// the recognisers of the directive lines through which a program steers the tool.
+// Program text: the line model every line-by-line walk uses, and the recognisers of the
+// directive lines through which a program steers the tool.
 #pragma once
 
 #include <vector>
 
 #include "source/text.h"
-
-// Reads the whole file as text (ANSI code page, line ends untouched) and clears
-// `App.TextFromPaste`. The file is opened for reading only and never created. An empty path
-// gives empty text silently; a file that cannot be read gives empty text after logging
-// "File read failed!!" and running the event pump.
-Text ReadProgramFile(TextView path);
 
 // The characters before the first LF (a CR before it stays); empty when there is no LF.
 Text FirstLine(TextView text);

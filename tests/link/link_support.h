@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/pump.h"
 #include "app/state.h"
 #include "frontends/cli/window_cli.h"
 #include "link/serial.h"

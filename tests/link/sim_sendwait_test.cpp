@@ -6,7 +6,7 @@
 #include "link/clock.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
-#include "tests/link/sim_line.h"
+#include "link/serial_sim.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ protected:
     // How long an exchange kept the caller, in simulated ms.
     int64_t Took(TextView text, int wait, Text* reply) {
         int64_t start = ElapsedMs();
-        *reply = SendAndWait(text, wait);
+        *reply = SendAndWait(text, wait, App.LineDelay, WindowLinkHooks());
         return ElapsedMs() - start;
     }
 };
@@ -57,7 +57,7 @@ TEST_F(SimSendWait, ThePollsStopAtTheFirstOneThatBroughtTheirCharacter) {
     EXPECT_EQ(Took(u"10 A=1\r\n", kWaitForLineEnd, &reply), 60);
     EXPECT_EQ(reply, u"10 A=1\r\n");
     Sim.OnWrite = nullptr;
-    EXPECT_EQ(SendAndWait(u"", 20), u"more");
+    EXPECT_EQ(SendAndWait(u"", 20, App.LineDelay, WindowLinkHooks()), u"more");
 }
 
 // The window must repaint during the long fixed waits (2 s after RUN) and the polls, and

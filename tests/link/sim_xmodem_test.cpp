@@ -7,12 +7,13 @@
 #include <map>
 #include <random>
 
+#include "app/pump.h"
 #include "app/state.h"
 #include "frontends/cli/window_cli.h"
 #include "link/clock.h"
 #include "link/serial.h"
+#include "link/serial_sim.h"
 #include "link/xmodem.h"
-#include "tests/link/sim_line.h"
 #include "tests/support/fresh_core.h"
 #include "ui/controls.h"
 #include "ui/log.h"
@@ -73,7 +74,8 @@ protected:
     XmodemOutcome Send(const std::string& bytes) {
         std::ofstream(path, std::ios::binary) << bytes;
         content = bytes;
-        return SendFileByXmodem(Text(path.u16string()), u"data.bin");
+        return SendFileByXmodem(Text(path.u16string()), u"data.bin", App.LineDelay,
+                                WindowLinkHooks());
     }
     std::vector<Text> Log() {
         std::vector<Text> lines;

@@ -62,7 +62,8 @@ protected:
         std::string command;
         {
             Relay line(board.master, rxEnd, {0, true});
-            outcome = SendFileByXmodem(WriteSource(bytes), u"f.bin");
+            outcome =
+                SendFileByXmodem(WriteSource(bytes), u"f.bin", App.LineDelay, WindowLinkHooks());
             command = line.Command();
         }
         EXPECT_EQ(WaitChild(rx, 5000), 0);
@@ -131,7 +132,9 @@ TEST_F(Xmodem, ThreeCansFromTheReceiverAbortTheTransfer) {
         WriteAll(board.master, "\x18\x18\x18");
         got = ReadFor(board.master, 700);
     });
-    EXPECT_EQ(SendFileByXmodem(WriteSource(RandomBytes(1000, 1)), u"f.bin"), XmodemOutcome::Failed);
+    EXPECT_EQ(SendFileByXmodem(WriteSource(RandomBytes(1000, 1)), u"f.bin", App.LineDelay,
+                               WindowLinkHooks()),
+              XmodemOutcome::Failed);
     receiver.join();
     EXPECT_EQ(got, std::string(5, '\x18'));
     EXPECT_EQ(LogLines().back(), u"Transfer failed!");
@@ -148,7 +151,8 @@ TEST_F(Xmodem, AReceiverThatVanishesEndsTheTransferWithinItsLimits) {
         ClosePtyEnd(board);  // the board is unplugged during block 2
     });
     int64_t start = ElapsedMs();
-    EXPECT_EQ(SendFileByXmodem(WriteSource(RandomBytes(128 * 40, 2)), u"f.bin"),
+    EXPECT_EQ(SendFileByXmodem(WriteSource(RandomBytes(128 * 40, 2)), u"f.bin", App.LineDelay,
+                               WindowLinkHooks()),
               XmodemOutcome::Failed);
     // Twenty failed replies of 250 ms each, after the start and the first block.
     EXPECT_LT(ElapsedMs() - start, 9000);
@@ -158,7 +162,8 @@ TEST_F(Xmodem, AReceiverThatVanishesEndsTheTransferWithinItsLimits) {
 
 TEST_F(Xmodem, AFileThatCannotBeReadStopsBeforeTheBoardIsTold) {
     Text missing = Text((folder / "gone.bin").u16string());
-    EXPECT_EQ(SendFileByXmodem(missing, u"gone.bin"), XmodemOutcome::Unreadable);
+    EXPECT_EQ(SendFileByXmodem(missing, u"gone.bin", App.LineDelay, WindowLinkHooks()),
+              XmodemOutcome::Unreadable);
     EXPECT_EQ(LogLines(), std::vector<Text>{u"Cannot read " + missing});
     EXPECT_EQ(ReadFor(board.master, 50), "");
 }

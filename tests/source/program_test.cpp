@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/program_files.h"
 #include "app/state.h"
 #include "frontends/cli/window_cli.h"
 #include "source/files.h"

@@ -26,8 +26,7 @@ fs::path FreshFolder(const std::string& stem) {
 BoardPeer StartBoard(const std::vector<std::string>& options) {
     BoardPeer board;
     board.Store = FreshFolder("qz-board");
-    std::vector<std::string> args = {QZ_BINARY_DIR "/board/qz-board", "--store",
-                                     board.Store.string()};
+    std::vector<std::string> args = {QZ_BOARD_PATH, "--store", board.Store.string()};
     args.insert(args.end(), options.begin(), options.end());
     int out[2];
     if (pipe(out) != 0) {

@@ -1,5 +1,6 @@
 #include <termios.h>
 
+#include "app/connect.h"
 #include "link/clock.h"
 #include "tests/link/link_support.h"
 

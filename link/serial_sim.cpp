@@ -1,4 +1,4 @@
-#include "tests/link/sim_line.h"
+#include "link/serial_sim.h"
 
 #include <algorithm>
 #include <cstring>

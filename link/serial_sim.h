@@ -1,7 +1,7 @@
-// A simulated serial line for the long-wait tests: the channel's platform operations over
-// an in-process far end, on the simulated clock. A write takes its line time at the open
-// baud rate (10 bits a byte), then the far end's script sees the bytes and may answer;
-// an answer arrives after the delay the script gives.
+// A simulated serial line: the channel's platform operations over an in-process far end, on
+// the simulated clock (clock_sim.cpp), for programs that exercise long waits quickly. A
+// write takes its line time at the open baud rate (10 bits a byte), then the far end's
+// script sees the bytes and may answer; an answer arrives after the delay the script gives.
 #pragma once
 
 #include <cstdint>

@@ -1,0 +1,69 @@
+#include "app/program_files.h"
+
+#include "app/pump.h"
+#include "app/state.h"
+#include "source/crunch.h"
+#include "source/encoded.h"
+#include "source/files.h"
+#include "source/program.h"
+#include "ui/log.h"
+#include "ui/window.h"
+
+// The file is opened for reading only: a read-only program file uploads like any other, a
+// file that another program holds open for reading still reads, and a mistyped path never
+// leaves an empty file behind.
+Text ReadProgramFile(TextView path) {
+    App.TextFromPaste = false;
+    if (path.empty()) return Text();
+    std::optional<std::string> bytes = ReadWholeFile(path);
+    if (!bytes) {
+        AppendLog(u"File read failed!!");
+        PumpEvents();
+        return Text();
+    }
+    return TextFromAnsi(*bytes);
+}
+
+namespace {
+
+// A "'crunch this" directive is a comment line of its own at the top of the text; dropping
+// that line is only safe when it is one. When the first line is code (the directive stands
+// on the next line, or after the code as a trailing comment), it stays: the crunch removes
+// the directive comment anyway, and dropping the line would lose that code.
+Text TextToCrunch(TextView text) {
+    Text first = FirstLine(text);
+    size_t lead = first.find_first_not_of(u" \t");
+    bool firstIsComment = lead != Text::npos && first[lead] == u'\'';
+    return firstIsComment ? DropFirstLine(text) : Text(text);
+}
+
+}  // namespace
+
+bool EncodeAndSave(TextView text) {
+    Text plain(text);
+    if (HasCrunchThis(plain)) {
+        AppendLog(u"Crunching source code.");
+        PumpEvents();
+        plain = Crunch(TextToCrunch(plain));
+    }
+    std::string bytes = EncodeProgramBytes(plain);
+    Text name = AskSaveFileName(u"Encoded file", u"Code (*.bae)|*.bae;*.txt|All files (*.*)|*.*",
+                                App.ProgramFolder);
+    if (name.empty()) return false;
+    name = WithDefaultExtension(name);
+    AppendLog(u"Saving to " + name);
+    PumpEvents();
+    // The job logs "Encoding completed." after this; without this line a file that could
+    // not be written would look saved.
+    if (!WriteWholeFile(name, bytes)) {
+        AppendLog(u"File write failed!!");
+        PumpEvents();
+        return false;
+    }
+    return true;
+}
+
+Text DecodeEncodedFile() {
+    std::optional<std::string> bytes = ReadWholeFile(App.ProgramPath);
+    return bytes ? DecodeProgramBytes(*bytes) : Text();
+}

@@ -1,0 +1,18 @@
+// Program files as the upload job meets them: reading a program file, and writing and
+// reading encoded files, with what the user sees of it (log lines, the save dialog).
+#pragma once
+
+#include "source/text.h"
+
+// Reads the whole file as text (ANSI code page, line ends untouched) and clears
+// `App.TextFromPaste`. The file is opened for reading only and never created. An empty path
+// gives empty text silently; a file that cannot be read gives empty text after logging
+// "File read failed!!" and running the event pump.
+Text ReadProgramFile(TextView path);
+
+// Crunches first on a "'crunch this" line, enciphers, asks for a file name ("Encoded file"
+// dialog), adds ".bae" when the name has no extension, logs "Saving to " + name and writes.
+// True when the file was written.
+bool EncodeAndSave(TextView text);
+// Reads and deciphers the file named by `App.ProgramPath`; empty text when it cannot be read.
+Text DecodeEncodedFile();
