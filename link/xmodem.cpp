@@ -2,7 +2,7 @@
 // out in 128-byte blocks with the 8-bit checksum or the CRC-16, as the receiver asks.
 //
 // Everything is paced by fixed sleeps and reads that never block: the tool has one thread,
-// and the event pump runs once per block attempt so the window stays alive.
+// and the caller's pump hook runs once per block attempt so its window stays alive.
 #include "link/xmodem.h"
 
 #include <cstring>
