@@ -69,7 +69,7 @@ const OptionSpec kOptions[] = {
      nullptr},
     {"settings", 's', "FILE", "settings file to read (it is never written)", &Options::Settings,
      nullptr},
-    {"line-delay", 'l', "MS", "base wait in milliseconds (at least 100)", &Options::LineDelay,
+    {"line-delay", 'l', "MS", "base wait in milliseconds, from 100 to 60000", &Options::LineDelay,
      nullptr},
     {"pin", 0, "PIN", "answer the board's PIN prompt with PIN instead of asking", &Options::Pin,
      &Options::PinGiven},
@@ -98,15 +98,19 @@ const OptionSpec kOptions[] = {
      &Options::Version},
 };
 
+// What the program does, for --help and the manual page.
+const char kDescription[] =
+    "Uploads FILE to a board running a BASIC interpreter, as dropping it on the window\n"
+    "does: program text (the settings' text types, and encoded .bae files) is streamed line\n"
+    "by line, a .uf2 file is installed after a 1200-baud reset, any other file goes by\n"
+    "XMODEM. A FILE of \"-\" uploads the text read from standard input, as pasted text.\n"
+    "Ctrl-C cancels. With no port named, the only USB serial port present is used.\n";
+const char kExitStatus[] =
+    "0 completed, 1 failed, 2 bad usage, 3 no port, 4 wrong PIN,\n"
+    "5 aborted, 6 transfer failed, 7 firmware not copied, 8 nothing to load.\n";
+
 void PrintHelp(std::FILE* out) {
-    std::fputs(
-        "Usage: qz-upload [OPTIONS] FILE\n"
-        "Uploads FILE to a board running a BASIC interpreter, as dropping it on the window\n"
-        "does: program text (the settings' text types) is streamed line by line, a .uf2 file\n"
-        "is installed after a 1200-baud reset, any other file goes by XMODEM. A FILE of \"-\"\n"
-        "uploads the text read from standard input, as pasted text. Ctrl-C cancels.\n\n"
-        "Options:\n",
-        out);
+    std::fprintf(out, "Usage: qz-upload [OPTIONS] [FILE]\n%s\nOptions:\n", kDescription);
     for (const OptionSpec& o : kOptions) {
         std::string left = o.Short ? std::string("  -") + o.Short + ", --" : "      --";
         left += o.Long;
@@ -122,10 +126,61 @@ void PrintHelp(std::FILE* out) {
         }
         std::fprintf(out, "%-28s %s\n", left.c_str(), help.c_str());
     }
-    std::fputs(
-        "\nExit status: 0 completed, 1 failed, 2 bad usage, 3 no port, 4 wrong PIN,\n"
-        "5 aborted, 6 transfer failed, 7 firmware not copied, 8 nothing to load.\n",
-        out);
+    std::fprintf(out, "\nExit status: %s", kExitStatus);
+}
+
+// Text for roff: hyphens as minus signs (so they copy as typed) and backslashes escaped; a
+// line that starts with a dot or quote is kept from being read as a request.
+std::string Roff(const std::string& text) {
+    std::string out;
+    bool lineStart = true;
+    for (char c : text) {
+        if (lineStart && (c == '.' || c == '\'')) out += "\\&";
+        if (c == '\\')
+            out += "\\e";
+        else if (c == '-')
+            out += "\\-";
+        else
+            out += c;
+        lineStart = c == '\n';
+    }
+    return out;
+}
+
+// The manual page, from the same table as --help; the build writes it with
+// --write-manual-page.
+bool WriteManualPage(const std::string& path) {
+    std::FILE* out = std::fopen(path.c_str(), "w");
+    if (!out) return false;
+    std::fprintf(out, ".TH QZ-UPLOAD 1 \"\" \"qz-upload %s\" \"User Commands\"\n", QZ_VERSION);
+    std::fprintf(out,
+                 ".SH NAME\nqz-upload \\- upload BASIC programs to a board over a serial port\n"
+                 ".SH SYNOPSIS\n.B qz-upload\n[\\fIOPTIONS\\fR] [\\fIFILE\\fR]\n"
+                 ".SH DESCRIPTION\n%s.SH OPTIONS\n",
+                 Roff(kDescription).c_str());
+    for (const OptionSpec& o : kOptions) {
+        std::fputs(".TP\n", out);
+        if (o.Short) std::fprintf(out, "\\fB\\-%c\\fR, ", o.Short);
+        std::fprintf(out, "\\fB%s\\fR", Roff(std::string("--") + o.Long).c_str());
+        if (o.Argument) std::fprintf(out, " \\fI%s\\fR", o.Argument);
+        std::fprintf(out, "\n%s\n", Roff(o.Help).c_str());
+    }
+    const std::string console =
+        "With --console the port stays open after the job. What the board prints is shown "
+        "(on a terminal, control characters appear escaped as \\xHH, so the board cannot "
+        "drive the terminal); every key goes to the board as typed, Ctrl-C included. Ctrl-] "
+        "ends the console and restores the terminal. When the board goes away the console "
+        "says so and waits until a port of the same name is back.\n";
+    const std::string pin =
+        "the PIN that answers the board's PIN prompt, when neither --pin nor --pin-file gives "
+        "one.\n";
+    const std::string files =
+        "The settings file Pellimor.inf beside the program or in $XDG_CONFIG_HOME (by default "
+        "~/.config); qz-upload reads it and never writes it.\n";
+    std::fprintf(out, ".SH CONSOLE\n%s.SH ENVIRONMENT\n.TP\n.B QZ_PIN\n%s.SH FILES\n%s",
+                 Roff(console).c_str(), Roff(pin).c_str(), Roff(files).c_str());
+    std::fprintf(out, ".SH EXIT STATUS\n%s", Roff(kExitStatus).c_str());
+    return std::fclose(out) == 0;
 }
 
 const OptionSpec* FindOption(const std::string& arg) {
@@ -358,6 +413,8 @@ void ExplainNoPort() {
 int main(int argc, char** argv) {
     Options options;
     UseUtf8Console();
+    if (argc == 3 && std::strcmp(argv[1], "--write-manual-page") == 0)
+        return WriteManualPage(argv[2]) ? kExitCompleted : kExitFailed;
     if (!ParseArguments(ProgramArguments(argc, argv), options) || !CheckOptions(options) ||
         !TakePin(options))
         return kExitUsage;
