@@ -46,7 +46,8 @@ enum Exit {
 struct Options {
     std::string File, Port, Baud, Device, Entry, Settings, LineDelay, Pin, PinFile, Output,
         WaitDrive, As, Capture;
-    bool PinGiven = false, ListPorts = false, Help = false, Version = false, Console = false;
+    bool PinGiven = false, ListPorts = false, Help = false, Version = false, Console = false,
+         Json = false;
 };
 
 // One table feeds both the parser and --help, so they never drift apart.
@@ -83,6 +84,10 @@ const OptionSpec kOptions[] = {
      "after the job (or at once, without FILE) stay connected: the board's output is shown, "
      "keys go to the board as typed, Ctrl-] leaves",
      nullptr, &Options::Console},
+    {"json", 0, nullptr,
+     "write one JSON object per line to standard output for each log line, progress step "
+     "and the outcome, instead of the log text",
+     nullptr, &Options::Json},
     {"capture", 0, "FILE", "with --console, also write everything the board prints to FILE",
      &Options::Capture, nullptr},
     {"output", 'o', "FILE", "where an 'encode program is written (default: NAME.bae)",
@@ -290,6 +295,17 @@ int ExitCodeOf(JobOutcome outcome) {
     return kExitFailed;
 }
 
+// With --json the last event names the outcome by the words of the exit status table.
+int Outcome(const Options& o, int code) {
+    static const char* const kNames[] = {
+        "completed", "failed",          "bad usage",           "no port",        "wrong PIN",
+        "aborted",   "transfer failed", "firmware not copied", "nothing to load"};
+    if (o.Json)
+        std::printf("{\"event\":\"outcome\",\"outcome\":\"%s\",\"exit\":%d}\n",
+                    code >= 0 && code <= 8 ? kNames[code] : "failed", code);
+    return code;
+}
+
 bool UsageError(const std::string& message) {
     std::fprintf(stderr, "qz-upload: %s (see --help)\n", message.c_str());
     return false;
@@ -327,6 +343,7 @@ bool CheckOptions(Options& o) {
         return UsageError("--as takes text, xmodem or firmware, not \"" + o.As + "\"");
     if (!o.As.empty() && (o.File.empty() || o.File == "-")) return UsageError("--as needs a FILE");
     if (!o.Capture.empty() && !o.Console) return UsageError("--capture goes with --console");
+    if (o.Json && o.Console) return UsageError("--json and --console do not go together");
     return true;
 }
 
@@ -437,7 +454,8 @@ int main(int argc, char** argv) {
     }
 
     Cli.LogOut = stdout;
-    Cli.ShowProgressBar = StreamIsTerminal(stderr);
+    Cli.ShowProgressBar = StreamIsTerminal(stderr) && !options.Json;
+    Cli.Json = options.Json;
     Cli.PinGiven = options.PinGiven;
     Cli.Pin = TextFromUtf8(options.Pin);
     InstallCancelOnInterrupt();
@@ -448,7 +466,7 @@ int main(int argc, char** argv) {
     if (!options.Port.empty()) App.Comport = TextFromUtf8(options.Port);
     bool portChosen = !options.Port.empty();
     if (App.Comport == u"not set" || App.Comport.empty()) {
-        if (!ChooseOnlyUsbPort()) return kExitNoPort;
+        if (!ChooseOnlyUsbPort()) return Outcome(options, kExitNoPort);
         portChosen = App.Comport != u"not set" && !App.Comport.empty();
     }
     if (!options.Baud.empty()) App.SerialSpeed = TextFromUtf8(options.Baud);
@@ -495,5 +513,5 @@ int main(int argc, char** argv) {
     // The headless program reads the settings file but never writes it.
     ClosePort();
     ReleaseChannelBuffers();
-    return ExitCodeOf(outcome);
+    return Outcome(options, ExitCodeOf(outcome));
 }

@@ -1,6 +1,7 @@
 // Reading an answer from the controlling terminal (terminal_posix.cpp, terminal_win32.cpp).
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,8 @@
 // Prints the prompt on stderr and reads one line from the terminal; with `secret` the
 // typing is not echoed. Returns empty text when there is no terminal to ask.
 Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bool secret);
+// The width of the terminal behind the stream in columns; 80 when it cannot be told.
+int TerminalColumns(std::FILE* stream);
 // True when the stream is a terminal.
 bool StreamIsTerminal(std::FILE* stream);
 // Turns Ctrl-C at the terminal into a press of "Cancel" (RequestCancel, window_cli.h).

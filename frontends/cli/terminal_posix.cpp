@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -30,6 +31,12 @@ Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bo
     close(fd);
     if (answer.empty()) answer = defaultText;
     return TextFromUtf8(answer);
+}
+
+int TerminalColumns(std::FILE* stream) {
+    winsize size{};
+    if (ioctl(fileno(stream), TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
+    return size.ws_col;
 }
 
 bool StreamIsTerminal(std::FILE* stream) {

@@ -41,6 +41,13 @@ Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bo
     return Text(answer.begin(), answer.end());
 }
 
+int TerminalColumns(std::FILE* stream) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    if (!GetConsoleScreenBufferInfo(handle, &info)) return 80;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 bool StreamIsTerminal(std::FILE* stream) {
     return _isatty(_fileno(stream)) != 0;
 }

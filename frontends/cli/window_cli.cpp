@@ -1,11 +1,13 @@
 #include "frontends/cli/window_cli.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <string>
 
 #include "app/state.h"
 #include "frontends/cli/terminal.h"
+#include "link/clock.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 #include "ui/window.h"
@@ -18,29 +20,85 @@ volatile std::sig_atomic_t cancelRequested = 0;
 long pumps = 0;
 bool barDrawn = false;
 
-// Draws " 10/25" as a bar on stderr; a label that is not "i/n" (empty, or an XMODEM
-// count) clears it.
+long long progressStartMs = 0;
+
+// Draws "10/25" as a progress line on stderr; a label that is not "i/n" (empty) clears it.
+// With --json it becomes a progress event instead.
 void DrawProgress(const Text& label) {
-    if (!Cli.ShowProgressBar) return;
     std::string s = Utf8FromText(TrimBlanks(label));
     size_t slash = s.find('/');
+    long done = slash == std::string::npos ? 0 : std::strtol(s.c_str(), nullptr, 10);
+    long total = slash == std::string::npos ? 0 : std::strtol(s.c_str() + slash + 1, nullptr, 10);
+    if (done <= 1) progressStartMs = ElapsedMs();  // a job's first label starts the clock
+    if (Cli.Json && Cli.LogOut && slash != std::string::npos) {
+        std::fprintf(Cli.LogOut, "{\"event\":\"progress\",\"done\":%ld,\"total\":%ld}\n", done,
+                     total);
+        std::fflush(Cli.LogOut);
+        return;
+    }
+    if (!Cli.ShowProgressBar) return;
     if (s.empty() || slash == std::string::npos) {
         if (barDrawn) std::fputs("\r\033[K", stderr);
         barDrawn = false;
         return;
     }
-    long done = std::strtol(s.c_str(), nullptr, 10);
-    long total = std::strtol(s.c_str() + slash + 1, nullptr, 10);
-    const int width = 30;
-    int filled = total > 0 ? static_cast<int>(width * (done > total ? total : done) / total) : 0;
-    std::string bar(static_cast<size_t>(filled), '#');
-    bar.append(static_cast<size_t>(width - filled), '.');
-    std::fprintf(stderr, "\r\033[K[%s] %s", bar.c_str(), s.c_str());
+    std::string line =
+        ProgressLine(done, total, ElapsedMs() - progressStartMs, TerminalColumns(stderr));
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
     std::fflush(stderr);
     barDrawn = true;
 }
 
 }  // namespace
+
+std::string ProgressLine(long done, long total, long long elapsedMs, int columns) {
+    if (done > total) done = total;
+    std::string count = std::to_string(done) + "/" + std::to_string(total);
+    std::string percent = total > 0 ? " " + std::to_string(done * 100 / total) + "%" : "";
+    std::string rate, left;
+    if (elapsedMs >= 500 && done > 1) {
+        double perSecond = done * 1000.0 / static_cast<double>(elapsedMs);
+        char text[32];
+        std::snprintf(text, sizeof text, " %.1f/s", perSecond);
+        rate = text;
+        long seconds = static_cast<long>((total - done) / perSecond + 0.5);
+        std::snprintf(text, sizeof text, " %ld:%02ld left", seconds / 60, seconds % 60);
+        left = text;
+    }
+    // Fewer characters than the terminal has columns: a full line would wrap at once.
+    size_t room = columns > 1 ? static_cast<size_t>(columns - 1) : 0;
+    std::string tail = " " + count + percent + rate + left;
+    if (tail.size() + 12 > room) tail = " " + count + percent + rate;
+    if (tail.size() + 12 > room) tail = " " + count + percent;
+    if (tail.size() + 12 > room) return (" " + count).substr(1, room);
+    size_t width = std::min<size_t>(30, room - tail.size() - 2);
+    size_t filled = total > 0 ? width * static_cast<size_t>(done) / static_cast<size_t>(total) : 0;
+    return "[" + std::string(filled, '#') + std::string(width - filled, '.') + "]" + tail;
+}
+
+std::string JsonString(const std::string& utf8) {
+    std::string out = "\"";
+    for (char c : utf8) {
+        unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (u < 0x20 || u == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", u);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
 
 void RequestCancel() {
     cancelRequested = 1;
@@ -61,6 +119,14 @@ void RenderLogAppend(TextView piece) {
     if (Cli.RecordAppends)
         Cli.RecordAppends->emplace_back(LogLineCount() > 1 ? piece.substr(2) : piece);
     if (!Cli.LogOut) return;
+    if (Cli.Json) {
+        Text t(piece);
+        if (StartsWith(t, u"\r\n")) t.erase(0, 2);
+        std::fprintf(Cli.LogOut, "{\"event\":\"log\",\"text\":%s}\n",
+                     JsonString(Utf8FromText(t)).c_str());
+        std::fflush(Cli.LogOut);
+        return;
+    }
     if (barDrawn) {  // keep the bar below the log: clear it, print, draw it again
         std::fputs("\r\033[K", stderr);
         barDrawn = false;

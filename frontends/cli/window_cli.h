@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "source/text.h"
@@ -11,6 +12,7 @@
 struct CliWindowOptions {
     std::FILE* LogOut = stdout;    // where log lines go; nullptr keeps them silent
     bool ShowProgressBar = false;  // draw the progress label as a bar on stderr
+    bool Json = false;             // log lines and progress as JSON events on LogOut
     bool PinGiven = false;         // a PIN was given in advance: answer with it
     Text Pin;
     Text SaveName;              // the answer of the "Encoded file" dialog (empty: cancel)
@@ -26,6 +28,13 @@ struct CliWindowOptions {
 };
 
 extern CliWindowOptions Cli;
+
+// The progress line for `done` of `total` after `elapsedMs`: bar, count, percentage, rate
+// and time left, in fewer than `columns` characters (parts are dropped to fit) so that it
+// never wraps.
+std::string ProgressLine(long done, long total, long long elapsedMs, int columns);
+// `utf8` as a JSON string, quotes included.
+std::string JsonString(const std::string& utf8);
 
 // Asks the front end to report Cancel at the next pump (safe from a signal handler).
 void RequestCancel();

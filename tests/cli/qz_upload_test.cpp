@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "frontends/cli/window_cli.h"
 #include "tests/settings/fake_sysfs.h"
 #include "tests/support/board_peer.h"
 
@@ -184,6 +185,17 @@ TEST(QzUpload, TyposAreUsageErrorsAndTheChosenPathAndPinAreUsed) {
     EXPECT_EQ(run.Finish(), 0) << run.Seen;
     EXPECT_EQ(StoredFile(board, "program.bas"), "print 2\n");
     StopBoard(board);
+}
+
+TEST(QzUpload, ProgressFitsTheTerminalAndJsonTextIsEscaped) {
+    EXPECT_EQ(ProgressLine(120, 400, 4000, 80),
+              "[#########.....................] 120/400 30% 30.0/s 0:09 left");
+    for (int columns : {80, 50, 40, 30, 20, 12, 5, 1})
+        EXPECT_LT(ProgressLine(1234, 99999, 61000, columns).size(),
+                  static_cast<size_t>(std::max(columns, 1)))
+            << columns;
+    EXPECT_EQ(ProgressLine(3, 10, 100, 20), "3/10");
+    EXPECT_EQ(JsonString("a\"b\\c\r\n\x1b\xc3\xa9"), "\"a\\\"b\\\\c\\r\\n\\u001b\xc3\xa9\"");
 }
 
 }  // namespace
