@@ -167,6 +167,11 @@ void PrepareBoard() {
     SendCommandAndLog(App.StartCommand, kWaitForLineEnd);
 }
 
+// The `command` profile types the lines at the prompt: no program entry opens or closes.
+bool CommandProfile() {
+    return App.StartCommand.empty() && App.EndSequence.empty();
+}
+
 // Streams the program line by line, each paced by the board's echo. False when the user
 // pressed Cancel or the port's device went away.
 bool StreamProgram() {
@@ -177,6 +182,10 @@ bool StreamProgram() {
         Text line = TrimBlanks(lines[i - 1]);
         if (IsEchoLine(line)) {
             AppendLog(EchoLineText(line));
+        } else if (CommandProfile() && !IsOnloadLine(line)) {
+            // Commands at the prompt: each one's answer is what the user wants to see.
+            AppendLog(SendAndWait(line + u"\r\n", kWaitForPrompt));
+            if (PortVanished()) return false;
         } else if (!IsOnloadLine(line)) {
             Exchange(line + u"\r\n", kWaitForLineEnd);
             // A board that is unplugged will never echo again: stop instead of waiting out

@@ -127,6 +127,15 @@ TEST_F(UploadJob, EveryProfileOpensAndClosesProgramEntryItsOwnWay) {
     }
 }
 
+TEST_F(UploadJob, TheCommandProfileLogsTheBoardsAnswers) {
+    Board();
+    App.Device = u"command";
+    Drop(WriteFile("c.bas", "print 6 * 7\r\nprint \"done\"\r\n"));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_TRUE(Logged(u"print 6 * 7\r\n42\r\n> "));
+    EXPECT_TRUE(Logged(u"print \"done\"\r\ndone\r\n> "));
+}
+
 TEST_F(UploadJob, OptionsLineChoosesProfileAndNameAndIsNotSent) {
     Board();
     Drop(WriteFile(
