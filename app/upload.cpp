@@ -184,7 +184,7 @@ bool StreamProgram() {
             AppendLog(EchoLineText(line));
         } else if (CommandProfile() && !IsOnloadLine(line)) {
             // Commands at the prompt: each one's answer is what the user wants to see.
-            AppendLog(SendAndWait(line + u"\r\n", kWaitForPrompt));
+            AppendLog(Exchange(line + u"\r\n", kWaitForPrompt));
             if (PortVanished()) return false;
         } else if (!IsOnloadLine(line)) {
             Exchange(line + u"\r\n", kWaitForLineEnd);
