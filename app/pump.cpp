@@ -1,6 +1,7 @@
 #include "app/pump.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 
 #include "link/clock.h"
@@ -12,12 +13,23 @@ namespace {
 
 constexpr int kPumpStepMs = 20;
 bool cancelKept = false;
+bool cancelEverywhere = false;
+bool cancelWatched = false;
+std::atomic<bool> stopRequested{false};
+
+// The window's events, with a press of Cancel turned into a stop where the job would not
+// look at it.
+bool DrainEvents() {
+    bool cancel = DrainWindowEvents();
+    if (cancel && cancelEverywhere && !cancelWatched) RequestStop();
+    return cancel;
+}
 
 }  // namespace
 
 bool PumpEvents() {
     ShowLogEnd();
-    bool cancel = DrainWindowEvents() || cancelKept;
+    bool cancel = DrainEvents() || cancelKept;
     cancelKept = false;
     return cancel;
 }
@@ -27,9 +39,10 @@ void DelayPumping(int ms) {
     // Measured against the clock, so that the time the window takes is part of the wait
     // rather than added to it; in microseconds, so that the wait is never shorter than asked.
     const int64_t end = ElapsedUs() + int64_t{ms} * 1000;
-    for (int64_t left = int64_t{ms} * 1000; left > 0; left = end - ElapsedUs()) {
+    for (int64_t left = int64_t{ms} * 1000; left > 0 && !StopRequested();
+         left = end - ElapsedUs()) {
         DelayMs(static_cast<int>(std::min<int64_t>((left + 999) / 1000, kPumpStepMs)));
-        if (DrainWindowEvents()) cancelKept = true;
+        if (DrainEvents()) cancelKept = true;
     }
 }
 
@@ -43,6 +56,29 @@ const LinkHooks& WindowLinkHooks() {
         [](TextView text) { SetProgressLabel(text); },
         [] { return PumpEvents(); },
         [](int ms) { DelayPumping(ms); },
+        [] { return StopRequested(); },
     };
     return hooks;
+}
+
+void SetCancelEverywhere(bool on) {
+    cancelEverywhere = on;
+}
+
+void RequestStop() {
+    stopRequested = true;
+}
+
+bool StopRequested() {
+    return stopRequested;
+}
+
+void ForgetStop() {
+    stopRequested = false;
+}
+
+void WatchCancel(bool on) {
+    // A press during the last lines, after the job last looked, would go unseen.
+    if (!on && cancelKept && cancelEverywhere) RequestStop();
+    cancelWatched = on;
 }

@@ -18,3 +18,17 @@ void ForgetCancel();
 // The link's hooks for this program: log lines go to the log pane, progress to the progress
 // label, the pump is PumpEvents and every wait is a DelayPumping.
 const LinkHooks& WindowLinkHooks();
+
+// Stopping at once. The window's Cancel is looked at only while program lines stream; a
+// front end whose Cancel must work at every moment (the headless program's Ctrl-C) turns
+// on "cancel everywhere": then a press seen while the job does not look for one, or one
+// still unseen when the streaming ends, asks for a stop, as a front end may itself. Once a
+// stop is asked for, every pumped wait ends at once and the job winds up in order.
+void SetCancelEverywhere(bool on);
+// Safe from a signal handler or another thread.
+void RequestStop();
+bool StopRequested();
+// A new run of the program (tests) starts without a stop.
+void ForgetStop();
+// The job looks for Cancel from `WatchCancel(true)` to `WatchCancel(false)`.
+void WatchCancel(bool on);

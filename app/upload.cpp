@@ -23,6 +23,15 @@ namespace {
 JobOutcome lastOutcome = JobOutcome::Completed;
 bool keepPort = false;
 
+// What the board said during one upload, beyond the log.
+struct Hearing {
+    bool BeforeLines = false;  // anything at all came before the first program line
+    long Unechoed = 0;         // program lines whose echo never came
+};
+Hearing heard;
+
+constexpr size_t kLineQuoteLength = 40;  // how much of a program line a log line quotes
+
 Text CtrlC() {
     return Text(1, kCtrlC);
 }
@@ -118,7 +127,8 @@ void ChooseSettings() {
 bool AnswerPin() {
     Text pin = u"no";
     Text reply = Exchange(CtrlC(), LineDelays(3));
-    if (Contains(LowerText(reply), u"enter pin or 0 to restart:")) {
+    heard.BeforeLines = !reply.empty();
+    if (Contains(LowerText(reply), u"enter pin or 0 to restart:") && !StopRequested()) {
         pin = AskInput(u"PIN required!", u"Enter security PIN", u"", true);
         if (!pin.empty()) {
             Log(u"Sending PIN");
@@ -129,42 +139,46 @@ bool AnswerPin() {
                     accepted = true;
                     break;
                 }
-                if (Contains(reply, u"PIN") || check == 20) break;
+                if (Contains(reply, u"PIN") || check == 20 || StopRequested()) break;
                 DelayPumping(LineDelays(3));
                 reply = ReadPendingInput();
             }
             if (accepted) {
                 AppendLog(u"PIN accepted");
-            } else {
+            } else if (!StopRequested()) {
                 AppendLog(u"Wrong PIN");
                 pin.clear();
             }
         }
     }
     PumpEvents();
-    if (pin.empty()) {
+    if (pin.empty() && !StopRequested()) {
         AppendLog(u"Aborting upload");
         return false;
     }
-    return true;
+    return !StopRequested();
 }
 
 void SendCommandAndLog(const Text& command, int wait) {
-    AppendLog(Exchange(command + u"\r\n", wait));
+    Text reply = Exchange(command + u"\r\n", wait);
+    if (!reply.empty()) heard.BeforeLines = true;
+    AppendLog(reply);
     PumpEvents();
 }
 
+// NEW, the clock commands and the start of program entry; a stop asked for meanwhile ends
+// it at once.
 void PrepareBoard() {
     if (!App.NoNew) SendCommandAndLog(u"NEW", kWaitForPrompt);
-    if (App.SetTime) {
+    if (App.SetTime && !StopRequested()) {
         Log(u"Setting clock");
         SendCommandAndLog(DateTimeCommand(), kWaitForPrompt);
     }
-    if (App.SetRtc) {
+    if (App.SetRtc && !StopRequested()) {
         Log(u"Setting RTC");
         SendCommandAndLog(RtcCommand(), kWaitForPrompt);
     }
-    SendCommandAndLog(App.StartCommand, kWaitForLineEnd);
+    if (!StopRequested()) SendCommandAndLog(App.StartCommand, kWaitForLineEnd);
 }
 
 // The `command` profile types the lines at the prompt: no program entry opens or closes.
@@ -172,43 +186,78 @@ bool CommandProfile() {
     return App.StartCommand.empty() && App.EndSequence.empty();
 }
 
-// Streams the program line by line, each paced by the board's echo. False when the user
-// pressed Cancel or the port's device went away.
-bool StreamProgram() {
+enum class StreamEnd { Done, Cancelled, Vanished, Stopped, Rejected };
+
+// "line 5: Print ..." with the line's first characters.
+Text NameOfLine(long number, const Text& line) {
+    Text quote = line.substr(0, kLineQuoteLength);
+    if (line.size() > kLineQuoteLength) quote += u"...";
+    return u"line " + DecimalText(number) + u": " + quote;
+}
+
+// The board's words beyond the echo, and which line it turned down.
+void LogRejection(const EchoCheck& check, EchoVerdict verdict, const std::vector<Text>& lines) {
+    AppendLog(check.Words);
+    Text line = TrimBlanks(lines[static_cast<size_t>(check.WordsLine) - 1]);
+    AppendLog((verdict == EchoVerdict::Error ? u"The board rejected "
+                                             : u"The board left program entry at ") +
+              NameOfLine(check.WordsLine, line));
+}
+
+// One program line out. In program entry the reply goes through the echo check. The
+// `command` profile types the lines at the prompt: each one's answer is what the user wants
+// to see, and a line without even the echo of its line end counts as not echoed.
+EchoVerdict SendProgramLine(const Text& line, long number, EchoCheck& check) {
+    if (!CommandProfile()) return SendLineChecked(line, number, check, WindowLinkHooks());
+    Text reply = Exchange(line + u"\r\n", kWaitForPrompt);
+    if (!Contains(reply, u"\n")) ++check.Unechoed;
+    AppendLog(reply);
+    return EchoVerdict::Echoed;
+}
+
+// Streams the program line by line, each paced by the board's echo.
+StreamEnd StreamProgram() {
     std::vector<Text> lines = WalkLines(App.ProgramText);
     Text count = DecimalText(static_cast<long long>(lines.size()));
     SetProgressLabel(u" 1/" + count);
+    EchoCheck check;
     for (size_t i = 1; i <= lines.size(); ++i) {
         Text line = TrimBlanks(lines[i - 1]);
         if (IsEchoLine(line)) {
             AppendLog(EchoLineText(line));
-        } else if (CommandProfile() && !IsOnloadLine(line)) {
-            // Commands at the prompt: each one's answer is what the user wants to see.
-            AppendLog(Exchange(line + u"\r\n", kWaitForPrompt));
-            if (PortVanished()) return false;
         } else if (!IsOnloadLine(line)) {
-            Exchange(line + u"\r\n", kWaitForLineEnd);
+            EchoVerdict verdict = SendProgramLine(line, static_cast<long>(i), check);
+            heard.Unechoed = check.Unechoed;
+            if (StopRequested()) return StreamEnd::Stopped;
             // A board that is unplugged will never echo again: stop instead of waiting out
             // every remaining line and then reporting success.
-            if (PortVanished()) return false;
+            if (PortVanished()) return StreamEnd::Vanished;
+            // A board that turned a line down has left program entry: every further line
+            // would run as a command.
+            if (verdict == EchoVerdict::Error || verdict == EchoVerdict::Prompt) {
+                Exchange(CtrlC(), LineDelays(10));
+                LogRejection(check, verdict, lines);
+                return StreamEnd::Rejected;
+            }
         }
         if (i % 10 == 0) {
             SetProgressLabel(DecimalText(static_cast<long long>(i)) + u"/" + count);
-            if (PumpEvents()) return false;
+            if (PumpEvents()) return StreamEnd::Cancelled;
         }
     }
-    return true;
+    return StreamEnd::Done;
 }
 
 void EndProgramEntry() {
     Text reply = Exchange(App.EndSequence, LineDelays(10));
+    if (StopRequested()) return;
     if (!App.EndSequence.empty()) {
         AppendLog(reply);
         AppendLog(App.CompletedMessage);
     }
     AppendLog(u"");
     PumpEvents();
-    if (!App.NoRun) {
+    if (!App.NoRun && !StopRequested()) {
         AppendLog(Exchange(u"RUN\r\n", LineDelays(20)));
         PumpEvents();
     }
@@ -225,28 +274,106 @@ void Finish() {
     PumpEvents();
 }
 
+// The characters that end program entry on this upload's profile: Ctrl-C ends every kind,
+// Ctrl-Z a plain AUTOSAVE, ESC the named kind that escape sequences end.
+Text EntryEndingName(char16_t ch) {
+    if (App.StartCommand.empty()) return Text();
+    if (ch == kCtrlC) return u"Ctrl-C";
+    if (ch == kCtrlZ && App.StartCommand == u"AUTOSAVE") return u"Ctrl-Z";
+    if (ch == 0x1B && StartsWith(App.EndSequence, u"\x1b")) return u"ESC";
+    return Text();
+}
+
+// A program line holding such a character would end program entry in its middle and let
+// the lines after it run as commands. Reported before anything is sent; false then.
+bool ProgramCanBeEntered() {
+    std::vector<Text> lines = WalkLines(App.ProgramText);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        Text line = TrimBlanks(lines[i]);
+        if (IsEchoLine(line) || IsOnloadLine(line)) continue;
+        for (char16_t ch : line) {
+            Text name = EntryEndingName(ch);
+            if (name.empty()) continue;
+            Log(u"A " + name + u" character would end program entry at " +
+                NameOfLine(static_cast<long>(i + 1), line));
+            return false;
+        }
+    }
+    return true;
+}
+
+// The board's silence is not an error of the job, but it is not success either: the log's
+// last line says so.
+JobOutcome ReportSilence() {
+    if (!heard.BeforeLines) {
+        Log(u"No reply from the board: check the port and the baud rate");
+        return JobOutcome::NoReply;
+    }
+    if (heard.Unechoed > 0) {
+        Log(heard.Unechoed == 1 ? Text(u"1 line was not echoed")
+                                : DecimalText(heard.Unechoed) + u" lines were not echoed");
+        return JobOutcome::NotEchoed;
+    }
+    return JobOutcome::Completed;
+}
+
+// A stop asked for at any moment: Ctrl-C to the board, which the ending wait does not hold
+// up, and a line that says so.
+JobOutcome StopUpload() {
+    if (IsPortOpen()) Exchange(CtrlC(), LineDelays(10));
+    AppendLog(u"Upload cancelled");
+    return JobOutcome::Aborted;
+}
+
+JobOutcome TransferAndEnd() {
+    ShowButton(ControlId::CancelButton, true);
+    ShowButton(ControlId::ProgramButton, false);
+    PrepareBoard();
+    if (StopRequested()) return StopUpload();
+    WatchCancel(true);
+    StreamEnd end = StreamProgram();
+    WatchCancel(false);
+    switch (end) {
+        case StreamEnd::Done:
+            EndProgramEntry();
+            return StopRequested() ? StopUpload() : JobOutcome::Completed;
+        case StreamEnd::Stopped:
+            return StopUpload();
+        case StreamEnd::Rejected:
+            AppendLog(u"Program upload aborted");
+            return JobOutcome::Rejected;
+        case StreamEnd::Vanished:
+        case StreamEnd::Cancelled:
+            break;
+    }
+    Exchange(CtrlC(), LineDelays(10));
+    AppendLog(u"Program upload aborted");
+    return end == StreamEnd::Vanished ? JobOutcome::PortVanished : JobOutcome::Aborted;
+}
+
 void RunUploadPath() {
     ResetProfileFields();
     ChooseSettings();
+    heard = Hearing();
+    if (!ProgramCanBeEntered()) {
+        lastOutcome = JobOutcome::Rejected;
+        return;
+    }
+    if (StopRequested()) {
+        Log(u"Upload cancelled");
+        lastOutcome = JobOutcome::Aborted;
+        return;
+    }
     AppendLog(App.StartedMessage);
     if (!ConnectBoard()) {
         lastOutcome = JobOutcome::NoPort;
     } else if (!AnswerPin()) {
-        lastOutcome = JobOutcome::WrongPin;
+        lastOutcome = StopRequested() ? StopUpload() : JobOutcome::WrongPin;
     } else {
-        ShowButton(ControlId::CancelButton, true);
-        ShowButton(ControlId::ProgramButton, false);
-        PrepareBoard();
-        if (StreamProgram()) {
-            EndProgramEntry();
-            lastOutcome = JobOutcome::Completed;
-        } else {
-            Exchange(CtrlC(), LineDelays(10));
-            AppendLog(u"Program upload aborted");
-            lastOutcome = JobOutcome::Aborted;
-        }
+        lastOutcome = TransferAndEnd();
     }
     Finish();
+    if (lastOutcome == JobOutcome::Completed) lastOutcome = ReportSilence();
 }
 
 }  // namespace
@@ -261,15 +388,16 @@ JobOutcome LastJobOutcome() {
 
 void RunUploadJob() {
     ForgetCancel();
-    if (App.ProgramText.empty()) {
-        AppendLog(u"Nothing to load.");
-        PumpEvents();
-        lastOutcome = JobOutcome::NothingToLoad;
-        return;
-    }
     if (StartsWithEncodedMagic(App.ProgramText) && !App.TextFromPaste)
         App.ProgramText = DecodeEncodedFile();
     App.ProgramText = StripEditorMarkers(App.ProgramText);
+    // Also after decoding and stripping: an encoded file that holds nothing, or a text of
+    // marker lines only, would otherwise be uploaded as nothing, after NEW wiped the board.
+    if (App.ProgramText.empty()) {
+        Log(u"Nothing to load.");
+        lastOutcome = JobOutcome::NothingToLoad;
+        return;
+    }
     Text firstLine = TrimBlanks(FirstLine(App.ProgramText));
     if (IsEncodeRequest(App.ProgramText)) {
         RunEncodePath(LowerText(firstLine));
@@ -287,8 +415,9 @@ void UploadFile(TextView path, UploadAs as) {
                                                                         : UploadAs::ProgramText;
     if (as == UploadAs::Firmware) {
         FirmwareReset();
-        lastOutcome =
-            App.FirmwarePending ? JobOutcome::FirmwareWaiting : JobOutcome::FirmwareFailed;
+        lastOutcome = App.FirmwarePending          ? JobOutcome::FirmwareWaiting
+                      : App.PicoPort == u"not set" ? JobOutcome::FirmwareNoPort
+                                                   : JobOutcome::FirmwareResetFailed;
     } else if (as == UploadAs::Xmodem) {
         lastOutcome = JobOutcome::NoPort;
         if (ConnectBoard()) {

@@ -3,17 +3,24 @@
 
 #include "source/text.h"
 
-// How the last job ended, for front ends that report it (the headless exit code).
+// How the last job ended, for front ends that report it (the headless exit code). Every
+// outcome but Completed is a failure of some kind.
 enum class JobOutcome {
-    Completed,        // streamed and ended normally, or an encoded file was written
-    NothingToLoad,    // empty program text
-    NoPort,           // the port was not set or could not be opened
-    WrongPin,         // PIN left empty or rejected
-    Aborted,          // Cancel pressed, or the port vanished during streaming
-    TransferFailed,   // XMODEM did not complete
-    FirmwareWaiting,  // firmware reset done; the copy waits for the board's drive
-    FirmwareFailed,   // no firmware port, or it could not be opened
-    NotSaved,         // an encode request whose file was not written
+    Completed,            // streamed and ended normally, or an encoded file was written
+    NothingToLoad,        // empty program text, also after decoding
+    NoPort,               // the port was not set or could not be opened
+    WrongPin,             // PIN left empty, rejected or never answered
+    Aborted,              // Cancel pressed during streaming, or a stop asked for (Ctrl-C)
+    PortVanished,         // the port's device went away during streaming
+    Rejected,             // the board reported an error or left program entry, or a line
+                          // held a character that would end program entry
+    NoReply,              // the board sent nothing before the first program line
+    NotEchoed,            // some program lines were never echoed
+    TransferFailed,       // XMODEM did not complete
+    FirmwareWaiting,      // firmware reset done; the copy waits for the board's drive
+    FirmwareNoPort,       // no firmware port chosen
+    FirmwareResetFailed,  // the firmware port could not be opened
+    NotSaved,             // an encode request whose file was not written
 };
 
 // Prepares `App.ProgramText` and uploads it (or writes an encoded file).

@@ -20,3 +20,7 @@ void HookWait(const LinkHooks& hooks, int ms) {
     else
         DelayMs(ms);
 }
+
+bool HookStopped(const LinkHooks& hooks) {
+    return hooks.Stopped ? hooks.Stopped() : false;
+}

@@ -13,9 +13,12 @@ struct LinkHooks {
     std::function<void(TextView)> Progress;  // sets the progress text
     std::function<bool()> Pump;              // lets the window run; true when Cancel was pressed
     std::function<void(int)> Wait;           // waits this many ms, letting the window run
+    std::function<bool()> Stopped;           // true once the job is to end at once: every
+                                             // wait and loop of the link gives up
 };
 
 void HookLog(const LinkHooks& hooks, TextView line);
 void HookProgress(const LinkHooks& hooks, TextView text);
 bool HookPump(const LinkHooks& hooks);
 void HookWait(const LinkHooks& hooks, int ms);
+bool HookStopped(const LinkHooks& hooks);

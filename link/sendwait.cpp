@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "link/echo.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 
@@ -37,7 +38,7 @@ Text ReadOnce() {
 // Polls every 20 ms until what arrived holds `stop`, at most `polls` times.
 Text PollUntil(char16_t stop, int polls, const LinkHooks& hooks) {
     Text reply;
-    for (int poll = 1; poll <= polls; ++poll) {
+    for (int poll = 1; poll <= polls && !HookStopped(hooks); ++poll) {
         HookWait(hooks, kPollStepMs);
         Text piece = ReadOnce();
         if (piece.empty()) continue;
@@ -48,6 +49,21 @@ Text PollUntil(char16_t stop, int polls, const LinkHooks& hooks) {
 }
 
 }  // namespace
+
+EchoVerdict SendLineChecked(TextView line, long number, EchoCheck& check,
+                            const LinkHooks& hooks) {
+    ExpectEcho(check, line, number);
+    SendText(Text(line) + u"\r\n");
+    for (int poll = 1; poll <= kLineEndPolls && !HookStopped(hooks); ++poll) {
+        HookWait(hooks, kPollStepMs);
+        Text piece = ReadOnce();
+        if (piece.empty()) continue;
+        EchoVerdict verdict = FeedEcho(check, piece);
+        if (verdict != EchoVerdict::Waiting) return verdict;
+    }
+    EndEchoWait(check);
+    return EchoVerdict::Waiting;
+}
 
 Text SendAndWait(TextView text, int wait, int lineDelay, const LinkHooks& hooks) {
     SendText(text);

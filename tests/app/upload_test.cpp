@@ -224,17 +224,73 @@ TEST_F(UploadJob, CancelIsNoticedAtTheTenthLines) {
     EXPECT_NE(Transcript().find("line 25\""), std::string::npos);
 }
 
-TEST_F(UploadJob, ABoardThatNeverAnswersStillEndsTheJob) {
+TEST_F(UploadJob, ABoardThatNeverAnswersOrLosesEchoesStillEndsTheJobButNotAsSuccess) {
     Board({"--silent"});
     App.Device = u"command";  // no NEW: keeps the silent waits short
     Drop(WriteFile("p.bas", "Print 1\r\n"));
+    EXPECT_EQ(appended[appended.size() - 2], u"Disconnected.");
+    EXPECT_EQ(appended.back(), u"No reply from the board: check the port and the baud rate");
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::NoReply);
+    StopBoard(board);
+
+    // The third line's echo is lost: the job runs to its end, then says so.
+    Board({"--lose-echo", "3"});
+    App.Device = u"micromite";
+    appended.clear();
+    Drop(WriteFile("p.bas", Program(3)));
+    EXPECT_TRUE(Logged(u"Micromite upload completed"));
+    EXPECT_EQ(appended.back(), u"1 line was not echoed");
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::NotEchoed);
+}
+
+TEST_F(UploadJob, RunOutputComesWhole) {
+    Board();
+    std::string row(46, 'r');
+    Drop(WriteFile("p.bas", "For i = 1 To 100\r\nPrint \"" + row + "\"\r\nNext i\r\n"));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    // 4800 bytes, more than the terminal layer's line buffer holds.
+    const Text& reply = appended[appended.size() - 2];
+    size_t rows = 0;
+    for (size_t at = reply.find(TextFromUtf8(row)); at != Text::npos;
+         at = reply.find(TextFromUtf8(row), at + 1))
+        ++rows;
+    EXPECT_EQ(rows, 100u);
+}
+
+TEST_F(UploadJob, ABoardThatTurnsALineDownStopsTheUploadAndSaysWhich) {
+    // A 300-character line on line 5 of 10: the board takes 241, says why, and leaves
+    // program entry; nothing after it may reach the board, where it would run as a command.
+    Board();
+    // A line that itself holds "Error" and "> " is only echoed: it does not count.
+    std::string program = "Print \"Error > 3\"\r\n" + Program(3) + "Print \"" +
+                          std::string(290, 'y') + "\"\r\n" + Program(5);
+    Drop(WriteFile("p.bas", program));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Rejected);
+    EXPECT_TRUE(Logged(u"Error: Line length"));
+    EXPECT_TRUE(Logged(u"The board rejected line 5: Print \"yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy..."));
+    EXPECT_TRUE(Logged(u"Program upload aborted"));
+    EXPECT_FALSE(Logged(u"Micromite upload completed"));
     EXPECT_EQ(appended.back(), u"Disconnected.");
+    std::string t = Transcript();
+    EXPECT_EQ(t.find("line 5\""), std::string::npos);  // the 5 lines after it: none sent
+    EXPECT_EQ(t.find("RUN\r\n"), std::string::npos);
+    StopBoard(board);
+
+    // A line holding a character that ends program entry is reported before connecting.
+    Board();
+    appended.clear();
+    Drop(WriteFile("p.bas", "Print \"Error > 0\"\r\nPrint \"\x1a\"\r\n"));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Rejected);
+    EXPECT_EQ(appended.back(),
+              u"A Ctrl-Z character would end program entry at line 2: Print \"\x1a\"");
+    EXPECT_FALSE(Logged(u"Micromite upload started"));
+    EXPECT_EQ(Transcript(), "");
 }
 
 TEST_F(UploadJob, ABoardThatVanishesAbortsInsteadOfReportingSuccess) {
     Board({"--vanish-after-lines", "3"});
     Drop(WriteFile("p.bas", Program(40)));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Aborted);
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::PortVanished);
     EXPECT_TRUE(Logged(u"Program upload aborted"));
     EXPECT_FALSE(Logged(u"Micromite upload completed"));
     EXPECT_EQ(appended.back(), u"Disconnected.");

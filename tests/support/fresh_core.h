@@ -2,6 +2,7 @@
 // start-up values, the headless window layer silent, an empty log and a new control model.
 #pragma once
 
+#include "app/pump.h"
 #include "app/state.h"
 #include "frontends/cli/window_cli.h"
 #include "ui/controls.h"
@@ -11,6 +12,8 @@ inline void StartFreshCore() {
     Cli = CliWindowOptions();
     Cli.LogOut = nullptr;
     ResetAppState();
+    ForgetStop();
+    SetCancelEverywhere(false);
     BuildControls();
     ClearLog();
 }
