@@ -4,6 +4,7 @@
 #include <sstream>
 #include <string>
 
+#include "app/pump.h"
 #include "app/state.h"
 #include "frontends/cli/drive_wait.h"
 #include "link/clock.h"
@@ -36,8 +37,8 @@ std::set<std::string> MountPoints() {
 bool WaitForFirmwareDrive(int seconds) {
     std::set<std::string> before = MountPoints();
     int64_t deadline = ElapsedMs() + static_cast<int64_t>(seconds) * 1000;
-    while (App.FirmwarePending && ElapsedMs() < deadline) {
-        DelayMs(200);
+    while (App.FirmwarePending && ElapsedMs() < deadline && !StopRequested()) {
+        DelayPumping(200);
         for (const std::string& point : MountPoints()) {
             if (before.count(point)) continue;
             Text root = TextFromUtf8(point);

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "app/pump.h"
 #include "app/state.h"
 #include "frontends/cli/drive_wait.h"
 #include "link/clock.h"
@@ -9,8 +10,8 @@
 bool WaitForFirmwareDrive(int seconds) {
     DWORD before = GetLogicalDrives();
     int64_t deadline = ElapsedMs() + static_cast<int64_t>(seconds) * 1000;
-    while (App.FirmwarePending && ElapsedMs() < deadline) {
-        DelayMs(200);
+    while (App.FirmwarePending && ElapsedMs() < deadline && !StopRequested()) {
+        DelayPumping(200);
         DWORD now = GetLogicalDrives();
         DWORD added = now & ~before;
         before = now;

@@ -14,6 +14,7 @@
 
 #include "app/commands.h"
 #include "app/options.h"
+#include "app/pump.h"
 #include "app/startup.h"
 #include "app/state.h"
 #include "app/upload.h"
@@ -41,6 +42,30 @@ enum Exit {
     kExitTransferFailed = 6,
     kExitFirmwareNotCopied = 7,
     kExitNothingToLoad = 8,
+    kExitPortVanished = 9,
+    kExitRejected = 10,
+    kExitNoReply = 11,
+    kExitNotEchoed = 12,
+};
+
+// What each exit code means, for --help.
+const struct {
+    Exit Code;
+    const char* Meaning;
+} kExitMeanings[] = {
+    {kExitCompleted, "completed"},
+    {kExitFailed, "the encoded file was not written"},
+    {kExitUsage, "bad usage"},
+    {kExitNoPort, "no port: not chosen, or it cannot be opened"},
+    {kExitWrongPin, "wrong PIN, none given, or no terminal to ask for one"},
+    {kExitAborted, "cancelled (Cancel or Ctrl-C)"},
+    {kExitTransferFailed, "XMODEM transfer failed"},
+    {kExitFirmwareNotCopied, "firmware not copied: no firmware port, reset failed, or no drive"},
+    {kExitNothingToLoad, "nothing to load"},
+    {kExitPortVanished, "the port went away"},
+    {kExitRejected, "the board rejected the program (its words are in the log)"},
+    {kExitNoReply, "no reply from the board: check the port and the baud rate"},
+    {kExitNotEchoed, "some program lines were not echoed"},
 };
 
 struct Options {
@@ -109,10 +134,17 @@ const char kDescription[] =
     "does: program text (the settings' text types, and encoded .bae files) is streamed line\n"
     "by line, a .uf2 file is installed after a 1200-baud reset, any other file goes by\n"
     "XMODEM. A FILE of \"-\" uploads the text read from standard input, as pasted text.\n"
-    "Ctrl-C cancels. With no port named, the only USB serial port present is used.\n";
-const char kExitStatus[] =
-    "0 completed, 1 failed, 2 bad usage, 3 no port, 4 wrong PIN,\n"
-    "5 aborted, 6 transfer failed, 7 firmware not copied, 8 nothing to load.\n";
+    "With no port named, the only USB serial port present is used. Ctrl-C while program\n"
+    "lines stream cancels as the window's Cancel does; at any other moment, or pressed\n"
+    "twice, it stops the job at once (Ctrl-C to the board, port closed, exit status 5).\n";
+
+// The exit codes and their meanings, one to a line.
+std::string ExitStatusText() {
+    std::string text;
+    for (const auto& e : kExitMeanings)
+        text += (e.Code < 10 ? " " : "") + std::to_string(e.Code) + "  " + e.Meaning + "\n";
+    return text;
+}
 
 void PrintHelp(std::FILE* out) {
     std::fprintf(out, "Usage: qz-upload [OPTIONS] [FILE]\n%s\nOptions:\n", kDescription);
@@ -131,7 +163,7 @@ void PrintHelp(std::FILE* out) {
         }
         std::fprintf(out, "%-28s %s\n", left.c_str(), help.c_str());
     }
-    std::fprintf(out, "\nExit status: %s", kExitStatus);
+    std::fprintf(out, "\nExit status:\n%s", ExitStatusText().c_str());
 }
 
 // Text for roff: hyphens as minus signs (so they copy as typed) and backslashes escaped; a
@@ -184,7 +216,9 @@ bool WriteManualPage(const std::string& path) {
         "~/.config); qz-upload reads it and never writes it.\n";
     std::fprintf(out, ".SH CONSOLE\n%s.SH ENVIRONMENT\n.TP\n.B QZ_PIN\n%s.SH FILES\n%s",
                  Roff(console).c_str(), Roff(pin).c_str(), Roff(files).c_str());
-    std::fprintf(out, ".SH EXIT STATUS\n%s", Roff(kExitStatus).c_str());
+    std::fputs(".SH EXIT STATUS\n", out);
+    for (const auto& e : kExitMeanings)
+        std::fprintf(out, ".TP\n%d\n%s\n", static_cast<int>(e.Code), Roff(e.Meaning).c_str());
     return std::fclose(out) == 0;
 }
 
@@ -284,10 +318,19 @@ int ExitCodeOf(JobOutcome outcome) {
             return kExitWrongPin;
         case JobOutcome::Aborted:
             return kExitAborted;
+        case JobOutcome::PortVanished:
+            return kExitPortVanished;
+        case JobOutcome::Rejected:
+            return kExitRejected;
+        case JobOutcome::NoReply:
+            return kExitNoReply;
+        case JobOutcome::NotEchoed:
+            return kExitNotEchoed;
         case JobOutcome::TransferFailed:
             return kExitTransferFailed;
         case JobOutcome::FirmwareWaiting:
-        case JobOutcome::FirmwareFailed:
+        case JobOutcome::FirmwareNoPort:
+        case JobOutcome::FirmwareResetFailed:
             return kExitFirmwareNotCopied;
         case JobOutcome::NotSaved:
             return kExitFailed;
@@ -412,6 +455,18 @@ bool StartConsole(const Options& o) {
     return ran;
 }
 
+// Why no firmware was copied; the log says nothing of a reset whose port did not open.
+void ExplainFirmware(JobOutcome outcome, int seconds) {
+    if (outcome == JobOutcome::FirmwareNoPort)
+        std::fprintf(stderr, "qz-upload: no firmware port chosen; give one with --port\n");
+    else if (outcome == JobOutcome::FirmwareResetFailed)
+        std::fprintf(stderr, "qz-upload: the firmware reset failed: %s\n",
+                     Utf8FromText(LastOpenFailureDetail()).c_str());
+    else if (outcome == JobOutcome::FirmwareWaiting)
+        std::fprintf(stderr, "qz-upload: the board's drive did not appear within %d seconds\n",
+                     seconds);
+}
+
 void ExplainNoPort() {
     std::string port = Utf8FromText(App.Comport);
     if (App.Comport == u"not set" || App.Comport.empty()) {
@@ -459,6 +514,7 @@ int main(int argc, char** argv) {
     Cli.PinGiven = options.PinGiven;
     Cli.Pin = TextFromUtf8(options.Pin);
     InstallCancelOnInterrupt();
+    SetCancelEverywhere(true);
 
     StartupBeforeWindow({}, TextFromUtf8(options.Settings));
     bool manual = !options.Port.empty() || !options.Baud.empty() || !options.Device.empty();
@@ -503,13 +559,17 @@ int main(int argc, char** argv) {
     JobOutcome outcome = LastJobOutcome();
     // The console follows a job that reached the board, unless the user cancelled it.
     if (options.Console && IsPortOpen() && outcome != JobOutcome::Aborted) StartConsole(options);
-    if (outcome == JobOutcome::FirmwareWaiting) {
-        int seconds = options.WaitDrive.empty()
-                          ? 60
-                          : static_cast<int>(LeadingNumber(TextFromUtf8(options.WaitDrive)));
-        if (WaitForFirmwareDrive(seconds)) outcome = JobOutcome::Completed;
+    int seconds = options.WaitDrive.empty()
+                      ? 60
+                      : static_cast<int>(LeadingNumber(TextFromUtf8(options.WaitDrive)));
+    if (outcome == JobOutcome::FirmwareWaiting && WaitForFirmwareDrive(seconds))
+        outcome = JobOutcome::Completed;
+    if (StopRequested() && outcome == JobOutcome::FirmwareWaiting) {
+        AppendLog(u"Firmware copy cancelled");
+        outcome = JobOutcome::Aborted;
     }
     if (outcome == JobOutcome::NoPort) ExplainNoPort();
+    ExplainFirmware(outcome, seconds);
     // The headless program reads the settings file but never writes it.
     ClosePort();
     ReleaseChannelBuffers();

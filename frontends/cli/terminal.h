@@ -2,14 +2,16 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "source/text.h"
 
 // Prints the prompt on stderr and reads one line from the terminal; with `secret` the
-// typing is not echoed. Returns empty text when there is no terminal to ask.
-Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bool secret);
+// typing is not echoed. Returns nothing when there is no terminal to ask.
+std::optional<Text> AskOnTerminal(const std::string& prompt, const std::string& defaultText,
+                                  bool secret);
 // The width of the terminal behind the stream in columns; 80 when it cannot be told.
 int TerminalColumns(std::FILE* stream);
 // True when the stream is a terminal.

@@ -9,9 +9,10 @@
 #include "frontends/cli/terminal.h"
 #include "frontends/cli/window_cli.h"
 
-Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bool secret) {
+std::optional<Text> AskOnTerminal(const std::string& prompt, const std::string& defaultText,
+                                  bool secret) {
     int fd = open("/dev/tty", O_RDWR | O_NOCTTY);
-    if (fd < 0) return Text();
+    if (fd < 0) return std::nullopt;
     (void)!write(fd, prompt.data(), prompt.size());
     termios saved{};
     bool restore = false;

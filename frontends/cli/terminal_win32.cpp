@@ -10,12 +10,13 @@
 #include "frontends/cli/terminal.h"
 #include "frontends/cli/window_cli.h"
 
-Text AskOnTerminal(const std::string& prompt, const std::string& defaultText, bool secret) {
+std::optional<Text> AskOnTerminal(const std::string& prompt, const std::string& defaultText,
+                                  bool secret) {
     // CONIN$/CONOUT$ are the console itself, also when standard input and output are
     // redirected, as /dev/tty is on POSIX.
     HANDLE in = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (in == INVALID_HANDLE_VALUE) return Text();
+    if (in == INVALID_HANDLE_VALUE) return std::nullopt;
     HANDLE out =
         CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_EXISTING, 0, nullptr);

@@ -1,10 +1,12 @@
 #include "frontends/cli/window_cli.h"
 
 #include <algorithm>
-#include <csignal>
+#include <atomic>
 #include <cstdio>
+#include <optional>
 #include <string>
 
+#include "app/pump.h"
 #include "app/state.h"
 #include "frontends/cli/terminal.h"
 #include "link/clock.h"
@@ -16,7 +18,9 @@ CliWindowOptions Cli;
 
 namespace {
 
-volatile std::sig_atomic_t cancelRequested = 0;
+// Set from a signal handler (POSIX) or the console's own thread (Windows).
+std::atomic<bool> cancelRequested{false};
+std::atomic<int> cancelPresses{0};
 long pumps = 0;
 bool barDrawn = false;
 
@@ -101,7 +105,9 @@ std::string JsonString(const std::string& utf8) {
 }
 
 void RequestCancel() {
-    cancelRequested = 1;
+    cancelRequested = true;
+    // A second press does not wait for the job to look: the job stops at once.
+    if (++cancelPresses >= 2) RequestStop();
 }
 
 long PumpCount() {
@@ -155,16 +161,25 @@ Text LogPaneText() {
 
 bool DrainWindowEvents() {
     ++pumps;
-    bool cancel = cancelRequested != 0;
-    cancelRequested = 0;
+    bool cancel = cancelRequested.exchange(false);
     if (Cli.CancelAfterPumps > 0 && pumps == Cli.CancelAfterPumps) cancel = true;
     return cancel;
 }
 
 Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret) {
     if (Cli.PinGiven) return Cli.Pin;
-    return AskOnTerminal(Utf8FromText(title) + ": " + Utf8FromText(prompt) + ": ",
-                         Utf8FromText(defaultText), secret);
+    std::optional<Text> answer =
+        AskOnTerminal(Utf8FromText(title) + ": " + Utf8FromText(prompt) + ": ",
+                      Utf8FromText(defaultText), secret);
+    if (!answer) {
+        std::fprintf(stderr,
+                     "qz-upload: the board asks for a PIN and there is no terminal to ask on; "
+                     "give it with --pin\n");
+        return Text();
+    }
+    // Ctrl-C while typing ends the read: what was typed so far is no answer.
+    if (cancelRequested) return Text();
+    return *answer;
 }
 
 Text AskSaveFileName(TextView title, TextView, TextView) {
