@@ -332,16 +332,16 @@ JobOutcome TransferAndEnd() {
     if (StopRequested()) return StopUpload();
     WatchCancel(true);
     StreamEnd end = StreamProgram();
-    WatchCancel(false);
+    WatchCancel(false);  // a press still unseen becomes a stop here (cancel everywhere)
+    if (end == StreamEnd::Done && StopRequested()) end = StreamEnd::Stopped;
     switch (end) {
         case StreamEnd::Done:
             EndProgramEntry();
             return StopRequested() ? StopUpload() : JobOutcome::Completed;
-        case StreamEnd::Stopped:
-            return StopUpload();
         case StreamEnd::Rejected:
             AppendLog(u"Program upload aborted");
             return JobOutcome::Rejected;
+        case StreamEnd::Stopped:  // stopped while lines streamed: ends as a Cancel does
         case StreamEnd::Vanished:
         case StreamEnd::Cancelled:
             break;

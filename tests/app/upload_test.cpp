@@ -330,6 +330,13 @@ TEST_F(UploadJob, EncodeRequestWritesAFileAndDecodingStreamsItBack) {
     App.TextTypes = u"bas bae";
     Drop(work / "out.bae");
     EXPECT_EQ(StoredFile(board, "program.bas"), "Print \"a\"\nPrint 2\n");
+
+    // One that holds no text is nothing to load: no NEW wipes the board's program.
+    appended.clear();
+    Drop(WriteFile("empty.bae", "QZHEX"));
+    EXPECT_EQ(appended.back(), u"Nothing to load.");
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::NothingToLoad);
+    EXPECT_EQ(StoredFile(board, "program.bas"), "Print \"a\"\nPrint 2\n");
 }
 
 TEST_F(UploadJob, DroppedFilesGoByTheirExtension) {
