@@ -15,13 +15,14 @@ constexpr int kPumpStepMs = 20;
 bool cancelKept = false;
 bool cancelEverywhere = false;
 bool cancelWatched = false;
+int cancelPresses = 0;  // seen since the job started
 std::atomic<bool> stopRequested{false};
 
 // The window's events, with a press of Cancel turned into a stop where the job would not
-// look at it.
+// look at it, or when it is the second.
 bool DrainEvents() {
     bool cancel = DrainWindowEvents();
-    if (cancel && cancelEverywhere && !cancelWatched) RequestStop();
+    if (cancel && cancelEverywhere && (!cancelWatched || ++cancelPresses >= 2)) RequestStop();
     return cancel;
 }
 
@@ -48,6 +49,7 @@ void DelayPumping(int ms) {
 
 void ForgetCancel() {
     cancelKept = false;
+    cancelPresses = 0;
 }
 
 const LinkHooks& WindowLinkHooks() {

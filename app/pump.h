@@ -21,8 +21,8 @@ const LinkHooks& WindowLinkHooks();
 
 // Stopping at once. The window's Cancel is looked at only while program lines stream; a
 // front end whose Cancel must work at every moment (the headless program's Ctrl-C) turns
-// on "cancel everywhere": then a press seen while the job does not look for one, or one
-// still unseen when the streaming ends, asks for a stop, as a front end may itself. Once a
+// on "cancel everywhere": then a press seen while the job does not look for one, a second
+// press, or one still unseen when the streaming ends, asks for a stop. Once a
 // stop is asked for, every pumped wait ends at once and the job winds up in order.
 void SetCancelEverywhere(bool on);
 // Safe from a signal handler or another thread.

@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 
-#include "app/pump.h"
 #include "app/state.h"
 #include "frontends/cli/terminal.h"
 #include "link/clock.h"
@@ -20,7 +19,6 @@ namespace {
 
 // Set from a signal handler (POSIX) or the console's own thread (Windows).
 std::atomic<bool> cancelRequested{false};
-std::atomic<int> cancelPresses{0};
 long pumps = 0;
 bool barDrawn = false;
 
@@ -106,8 +104,6 @@ std::string JsonString(const std::string& utf8) {
 
 void RequestCancel() {
     cancelRequested = true;
-    // A second press does not wait for the job to look: the job stops at once.
-    if (++cancelPresses >= 2) RequestStop();
 }
 
 long PumpCount() {
