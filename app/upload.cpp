@@ -423,8 +423,9 @@ void UploadFile(TextView path, UploadAs as) {
         if (ConnectBoard()) {
             XmodemOutcome sent =
                 SendFileByXmodem(path, FileNameOfPath(path), App.LineDelay, WindowLinkHooks());
-            lastOutcome = sent == XmodemOutcome::Completed ? JobOutcome::Completed
-                                                           : JobOutcome::TransferFailed;
+            lastOutcome = sent == XmodemOutcome::Completed   ? JobOutcome::Completed
+                          : sent == XmodemOutcome::Cancelled ? JobOutcome::Aborted
+                                                             : JobOutcome::TransferFailed;
             if (!keepPort) ClosePort();
         }
     } else {

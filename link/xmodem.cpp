@@ -86,10 +86,11 @@ int BuildPacket(Transfer& t, long n) {
     return kBlockSize + 4;
 }
 
-// Waits for the receiver's first NAK (checksum) or "C" (CRC). False when it never came or
-// the receiver cancelled.
+// Waits for the receiver's first NAK (checksum) or "C" (CRC). False when it never came, the
+// receiver cancelled, or the caller asked for a stop.
 bool AwaitStart(Transfer& t) {
     HookWait(*t.hooks, kStartWaitMs);
+    if (HookStopped(*t.hooks)) return false;
     int candidate = ReadReply(t) > 0 ? t.reply[t.replyCount - 1] : -1;
     const int64_t deadline = ElapsedMs() + kStartLimitMs;
     for (int failedPolls = 1;; ++failedPolls) {
@@ -100,6 +101,7 @@ bool AwaitStart(Transfer& t) {
         }
         if (failedPolls == kStartPolls) return false;
         HookWait(*t.hooks, kStartPollMs);
+        if (HookStopped(*t.hooks)) return false;
         ReadReply(t);
         candidate = FirstReplyByte(t);
         if (ElapsedMs() > deadline) {
@@ -109,9 +111,10 @@ bool AwaitStart(Transfer& t) {
     }
 }
 
-enum class BlockResult { Acknowledged, Unacknowledged, Abort };
+enum class BlockResult { Acknowledged, Unacknowledged, Abort, Stopped };
 
-// Sends block n until it is acknowledged, its deadline passes, or the receiver gives up.
+// Sends block n until it is acknowledged, its deadline passes, the receiver gives up, or
+// the caller asks for a stop.
 BlockResult SendBlock(Transfer& t, long n) {
     const int length = BuildPacket(t, n);
     const int64_t deadline = ElapsedMs() + kBlockLimitMs;
@@ -122,6 +125,7 @@ BlockResult SendBlock(Transfer& t, long n) {
         HookPump(*t.hooks);
         WriteBytes(t.packet.data(), length);
         HookWait(*t.hooks, kReplyWaitMs);
+        if (HookStopped(*t.hooks)) return BlockResult::Stopped;
         ReadReply(t);
         int answer = FirstReplyByte(t);
         if (answer == kAck) return BlockResult::Acknowledged;
@@ -145,6 +149,7 @@ void EndTransfer(Transfer& t) {
         const int64_t deadline = ElapsedMs() + kEotLimitMs;
         do {
             HookWait(*t.hooks, kEotPollMs);
+            if (HookStopped(*t.hooks)) return;
             ReadReply(t);
             if (FirstReplyByte(t) == kAck) return;
         } while (ElapsedMs() <= deadline);
@@ -159,6 +164,9 @@ XmodemOutcome Finish(Transfer& t, XmodemOutcome outcome) {
         case XmodemOutcome::Failed:
             HookLog(*t.hooks, u"Transfer failed!");
             break;
+        case XmodemOutcome::Cancelled:
+            HookLog(*t.hooks, u"Transfer cancelled");
+            break;
         default:
             HookLog(*t.hooks, u"Transfer failed to start!");
             break;
@@ -169,21 +177,31 @@ XmodemOutcome Finish(Transfer& t, XmodemOutcome outcome) {
     return outcome;
 }
 
+// Five CANs tell the receiver to give up.
+XmodemOutcome CancelTransfer(Transfer& t, XmodemOutcome outcome) {
+    for (int i = 0; i < kCancelBytes; ++i)
+        WriteByte(kCan);
+    return Finish(t, outcome);
+}
+
 XmodemOutcome SendBlocks(Transfer& t) {
-    if (!AwaitStart(t)) return Finish(t, XmodemOutcome::FailedToStart);
+    if (!AwaitStart(t)) {
+        // A receiver that was started is told to stop; one that never answered has nothing
+        // to be told, as when the start fails.
+        if (HookStopped(*t.hooks)) return CancelTransfer(t, XmodemOutcome::Cancelled);
+        return Finish(t, XmodemOutcome::FailedToStart);
+    }
     bool allAcknowledged = true;
     for (long n = 1; n <= t.blocks; ++n) {
         BlockResult r = SendBlock(t, n);
-        if (r == BlockResult::Abort) {
-            for (int i = 0; i < kCancelBytes; ++i)
-                WriteByte(kCan);
-            return Finish(t, XmodemOutcome::Failed);
-        }
+        if (r == BlockResult::Abort) return CancelTransfer(t, XmodemOutcome::Failed);
+        if (r == BlockResult::Stopped) return CancelTransfer(t, XmodemOutcome::Cancelled);
         // A block whose deadline passed is left behind so the transfer goes on, but the
         // board's copy then lacks it: the transfer must not be reported as completed.
         if (r == BlockResult::Unacknowledged) allAcknowledged = false;
     }
     EndTransfer(t);
+    if (HookStopped(*t.hooks)) return CancelTransfer(t, XmodemOutcome::Cancelled);
     return Finish(t, allAcknowledged ? XmodemOutcome::Completed : XmodemOutcome::Failed);
 }
 

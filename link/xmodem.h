@@ -6,7 +6,8 @@
 #include "link/hooks.h"
 #include "source/text.h"
 
-enum class XmodemOutcome { Completed, Failed, FailedToStart, Unreadable };
+// Cancelled: the hooks asked for a stop; five CAN bytes told the receiver.
+enum class XmodemOutcome { Completed, Failed, FailedToStart, Unreadable, Cancelled };
 
 // Tells the board to receive `name` (waiting `lineDelay` ms after the command) and sends the
 // file at `path`. The serial channel must be open; it stays open. The outcome is also the

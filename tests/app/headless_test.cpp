@@ -72,6 +72,24 @@ TEST(Headless, CtrlCOutsideTheStreamingStopsTheJobAtOnce) {
         usleep(20000);
     EXPECT_EQ(StoredFile(board, "transcript.log"), "\x03NEW\r\n\x03");
     StopBoard(board);
+
+    // During XMODEM: five CAN bytes tell the board's receiver to give up.
+    board = StartBoard();
+    std::ofstream(work / "pic.bmp", std::ios::binary) << std::string(20000, 'p');
+    run = RunAndInterrupt({"--port", board.Tty, "--baud", "115200", (work / "pic.bmp").string()},
+                          2500);
+    EXPECT_EQ(run.ExitCode, 5);
+    EXPECT_LT(run.SecondsAfterInterrupt, 5.0);
+    EXPECT_NE(run.Output.find("Transfer cancelled\n"), std::string::npos) << run.Output;
+    std::string t;
+    for (int i = 0;
+         i < 50 && (t = StoredFile(board, "transcript.log")).find("\x18\x18\x18\x18\x18") ==
+                       std::string::npos;
+         ++i)
+        usleep(20000);
+    EXPECT_EQ(t.substr(t.size() - 5), std::string(5, '\x18'));
+    EXPECT_EQ(StoredFile(board, "pic.bmp"), "");  // the board kept nothing
+    StopBoard(board);
     fs::remove_all(work);
 }
 
