@@ -48,24 +48,26 @@ enum Exit {
     kExitNotEchoed = 12,
 };
 
-// What each exit code means, for --help.
+// What each exit code means: a short name (the JSON outcome) and the words of --help.
 const struct {
     Exit Code;
+    const char* Name;
     const char* Meaning;
 } kExitMeanings[] = {
-    {kExitCompleted, "completed"},
-    {kExitFailed, "the encoded file was not written"},
-    {kExitUsage, "bad usage"},
-    {kExitNoPort, "no port: not chosen, or it cannot be opened"},
-    {kExitWrongPin, "wrong PIN, none given, or no terminal to ask for one"},
-    {kExitAborted, "cancelled (Cancel or Ctrl-C)"},
-    {kExitTransferFailed, "XMODEM transfer failed"},
-    {kExitFirmwareNotCopied, "firmware not copied: no firmware port, reset failed, or no drive"},
-    {kExitNothingToLoad, "nothing to load"},
-    {kExitPortVanished, "the port went away"},
-    {kExitRejected, "the board rejected the program (its words are in the log)"},
-    {kExitNoReply, "no reply from the board: check the port and the baud rate"},
-    {kExitNotEchoed, "some program lines were not echoed"},
+    {kExitCompleted, "completed", "completed"},
+    {kExitFailed, "failed", "the encoded file was not written"},
+    {kExitUsage, "bad usage", "bad usage"},
+    {kExitNoPort, "no port", "no port: not chosen, or it cannot be opened"},
+    {kExitWrongPin, "wrong PIN", "wrong PIN, none given, or no terminal to ask for one"},
+    {kExitAborted, "cancelled", "cancelled (Cancel or Ctrl-C)"},
+    {kExitTransferFailed, "transfer failed", "XMODEM transfer failed"},
+    {kExitFirmwareNotCopied, "firmware not copied",
+     "firmware not copied: no firmware port, reset failed, or no drive"},
+    {kExitNothingToLoad, "nothing to load", "nothing to load"},
+    {kExitPortVanished, "port vanished", "the port went away"},
+    {kExitRejected, "rejected", "the board rejected the program (its words are in the log)"},
+    {kExitNoReply, "no reply", "no reply from the board: check the port and the baud rate"},
+    {kExitNotEchoed, "not echoed", "some program lines were not echoed"},
 };
 
 struct Options {
@@ -340,12 +342,10 @@ int ExitCodeOf(JobOutcome outcome) {
 
 // With --json the last event names the outcome by the words of the exit status table.
 int Outcome(const Options& o, int code) {
-    static const char* const kNames[] = {
-        "completed", "failed",          "bad usage",           "no port",        "wrong PIN",
-        "aborted",   "transfer failed", "firmware not copied", "nothing to load"};
-    if (o.Json)
-        std::printf("{\"event\":\"outcome\",\"outcome\":\"%s\",\"exit\":%d}\n",
-                    code >= 0 && code <= 8 ? kNames[code] : "failed", code);
+    const char* name = "failed";
+    for (const auto& e : kExitMeanings)
+        if (e.Code == code) name = e.Name;
+    if (o.Json) std::printf("{\"event\":\"outcome\",\"outcome\":\"%s\",\"exit\":%d}\n", name, code);
     return code;
 }
 

@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <string>
@@ -196,6 +197,50 @@ TEST(QzUpload, ProgressFitsTheTerminalAndJsonTextIsEscaped) {
             << columns;
     EXPECT_EQ(ProgressLine(3, 10, 100, 20), "3/10");
     EXPECT_EQ(JsonString("a\"b\\c\r\n\x1b\xc3\xa9"), "\"a\\\"b\\\\c\\r\\n\\u001b\xc3\xa9\"");
+}
+
+// Ctrl-C typed at the terminal outside the streaming ends the job at once, and the terminal
+// is left as it was found: while a silent board holds up NEW (a wait of ten seconds), and
+// during XMODEM, where five CAN bytes tell the board's receiver to give up.
+TEST(QzUpload, CtrlCOutsideTheStreamingStopsTheJobAtOnce) {
+    std::filesystem::path dir = FreshFolder("qz-ctrl-c");
+    std::ofstream(dir / "p.bas") << "Print 1\r\n";
+    std::ofstream(dir / "pic.bmp", std::ios::binary) << std::string(20000, 'p');
+    struct Case {
+        std::vector<std::string> Board;
+        std::string File, Shown, LastSent;
+    } cases[] = {
+        {{"--silent"}, "p.bas", "Upload cancelled", "\x03NEW\r\n\x03"},
+        {{}, "pic.bmp", "Transfer cancelled", std::string(5, '\x18')},
+    };
+    for (const Case& c : cases) {
+        BoardPeer board = StartBoard(c.Board);
+        TerminalRun run({"--port", board.Tty, "--baud", "115200", "--device", "micromite",
+                         (dir / c.File).string()});
+        termios before{};
+        tcgetattr(run.Slave, &before);
+        ASSERT_TRUE(run.WaitFor("Connected to micromite")) << run.Seen;
+        usleep(1000000);
+        auto typed = std::chrono::steady_clock::now();
+        run.Type("\x03");
+        EXPECT_EQ(run.Finish(), 5) << run.Seen;
+        EXPECT_LT(std::chrono::steady_clock::now() - typed, std::chrono::seconds(5));
+        EXPECT_NE(run.Seen.find(c.Shown), std::string::npos) << run.Seen;
+        termios after{};
+        tcgetattr(run.Slave, &after);
+        EXPECT_EQ(after.c_lflag, before.c_lflag);
+        // The board records what it read a moment after the program ended.
+        std::string t;
+        for (int i = 0; i < 50; ++i, usleep(20000))
+            if ((t = StoredFile(board, "transcript.log")).size() >= c.LastSent.size() &&
+                t.substr(t.size() - c.LastSent.size()) == c.LastSent)
+                break;
+        EXPECT_EQ(t.substr(t.size() - std::min(t.size(), c.LastSent.size())), c.LastSent);
+        if (c.File == "p.bas") {
+            EXPECT_EQ(t, c.LastSent);  // no start command, no line
+        }
+        StopBoard(board);
+    }
 }
 
 }  // namespace
