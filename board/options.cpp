@@ -46,7 +46,7 @@ const OptionRow kOptions[] = {
     {"--silent", nullptr, Opt::Silent, "never send anything back"},
     {"--xmodem", "crc|checksum", Opt::Xmodem, "XMODEM receive mode to ask for (default crc)"},
     {"--echo-delay", "MS", Opt::EchoDelay,
-     "hold back the echo of each line end by MS ms (fractions too: 0.1)"},
+     "hold back the echo of each line end and each XMODEM reply by MS ms (fractions too: 0.1)"},
     {"--lose-echo", "N", Opt::LoseEcho, "drop the echo of every Nth program line"},
     {"--nak-blocks", "LIST", Opt::NakBlocks, "NAK these XMODEM blocks (e.g. 1,3) once each"},
     {"--nak-count", "K", Opt::NakCount, "NAK each block of --nak-blocks K times (default 1)"},
