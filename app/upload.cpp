@@ -1,5 +1,6 @@
 #include "app/upload.h"
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "app/program_files.h"
 #include "app/pump.h"
 #include "app/state.h"
+#include "link/pacing.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 #include "link/xmodem.h"
@@ -68,6 +70,17 @@ Text Exchange(TextView text, int wait) {
     return SendAndWait(text, wait, App.LineDelay, WindowLinkHooks());
 }
 
+// An exchange that fast mode speeds up: by default as above, with its fixed wait or 20 ms
+// polls; in fast mode the reply is taken as it arrives and the exchange ends when `until`
+// holds, with the default's whole wait as its limit.
+Text Exchange(TextView text, int wait, Until until) {
+    if (!App.Fast) return Exchange(text, wait);
+    int limit = wait > 0                  ? wait
+                : wait == kWaitForLineEnd ? kLineEndPolls * kPollStepMs
+                                          : kPromptPolls * kPollStepMs;
+    return SendAndWaitUntil(text, until, limit, WindowLinkHooks());
+}
+
 void Log(TextView text) {
     AppendLog(text);
     PumpEvents();
@@ -93,6 +106,7 @@ void ResetProfileFields() {
     App.StartCommand = u"AUTOSAVE";
     App.EndSequence = Text(1, kCtrlZ);
     App.NoNew = false;
+    App.Fast = App.FastAlways;
 }
 
 // The options line of this upload: the program's own "'onload" line, the device-type box,
@@ -117,7 +131,7 @@ void ChooseSettings() {
 // Answers the board's PIN prompt. False when the upload must stop.
 bool AnswerPin() {
     Text pin = u"no";
-    Text reply = Exchange(CtrlC(), LineDelays(3));
+    Text reply = Exchange(CtrlC(), LineDelays(3), Until::PromptOrPin);
     if (Contains(LowerText(reply), u"enter pin or 0 to restart:")) {
         pin = AskInput(u"PIN required!", u"Enter security PIN", u"", true);
         if (!pin.empty()) {
@@ -150,7 +164,8 @@ bool AnswerPin() {
 }
 
 void SendCommandAndLog(const Text& command, int wait) {
-    AppendLog(Exchange(command + u"\r\n", wait));
+    AppendLog(Exchange(command + u"\r\n", wait,
+                       wait == kWaitForLineEnd ? Until::LineEnd : Until::Prompt));
     PumpEvents();
 }
 
@@ -172,10 +187,54 @@ bool CommandProfile() {
     return App.StartCommand.empty() && App.EndSequence.empty();
 }
 
+// A program line that goes to the board: neither an echo directive nor the options line.
+bool IsSentLine(const Text& line) {
+    return !IsEchoLine(line) && !IsOnloadLine(line);
+}
+
+// Fast mode's streaming: each line goes the moment the one before was echoed and checked.
+bool StreamProgramFast(const std::vector<Text>& lines) {
+    Text count = DecimalText(static_cast<long long>(lines.size()));
+    SetProgressLabel(u" 1/" + count);
+    EchoCheck check;
+    LinePacer pacer;
+    long long baud = LeadingNumber(App.SerialSpeed);
+    pacer.ByteTimeUs = baud > 0 ? 10000000 / baud : 0;
+    size_t nextSent = 0;  // index of the next line that goes to the board
+    for (size_t i = 1; i <= lines.size(); ++i) {
+        Text line = TrimBlanks(lines[i - 1]);
+        if (IsEchoLine(line)) {
+            AppendLog(EchoLineText(line));
+        } else if (!IsOnloadLine(line)) {
+            nextSent = std::max(nextSent, i);
+            while (nextSent < lines.size() && !IsSentLine(TrimBlanks(lines[nextSent])))
+                ++nextSent;
+            Text next = nextSent < lines.size() ? TrimBlanks(lines[nextSent]) : Text();
+            EchoVerdict verdict =
+                SendLineFast(line, static_cast<long>(i), next, check, pacer, WindowLinkHooks());
+            if (PortVanished() || verdict == EchoVerdict::Error || verdict == EchoVerdict::Prompt) {
+                WithdrawAhead(pacer);
+                if (!check.Words.empty()) AppendLog(check.Words);  // the board's reason
+                return false;
+            }
+        }
+        if (i % 10 == 0) {
+            SetProgressLabel(DecimalText(static_cast<long long>(i)) + u"/" + count);
+            if (PumpEvents()) {
+                WithdrawAhead(pacer);
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 // Streams the program line by line, each paced by the board's echo. False when the user
 // pressed Cancel or the port's device went away.
 bool StreamProgram() {
     std::vector<Text> lines = WalkLines(App.ProgramText);
+    // The command profile's lines are commands at the prompt, not program entry's echoes.
+    if (App.Fast && !CommandProfile()) return StreamProgramFast(lines);
     Text count = DecimalText(static_cast<long long>(lines.size()));
     SetProgressLabel(u" 1/" + count);
     for (size_t i = 1; i <= lines.size(); ++i) {
@@ -184,7 +243,7 @@ bool StreamProgram() {
             AppendLog(EchoLineText(line));
         } else if (CommandProfile() && !IsOnloadLine(line)) {
             // Commands at the prompt: each one's answer is what the user wants to see.
-            AppendLog(Exchange(line + u"\r\n", kWaitForPrompt));
+            AppendLog(Exchange(line + u"\r\n", kWaitForPrompt, Until::Prompt));
             if (PortVanished()) return false;
         } else if (!IsOnloadLine(line)) {
             Exchange(line + u"\r\n", kWaitForLineEnd);
@@ -201,7 +260,10 @@ bool StreamProgram() {
 }
 
 void EndProgramEntry() {
-    Text reply = Exchange(App.EndSequence, LineDelays(10));
+    // In fast mode an empty end sequence has nothing to wait for.
+    Text reply = App.Fast && App.EndSequence.empty()
+                     ? Text()
+                     : Exchange(App.EndSequence, LineDelays(10), Until::PromptAtEnd);
     if (!App.EndSequence.empty()) {
         AppendLog(reply);
         AppendLog(App.CompletedMessage);
@@ -209,7 +271,7 @@ void EndProgramEntry() {
     AppendLog(u"");
     PumpEvents();
     if (!App.NoRun) {
-        AppendLog(Exchange(u"RUN\r\n", LineDelays(20)));
+        AppendLog(Exchange(u"RUN\r\n", LineDelays(20), Until::PromptAtEnd));
         PumpEvents();
     }
 }
@@ -292,8 +354,8 @@ void UploadFile(TextView path, UploadAs as) {
     } else if (as == UploadAs::Xmodem) {
         lastOutcome = JobOutcome::NoPort;
         if (ConnectBoard()) {
-            XmodemOutcome sent =
-                SendFileByXmodem(path, FileNameOfPath(path), App.LineDelay, WindowLinkHooks());
+            XmodemOutcome sent = SendFileByXmodem(path, FileNameOfPath(path), App.LineDelay,
+                                                  WindowLinkHooks(), App.FastAlways);
             lastOutcome = sent == XmodemOutcome::Completed ? JobOutcome::Completed
                                                            : JobOutcome::TransferFailed;
             if (!keepPort) ClosePort();

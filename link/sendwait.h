@@ -7,9 +7,24 @@
 // Wait arguments with names.
 inline constexpr int kWaitForLineEnd = -1;
 inline constexpr int kWaitForPrompt = -2;
+// The polling rules: a poll every 20 ms, at most 301 for a line end, 501 for the prompt.
+inline constexpr int kPollStepMs = 20;
+inline constexpr int kLineEndPolls = 301;
+inline constexpr int kPromptPolls = 501;
+
+// Sends `text` unchanged (ANSI code page, nothing added) and returns at once.
+void SendText(TextView text);
 
 // Sends `text` unchanged (ANSI code page, nothing added), then waits: a positive `wait` is a
 // fixed wait of that many ms, 0 a fixed wait of `lineDelay` ms, -1 polls every 20 ms until
 // the reply holds LF (at most 301 polls), -2 or less until it holds ">" (at most 501 polls).
 // Every wait goes through `hooks.Wait`. Returns what the board sent meanwhile.
 Text SendAndWait(TextView text, int wait, int lineDelay, const LinkHooks& hooks);
+
+// What ends a fast wait: the reply holds a line feed, holds ">", or ends with the "> "
+// prompt (or, for the first look at a board, with the PIN question's ": ").
+enum class Until { LineEnd, Prompt, PromptAtEnd, PromptOrPin };
+
+// Fast mode's send and wait: sends `text` as SendAndWait does, then gathers the reply as it
+// arrives, waking the moment bytes come, until `until` holds or `limitMs` has passed.
+Text SendAndWaitUntil(TextView text, Until until, int limitMs, const LinkHooks& hooks);
