@@ -9,6 +9,7 @@ and checks that every byte landed on the board.
                       [--xmodem-kb 100] [--skip-default-xmodem]
 """
 import argparse
+import math
 import os
 import resource
 import signal
@@ -85,10 +86,11 @@ def bench_program(build, work, baud, latency, lines, fast):
     landed = code == 0 and stored == "".join(line + "\n" for line in text)
     sent = sum(len(line) + 2 for line in text)
     wire = sent * 10 / baud
-    # The parts' floor of the default pacing: per line the larger of one 20 ms poll and the
-    # echo's wire time (out and back), plus the PIN probe (3 line delays), NEW and the start
-    # command (a poll each), the end of entry (10) and RUN (20 line delays of 120 ms).
-    floor = sum(max(0.020, 2 * (len(line) + 2) * 10 / baud) for line in text)
+    # The floor of the default pacing: per line the whole 20 ms polls until its echoed line
+    # end can be in (the line and one byte more on the wire: the board echoes as it receives),
+    # plus the PIN probe (3 line delays), NEW and the start command (a poll each), the end of
+    # entry (10) and RUN (20 line delays of 120 ms).
+    floor = sum(0.020 * math.ceil((len(line) + 3) * 10 / baud / 0.020) for line in text)
     floor += 0.360 + 0.040 + 1.2 + 2.4
     streaming = None
     begun = [t for line, t in marks.items() if line.endswith("AUTOSAVE")]
