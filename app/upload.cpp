@@ -163,9 +163,11 @@ bool AnswerPin() {
     return true;
 }
 
+// In fast mode a command ends at the prompt after its answer, a start of program entry at
+// its echo's line end (the command profile has none: its empty start gets a prompt).
 void SendCommandAndLog(const Text& command, int wait) {
-    AppendLog(Exchange(command + u"\r\n", wait,
-                       wait == kWaitForLineEnd ? Until::LineEnd : Until::Prompt));
+    bool toLineEnd = wait == kWaitForLineEnd && !App.StartCommand.empty();
+    AppendLog(Exchange(command + u"\r\n", wait, toLineEnd ? Until::LineEnd : Until::PromptAtEnd));
     PumpEvents();
 }
 
@@ -243,7 +245,7 @@ bool StreamProgram() {
             AppendLog(EchoLineText(line));
         } else if (CommandProfile() && !IsOnloadLine(line)) {
             // Commands at the prompt: each one's answer is what the user wants to see.
-            AppendLog(Exchange(line + u"\r\n", kWaitForPrompt, Until::Prompt));
+            AppendLog(Exchange(line + u"\r\n", kWaitForPrompt, Until::PromptAtEnd));
             if (PortVanished()) return false;
         } else if (!IsOnloadLine(line)) {
             Exchange(line + u"\r\n", kWaitForLineEnd);

@@ -36,8 +36,6 @@ bool Holds(const Text& reply, Until until) {
     switch (until) {
         case Until::LineEnd:
             return reply.find(u'\n') != Text::npos;
-        case Until::Prompt:
-            return reply.find(u'>') != Text::npos;
         case Until::PromptAtEnd:
             return endsWith(u"> ");
         case Until::PromptOrPin:

@@ -21,9 +21,10 @@ void SendText(TextView text);
 // Every wait goes through `hooks.Wait`. Returns what the board sent meanwhile.
 Text SendAndWait(TextView text, int wait, int lineDelay, const LinkHooks& hooks);
 
-// What ends a fast wait: the reply holds a line feed, holds ">", or ends with the "> "
-// prompt (or, for the first look at a board, with the PIN question's ": ").
-enum class Until { LineEnd, Prompt, PromptAtEnd, PromptOrPin };
+// What ends a fast wait: the reply holds a line feed, or ends with the "> " prompt (or, for
+// the first look at a board, with the PIN question's ": "). The prompt must end the reply:
+// a ">" in an echo or an answer does not end it.
+enum class Until { LineEnd, PromptAtEnd, PromptOrPin };
 
 // Fast mode's send and wait: sends `text` as SendAndWait does, then gathers the reply as it
 // arrives, waking the moment bytes come, until `until` holds or `limitMs` has passed.

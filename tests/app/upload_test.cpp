@@ -111,6 +111,14 @@ TEST_F(UploadJob, FastModeStoresEveryLineAndLogsTheStepsAsTheDefaultDoes) {
     // RUN's output was gathered up to the prompt that follows it.
     EXPECT_TRUE(Contains(appended[8], u"line 60\r\n> "));
     EXPECT_EQ(appended.back(), u"Disconnected.");
+
+    // The command profile's lines are commands: each answer is logged whole, as by default,
+    // though it holds a ">".
+    appended.clear();
+    Drop(WriteFile("c.bas", "'onload command fast\r\nprint 6*7\r\nprint \"a>b\"\r\n"));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_TRUE(Logged(u"print 6*7\r\n42\r\n> "));
+    EXPECT_TRUE(Logged(u"print \"a>b\"\r\na>b\r\n> "));
 }
 
 TEST_F(UploadJob, FastModeStopsAtARejectedLineAndRunsNothingAfterIt) {
