@@ -124,6 +124,7 @@ Text ApplyOptionsLine(TextView programText) {
     if (Contains(options, u" micromite")) UseMicromite();
     if (Contains(options, u" command")) UseCommand();
     if (Contains(options, u" nonew")) App.NoNew = true;
+    if (Contains(options, u" fast")) App.Fast = true;
     size_t port = PortWordAt(options);
     if (port != Text::npos) {
         size_t end = options.find(u' ', port + 1);

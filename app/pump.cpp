@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "link/clock.h"
+#include "link/serial.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 #include "ui/window.h"
@@ -47,6 +48,16 @@ void DelayPumping(int ms) {
     }
 }
 
+bool AwaitInputPumping(int ms) {
+    const int64_t end = ElapsedMs() + (ms > 0 ? ms : 0);
+    for (int64_t left = end - ElapsedMs();; left = end - ElapsedMs()) {
+        bool arrived = WaitForInput(static_cast<int>(std::clamp<int64_t>(left, 0, kPumpStepMs)));
+        if (DrainEvents()) cancelKept = true;
+        if (arrived) return true;
+        if (left <= kPumpStepMs || StopRequested()) return false;
+    }
+}
+
 void ForgetCancel() {
     cancelKept = false;
     cancelPresses = 0;
@@ -58,6 +69,7 @@ const LinkHooks& WindowLinkHooks() {
         [](TextView text) { SetProgressLabel(text); },
         [] { return PumpEvents(); },
         [](int ms) { DelayPumping(ms); },
+        [](int ms) { return AwaitInputPumping(ms); },
         [] { return StopRequested(); },
     };
     return hooks;

@@ -12,6 +12,11 @@ bool PumpEvents();
 // of "Cancel" seen meanwhile is kept for the next PumpEvents, where the job checks for it.
 void DelayPumping(int ms);
 
+// Waits at most `ms` milliseconds for bytes from the board, waking the moment they arrive,
+// letting the window repaint at least every 20 ms as DelayPumping does. True when bytes wait
+// to be read.
+bool AwaitInputPumping(int ms);
+
 // Drops a kept press of "Cancel": a job starts without one left over from the last.
 void ForgetCancel();
 

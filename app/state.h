@@ -32,6 +32,7 @@ struct AppState {
     bool NoRun = false;
     bool SetTime = false;
     bool SetRtc = false;
+    bool Fast = false;  // paced by the board's replies as they arrive, not by fixed waits
 
     // Program text and paths.
     Text ProgramText;
@@ -41,6 +42,7 @@ struct AppState {
 
     bool ProgramButtonHidden = true;
     bool FirmwarePending = false;
+    bool FastAlways = false;  // every upload in fast mode (qz-upload --fast)
 
     // The "My collection" list (NAME|OPTIONS texts) and the discovered port names.
     std::vector<Text> Collection{u"Manual entry"};

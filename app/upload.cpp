@@ -1,5 +1,6 @@
 #include "app/upload.h"
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "app/program_files.h"
 #include "app/pump.h"
 #include "app/state.h"
+#include "link/pacing.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 #include "link/xmodem.h"
@@ -77,6 +79,17 @@ Text Exchange(TextView text, int wait) {
     return SendAndWait(text, wait, App.LineDelay, WindowLinkHooks());
 }
 
+// An exchange that fast mode speeds up: by default as above, with its fixed wait or 20 ms
+// polls; in fast mode the reply is taken as it arrives and the exchange ends when `until`
+// holds, with the default's whole wait as its limit.
+Text Exchange(TextView text, int wait, Until until) {
+    if (!App.Fast) return Exchange(text, wait);
+    int limit = wait > 0                  ? wait
+                : wait == kWaitForLineEnd ? kLineEndPolls * kPollStepMs
+                                          : kPromptPolls * kPollStepMs;
+    return SendAndWaitUntil(text, until, limit, WindowLinkHooks());
+}
+
 void Log(TextView text) {
     AppendLog(text);
     PumpEvents();
@@ -102,6 +115,7 @@ void ResetProfileFields() {
     App.StartCommand = u"AUTOSAVE";
     App.EndSequence = Text(1, kCtrlZ);
     App.NoNew = false;
+    App.Fast = App.FastAlways;
 }
 
 // The options line of this upload: the program's own "'onload" line, the device-type box,
@@ -126,7 +140,7 @@ void ChooseSettings() {
 // Answers the board's PIN prompt. False when the upload must stop.
 bool AnswerPin() {
     Text pin = u"no";
-    Text reply = Exchange(CtrlC(), LineDelays(3));
+    Text reply = Exchange(CtrlC(), LineDelays(3), Until::PromptOrPin);
     heard.BeforeLines = !reply.empty();
     if (Contains(LowerText(reply), u"enter pin or 0 to restart:") && !StopRequested()) {
         pin = AskInput(u"PIN required!", u"Enter security PIN", u"", true);
@@ -159,8 +173,11 @@ bool AnswerPin() {
     return !StopRequested();
 }
 
+// In fast mode a command ends at the prompt after its answer, a start of program entry at
+// its echo's line end (the command profile has none: its empty start gets a prompt).
 void SendCommandAndLog(const Text& command, int wait) {
-    Text reply = Exchange(command + u"\r\n", wait);
+    bool toLineEnd = wait == kWaitForLineEnd && !App.StartCommand.empty();
+    Text reply = Exchange(command + u"\r\n", wait, toLineEnd ? Until::LineEnd : Until::PromptAtEnd);
     if (!reply.empty()) heard.BeforeLines = true;
     AppendLog(reply);
     PumpEvents();
@@ -204,12 +221,70 @@ void LogRejection(const EchoCheck& check, EchoVerdict verdict, const std::vector
               NameOfLine(check.WordsLine, line));
 }
 
+// After a line went out: a stop, a vanished port or the board's refusal ends the streaming.
+// On a refusal no further line goes out: Ctrl-C, the board's words and which line it was.
+StreamEnd AfterLine(EchoVerdict verdict, const EchoCheck& check, const std::vector<Text>& lines) {
+    if (StopRequested()) return StreamEnd::Stopped;
+    // A board that is unplugged will never echo again: stop instead of waiting out every
+    // remaining line and then reporting success.
+    if (PortVanished()) return StreamEnd::Vanished;
+    // A board that turned a line down has left program entry: every further line would run
+    // as a command.
+    if (verdict != EchoVerdict::Error && verdict != EchoVerdict::Prompt) return StreamEnd::Done;
+    Exchange(CtrlC(), LineDelays(10));
+    LogRejection(check, verdict, lines);
+    return StreamEnd::Rejected;
+}
+
+// A program line that goes to the board: neither an echo directive nor the options line.
+bool IsSentLine(const Text& line) {
+    return !IsEchoLine(line) && !IsOnloadLine(line);
+}
+
+// Fast mode's streaming: each line goes the moment the one before was echoed and checked.
+StreamEnd StreamProgramFast(const std::vector<Text>& lines) {
+    Text count = DecimalText(static_cast<long long>(lines.size()));
+    SetProgressLabel(u" 1/" + count);
+    EchoCheck check;
+    LinePacer pacer;
+    long long baud = LeadingNumber(App.SerialSpeed);
+    pacer.ByteTimeUs = baud > 0 ? 10000000 / baud : 0;
+    size_t nextSent = 0;  // index of the next line that goes to the board
+    for (size_t i = 1; i <= lines.size(); ++i) {
+        Text line = TrimBlanks(lines[i - 1]);
+        if (IsEchoLine(line)) {
+            AppendLog(EchoLineText(line));
+        } else if (!IsOnloadLine(line)) {
+            nextSent = std::max(nextSent, i);
+            while (nextSent < lines.size() && !IsSentLine(TrimBlanks(lines[nextSent])))
+                ++nextSent;
+            Text next = nextSent < lines.size() ? TrimBlanks(lines[nextSent]) : Text();
+            EchoVerdict verdict =
+                SendLineFast(line, static_cast<long>(i), next, check, pacer, WindowLinkHooks());
+            heard.Unechoed = check.Unechoed;
+            StreamEnd end = AfterLine(verdict, check, lines);
+            if (end != StreamEnd::Done) {
+                WithdrawAhead(pacer);
+                return end;
+            }
+        }
+        if (i % 10 == 0) {
+            SetProgressLabel(DecimalText(static_cast<long long>(i)) + u"/" + count);
+            if (PumpEvents()) {
+                WithdrawAhead(pacer);
+                return StreamEnd::Cancelled;
+            }
+        }
+    }
+    return StreamEnd::Done;
+}
+
 // One program line out. In program entry the reply goes through the echo check. The
 // `command` profile types the lines at the prompt: each one's answer is what the user wants
 // to see, and a line without even the echo of its line end counts as not echoed.
 EchoVerdict SendProgramLine(const Text& line, long number, EchoCheck& check) {
     if (!CommandProfile()) return SendLineChecked(line, number, check, WindowLinkHooks());
-    Text reply = Exchange(line + u"\r\n", kWaitForPrompt);
+    Text reply = Exchange(line + u"\r\n", kWaitForPrompt, Until::PromptAtEnd);
     if (!Contains(reply, u"\n")) ++check.Unechoed;
     AppendLog(reply);
     return EchoVerdict::Echoed;
@@ -218,6 +293,8 @@ EchoVerdict SendProgramLine(const Text& line, long number, EchoCheck& check) {
 // Streams the program line by line, each paced by the board's echo.
 StreamEnd StreamProgram() {
     std::vector<Text> lines = WalkLines(App.ProgramText);
+    // The command profile's lines are commands at the prompt, not program entry's echoes.
+    if (App.Fast && !CommandProfile()) return StreamProgramFast(lines);
     Text count = DecimalText(static_cast<long long>(lines.size()));
     SetProgressLabel(u" 1/" + count);
     EchoCheck check;
@@ -228,17 +305,8 @@ StreamEnd StreamProgram() {
         } else if (!IsOnloadLine(line)) {
             EchoVerdict verdict = SendProgramLine(line, static_cast<long>(i), check);
             heard.Unechoed = check.Unechoed;
-            if (StopRequested()) return StreamEnd::Stopped;
-            // A board that is unplugged will never echo again: stop instead of waiting out
-            // every remaining line and then reporting success.
-            if (PortVanished()) return StreamEnd::Vanished;
-            // A board that turned a line down has left program entry: every further line
-            // would run as a command.
-            if (verdict == EchoVerdict::Error || verdict == EchoVerdict::Prompt) {
-                Exchange(CtrlC(), LineDelays(10));
-                LogRejection(check, verdict, lines);
-                return StreamEnd::Rejected;
-            }
+            StreamEnd end = AfterLine(verdict, check, lines);
+            if (end != StreamEnd::Done) return end;
         }
         if (i % 10 == 0) {
             SetProgressLabel(DecimalText(static_cast<long long>(i)) + u"/" + count);
@@ -249,7 +317,10 @@ StreamEnd StreamProgram() {
 }
 
 void EndProgramEntry() {
-    Text reply = Exchange(App.EndSequence, LineDelays(10));
+    // In fast mode an empty end sequence has nothing to wait for.
+    Text reply = App.Fast && App.EndSequence.empty()
+                     ? Text()
+                     : Exchange(App.EndSequence, LineDelays(10), Until::PromptAtEnd);
     if (StopRequested()) return;
     if (!App.EndSequence.empty()) {
         AppendLog(reply);
@@ -258,7 +329,7 @@ void EndProgramEntry() {
     AppendLog(u"");
     PumpEvents();
     if (!App.NoRun && !StopRequested()) {
-        AppendLog(Exchange(u"RUN\r\n", LineDelays(20)));
+        AppendLog(Exchange(u"RUN\r\n", LineDelays(20), Until::PromptAtEnd));
         PumpEvents();
     }
 }
@@ -421,8 +492,8 @@ void UploadFile(TextView path, UploadAs as) {
     } else if (as == UploadAs::Xmodem) {
         lastOutcome = JobOutcome::NoPort;
         if (ConnectBoard()) {
-            XmodemOutcome sent =
-                SendFileByXmodem(path, FileNameOfPath(path), App.LineDelay, WindowLinkHooks());
+            XmodemOutcome sent = SendFileByXmodem(path, FileNameOfPath(path), App.LineDelay,
+                                                  WindowLinkHooks(), App.FastAlways);
             lastOutcome = sent == XmodemOutcome::Completed   ? JobOutcome::Completed
                           : sent == XmodemOutcome::Cancelled ? JobOutcome::Aborted
                                                              : JobOutcome::TransferFailed;

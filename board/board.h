@@ -27,7 +27,7 @@ struct BoardOptions {
     bool PinSilent = false;
     bool Silent = false;
     bool XmodemCrc = true;
-    int EchoDelayMs = 0;
+    double EchoDelayMs = 0;  // fractions too: 0.1 ms is a fast board's echo latency
     int LoseEcho = 0;
     std::set<long> NakBlocks;
     int NakCount = 1;

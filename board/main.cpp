@@ -5,6 +5,7 @@
 // reset. SIGTERM and SIGINT end the loop; the link, the drive's traces and the port go.
 #include <poll.h>
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -37,17 +38,20 @@ void InstallSignals() {
     signal(SIGPIPE, SIG_IGN);
 }
 
-// Waits for input, output room or the next timer, at most 10 ms so the baud rate is watched.
+// Waits for input, output room or the next byte due on the wire, at most 10 ms so the baud
+// rate is watched. The wait is timed to the microsecond (ppoll): a board's echo comes a
+// fraction of a millisecond after the byte, and a wait rounded up to whole milliseconds
+// would make the simulated wire slower than a real one.
 void WaitForWork(Board& board) {
     int64_t now = NowUs();
     int64_t due = NextWireDue(board);
     bool outputDue = !board.Wire.Out.empty() && board.Wire.Out.front().DueUs <= now;
-    int timeoutMs = 10;
-    if (due != INT64_MAX && !outputDue)
-        timeoutMs = static_cast<int>(std::clamp<int64_t>((due - now + 999) / 1000, 0, 10));
+    int64_t timeoutUs = 10000;
+    if (due != INT64_MAX && !outputDue) timeoutUs = std::clamp<int64_t>(due - now, 0, 10000);
+    timespec timeout{0, static_cast<long>(timeoutUs * 1000)};
     pollfd fds[2] = {{board.Port.Master, POLLIN, 0}, {board.Port.Watch, POLLIN, 0}};
     if (outputDue) fds[0].events |= POLLOUT;
-    poll(fds, board.Port.Master >= 0 ? 2 : 0, timeoutMs);
+    ppoll(fds, board.Port.Master >= 0 ? 2 : 0, &timeout, nullptr);
 }
 
 void ServeSerial(Board& board) {

@@ -1,6 +1,7 @@
 #include "board/options.h"
 
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -44,7 +45,8 @@ const OptionRow kOptions[] = {
     {"--pin-silent", nullptr, Opt::PinSilent, "say nothing at all once a PIN was entered"},
     {"--silent", nullptr, Opt::Silent, "never send anything back"},
     {"--xmodem", "crc|checksum", Opt::Xmodem, "XMODEM receive mode to ask for (default crc)"},
-    {"--echo-delay", "MS", Opt::EchoDelay, "hold back the echo of each line end by MS ms"},
+    {"--echo-delay", "MS", Opt::EchoDelay,
+     "hold back the echo of each line end and each XMODEM reply by MS ms (fractions too: 0.1)"},
     {"--lose-echo", "N", Opt::LoseEcho, "drop the echo of every Nth program line"},
     {"--nak-blocks", "LIST", Opt::NakBlocks, "NAK these XMODEM blocks (e.g. 1,3) once each"},
     {"--nak-count", "K", Opt::NakCount, "NAK each block of --nak-blocks K times (default 1)"},
@@ -64,6 +66,15 @@ bool ParseCount(const char* text, long& value) {
     const char* end = text + std::strlen(text);
     auto [ptr, ec] = std::from_chars(text, end, value);
     return ec == std::errc() && ptr == end && value >= 0;
+}
+
+// A non-negative decimal number of milliseconds such as 3, 0.1 or 1.5 (at most 60 s).
+bool ParseMilliseconds(const char* text, double& value) {
+    char* end = nullptr;
+    double v = std::strtod(text, &end);
+    if (end == text || *end != '\0' || !(v >= 0 && v <= 60000) || text[0] == '-') return false;
+    value = v;
+    return true;
 }
 
 bool ParseList(const char* text, std::set<long>& values) {
@@ -120,8 +131,9 @@ bool ApplyOption(Opt id, const char* arg, BoardOptions& o, std::string& error) {
                 return error = "--xmodem wants crc or checksum", false;
             return true;
         case Opt::EchoDelay:
-            if (!ApplyNumber(arg, n, error, "--echo-delay")) return false;
-            o.EchoDelayMs = static_cast<int>(n);
+            if (!ParseMilliseconds(arg, o.EchoDelayMs))
+                return error = std::string("--echo-delay wants milliseconds, not '") + arg + "'",
+                       false;
             return true;
         case Opt::LoseEcho:
             if (!ApplyNumber(arg, n, error, "--lose-echo")) return false;

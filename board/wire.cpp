@@ -34,9 +34,9 @@ bool TakeDueByte(Board& board, uint8_t& byte) {
     return true;
 }
 
-void SendToClient(Board& board, const std::string& bytes, int holdMs) {
+void SendToClient(Board& board, const std::string& bytes, double holdMs) {
     if (board.Options.Silent || board.Console.Mode == ConsoleMode::Mute) return;
-    int64_t start = NowUs() + holdMs * 1000LL;
+    int64_t start = NowUs() + static_cast<int64_t>(holdMs * 1000);
     for (char ch : bytes) {
         int64_t due = std::max(start, board.Wire.OutFreeUs) + ByteTimeUs(board);
         board.Wire.OutFreeUs = due;

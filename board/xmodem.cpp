@@ -14,8 +14,9 @@ constexpr int64_t kSilenceUs = 10000 * 1000;  // a sender silent this long has g
 constexpr int64_t kDrainUs = 6000 * 1000;     // with --ignore-eot: quiet this long ends it
 constexpr size_t kFileLimit = 16 * 1024 * 1024;
 
+// The receiver's replies take the board as long to make as a line end's echo does.
 void SendByte(Board& board, uint8_t byte) {
-    SendToClient(board, std::string(1, static_cast<char>(byte)));
+    SendToClient(board, std::string(1, static_cast<char>(byte)), board.Options.EchoDelayMs);
 }
 
 void BackToPrompt(Board& board, const std::string& message) {

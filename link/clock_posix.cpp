@@ -22,6 +22,13 @@ void DelayMs(int ms) {
     }
 }
 
+void DelayUs(int64_t us) {
+    if (us <= 0) return;
+    timespec left{static_cast<time_t>(us / 1000000), static_cast<long>(us % 1000000) * 1000L};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
 int64_t ElapsedUs() {
     static const int64_t start = MonotonicNs();
     return (MonotonicNs() - start) / 1000;

@@ -22,6 +22,10 @@ void DelayMs(int ms) {
     if (ms > 0) AdvanceSimClockUs(int64_t{ms} * 1000);
 }
 
+void DelayUs(int64_t us) {
+    AdvanceSimClockUs(us);
+}
+
 int64_t ElapsedMs() {
     return nowUs / 1000;
 }

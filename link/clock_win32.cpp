@@ -34,6 +34,10 @@ void DelayMs(int ms) {
     Sleep(static_cast<DWORD>(ms));
 }
 
+void DelayUs(int64_t us) {
+    if (us >= 1000) DelayMs(static_cast<int>(us / 1000));
+}
+
 int64_t ElapsedUs() {
     static const CounterStart counter = FirstReading();
     if (!counter.Present) return static_cast<int64_t>(GetTickCount()) * 1000;

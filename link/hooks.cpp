@@ -1,6 +1,7 @@
 #include "link/hooks.h"
 
 #include "link/clock.h"
+#include "link/serial.h"
 
 void HookLog(const LinkHooks& hooks, TextView line) {
     if (hooks.Log) hooks.Log(line);
@@ -19,6 +20,10 @@ void HookWait(const LinkHooks& hooks, int ms) {
         hooks.Wait(ms);
     else
         DelayMs(ms);
+}
+
+bool HookAwaitInput(const LinkHooks& hooks, int ms) {
+    return hooks.AwaitInput ? hooks.AwaitInput(ms) : WaitForInput(ms);
 }
 
 bool HookStopped(const LinkHooks& hooks) {

@@ -4,31 +4,12 @@
 #include <cstring>
 #include <string>
 
+#include "link/clock.h"
 #include "link/echo.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 
 namespace {
-
-constexpr int kPollStepMs = 20;
-constexpr int kLineEndPolls = 301;
-constexpr int kPromptPolls = 501;
-
-// Writes the converted text through the transmit buffer. Commands and program lines fit
-// one buffer and go out in one write; a longer text goes out in buffer-sized pieces, one
-// after another, and stops at a short write, which means the line stalled past its
-// write time-out (sending the later pieces would only garble what the board gets).
-void SendText(TextView text) {
-    if (text.empty()) return;
-    std::string bytes = AnsiFromText(text);
-    uint8_t* buffer = TransmitBuffer();
-    for (size_t sent = 0; sent < bytes.size();) {
-        int piece = static_cast<int>(std::min<size_t>(bytes.size() - sent, kChannelBufferSize));
-        std::memcpy(buffer, bytes.data() + sent, static_cast<size_t>(piece));
-        if (WriteBytes(buffer, piece) != piece) return;
-        sent += static_cast<size_t>(piece);
-    }
-}
 
 Text ReadOnce() {
     int got = ReadAvailable(ReceiveBuffer(), kChannelBufferSize);
@@ -48,10 +29,25 @@ Text PollUntil(char16_t stop, int polls, const LinkHooks& hooks) {
     return reply;
 }
 
+bool Holds(const Text& reply, Until until) {
+    auto endsWith = [&](TextView end) {
+        return reply.size() >= end.size() &&
+               TextView(reply).substr(reply.size() - end.size()) == end;
+    };
+    switch (until) {
+        case Until::LineEnd:
+            return reply.find(u'\n') != Text::npos;
+        case Until::PromptAtEnd:
+            return endsWith(u"> ");
+        case Until::PromptOrPin:
+            return endsWith(u"> ") || endsWith(u": ");
+    }
+    return false;
+}
+
 }  // namespace
 
-EchoVerdict SendLineChecked(TextView line, long number, EchoCheck& check,
-                            const LinkHooks& hooks) {
+EchoVerdict SendLineChecked(TextView line, long number, EchoCheck& check, const LinkHooks& hooks) {
     ExpectEcho(check, line, number);
     SendText(Text(line) + u"\r\n");
     for (int poll = 1; poll <= kLineEndPolls && !HookStopped(hooks); ++poll) {
@@ -63,6 +59,32 @@ EchoVerdict SendLineChecked(TextView line, long number, EchoCheck& check,
     }
     EndEchoWait(check);
     return EchoVerdict::Waiting;
+}
+
+// Writes the converted text through the transmit buffer. Commands and program lines fit
+// one buffer and go out in one write; a longer text goes out in buffer-sized pieces, one
+// after another, and stops at a short write, which means the line stalled past its
+// write time-out (sending the later pieces would only garble what the board gets).
+void SendText(TextView text) {
+    if (text.empty()) return;
+    std::string bytes = AnsiFromText(text);
+    uint8_t* buffer = TransmitBuffer();
+    for (size_t sent = 0; sent < bytes.size();) {
+        int piece = static_cast<int>(std::min<size_t>(bytes.size() - sent, kChannelBufferSize));
+        std::memcpy(buffer, bytes.data() + sent, static_cast<size_t>(piece));
+        if (WriteBytes(buffer, piece) != piece) return;
+        sent += static_cast<size_t>(piece);
+    }
+}
+
+Text SendAndWaitUntil(TextView text, Until until, int limitMs, const LinkHooks& hooks) {
+    SendText(text);
+    Text reply;
+    const int64_t deadline = ElapsedMs() + limitMs;
+    for (int64_t now = ElapsedMs(); now < deadline && !Holds(reply, until) && !HookStopped(hooks);
+         now = ElapsedMs())
+        if (HookAwaitInput(hooks, static_cast<int>(deadline - now))) reply += ReadOnce();
+    return reply;
 }
 
 Text SendAndWait(TextView text, int wait, int lineDelay, const LinkHooks& hooks) {

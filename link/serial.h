@@ -22,6 +22,10 @@ bool IsPortOpen();
 // -1 with no port open; 0 when nothing has arrived; else the bytes read: all that wait in
 // the driver, at most `capacity`. Never blocks.
 int ReadAvailable(uint8_t* buffer, int capacity);
+// Waits until bytes have arrived or `timeoutMs` has passed, without taking any: true when
+// bytes wait to be read (at once when some already do). With no port open, or a port whose
+// device went away, it sleeps the time out and returns false, so no caller can spin on it.
+bool WaitForInput(int timeoutMs);
 // -1 with no port open; else the number of bytes the system reports written.
 int WriteBytes(const uint8_t* bytes, int count);
 // -1 with no port open; a value of 1 or more is sent as one byte (its low 8 bits); below 1

@@ -251,6 +251,24 @@ int ReadAvailable(uint8_t* buffer, int capacity) {
     return done;
 }
 
+bool WaitForInput(int timeoutMs) {
+    const int64_t deadline = ElapsedMs() + (timeoutMs > 0 ? timeoutMs : 0);
+    for (;;) {
+        int64_t left = deadline - ElapsedMs();
+        if (portFd < 0 || vanished) {
+            DelayMs(static_cast<int>(left));
+            return false;
+        }
+        pollfd p{portFd, POLLIN, 0};
+        int ready = poll(&p, 1, static_cast<int>(left > 0 ? left : 0));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return false;
+        if (p.revents & POLLIN) return true;
+        NoteHangUp(p.revents);  // a hang-up without bytes: sleep out the rest above
+        if (!vanished) return false;
+    }
+}
+
 int WriteBytes(const uint8_t* bytes, int count) {
     if (portFd < 0) return -1;
     if (count <= 0) return 0;

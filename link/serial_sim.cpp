@@ -57,6 +57,17 @@ int ReadAvailable(uint8_t* buffer, int capacity) {
     return got;
 }
 
+bool WaitForInput(int timeoutMs) {
+    const int64_t limit = NowUs() + int64_t{timeoutMs > 0 ? timeoutMs : 0} * 1000;
+    int64_t first = limit;
+    // Reads take arrivals in order, so the first in the list is the one that wakes.
+    if (Sim.Open && !Sim.Unplugged && !Sim.Incoming.empty())
+        first = std::min(first, Sim.Incoming.front().AtUs);
+    if (first > NowUs()) AdvanceSimClockUs(first - NowUs());
+    return Sim.Open && !Sim.Unplugged && !Sim.Incoming.empty() &&
+           Sim.Incoming.front().AtUs <= NowUs();
+}
+
 int WriteBytes(const uint8_t* bytes, int count) {
     if (!Sim.Open) return -1;
     if (Sim.Unplugged) {

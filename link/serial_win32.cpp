@@ -1,10 +1,12 @@
 // The serial channel's byte operations on Windows, over a COM port handle.
 //
-// The port is opened blocking (not overlapped) with all read time-outs zero, which makes a
-// ReadFile of N bytes wait until N bytes came. So a read never asks for more than the driver
-// reports waiting in its input queue (ClearCommError), and no read blocks. Writes give up
-// after 100 ms per byte plus 10 ms (the write time-outs), so a board that stopped reading
-// cannot hang the window for long.
+// The port is opened for overlapped I/O so that WaitForInput can wait on the driver's
+// "character received" event (WaitCommEvent) with a time-out; every read and write then
+// completes on its own event (Finish), so to the callers they behave as blocking calls.
+// All read time-outs are zero, which makes a ReadFile of N bytes wait until N bytes came.
+// So a read never asks for more than the driver reports waiting in its input queue
+// (ClearCommError), and no read blocks. Writes give up after 100 ms per byte plus 10 ms
+// (the write time-outs), so a board that stopped reading cannot hang the window for long.
 #include <windows.h>
 
 #include "link/serial.h"
@@ -13,6 +15,8 @@
 namespace {
 
 HANDLE port = INVALID_HANDLE_VALUE;
+HANDLE ioDone = nullptr;   // manual-reset event of the reads and writes
+HANDLE rxEvent = nullptr;  // manual-reset event of WaitCommEvent
 bool vanished = false;
 OpenFailure lastFailure = OpenFailure::None;
 Text lastFailureDetail;
@@ -73,6 +77,28 @@ void NoteError(DWORD error) {
         vanished = true;
 }
 
+// Completes an overlapped call: `started` is what ReadFile or WriteFile returned. The count
+// of bytes moved; 0 on failure, with the error noted.
+DWORD Finish(BOOL started, OVERLAPPED& ov) {
+    DWORD moved = 0;
+    if (!started && GetLastError() != ERROR_IO_PENDING) {
+        NoteError(GetLastError());
+        return 0;
+    }
+    if (!GetOverlappedResult(port, &ov, &moved, TRUE)) NoteError(GetLastError());
+    return moved;
+}
+
+DWORD QueuedBytes() {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(port, &errors, &status)) {
+        NoteError(GetLastError());
+        return 0;
+    }
+    return status.cbInQue;
+}
+
 }  // namespace
 
 Text DevicePathOf(TextView name) {
@@ -82,7 +108,7 @@ Text DevicePathOf(TextView name) {
 bool OpenPort(TextView name, long long baud) {
     Text path = DevicePathOf(name);
     HANDLE h = CreateFileW(WideOf(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
+                           OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         return Fail(FailureOfError(error), error, path);
@@ -100,6 +126,9 @@ bool OpenPort(TextView name, long long baud) {
     timeouts.WriteTotalTimeoutMultiplier = 100;
     timeouts.WriteTotalTimeoutConstant = 10;
     SetCommTimeouts(h, &timeouts);
+    SetCommMask(h, EV_RXCHAR);
+    if (!ioDone) ioDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!rxEvent) rxEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
     port = h;
     vanished = false;
@@ -114,30 +143,50 @@ bool IsPortOpen() {
 
 int ReadAvailable(uint8_t* buffer, int capacity) {
     if (port == INVALID_HANDLE_VALUE) return -1;
-    DWORD errors = 0;
-    COMSTAT status{};
-    if (!ClearCommError(port, &errors, &status)) {
-        NoteError(GetLastError());
-        return 0;
+    DWORD queued = QueuedBytes();
+    if (queued == 0 || capacity <= 0) return 0;
+    DWORD wanted = queued < static_cast<DWORD>(capacity) ? queued : static_cast<DWORD>(capacity);
+    OVERLAPPED ov{};
+    ov.hEvent = ioDone;
+    return static_cast<int>(Finish(ReadFile(port, buffer, wanted, nullptr, &ov), ov));
+}
+
+// The wait is started before the queue is looked at: a byte that comes after the look
+// signals the wait, one that came before it is seen by the look. Setting the event mask
+// again ends a wait still pending, which is then collected before its OVERLAPPED goes.
+bool WaitForInput(int timeoutMs) {
+    DWORD wait = timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 0;
+    if (port == INVALID_HANDLE_VALUE || vanished) {
+        Sleep(wait);
+        return false;
     }
-    if (status.cbInQue == 0 || capacity <= 0) return 0;
-    DWORD wanted = status.cbInQue < static_cast<DWORD>(capacity) ? status.cbInQue
-                                                                 : static_cast<DWORD>(capacity);
-    DWORD got = 0;
-    if (!ReadFile(port, buffer, wanted, &got, nullptr)) {
+    DWORD events = 0;
+    OVERLAPPED ov{};
+    ov.hEvent = rxEvent;
+    ResetEvent(rxEvent);
+    BOOL done = WaitCommEvent(port, &events, &ov);
+    bool pending = !done && GetLastError() == ERROR_IO_PENDING;
+    if (!done && !pending) {
         NoteError(GetLastError());
-        return 0;
+        Sleep(wait);
+        return false;
     }
-    return static_cast<int>(got);
+    if (pending && QueuedBytes() == 0) WaitForSingleObject(rxEvent, wait);
+    if (pending && WaitForSingleObject(rxEvent, 0) != WAIT_OBJECT_0) {
+        SetCommMask(port, EV_RXCHAR);
+        DWORD ignored = 0;
+        GetOverlappedResult(port, &ov, &ignored, TRUE);
+    }
+    return QueuedBytes() > 0;
 }
 
 int WriteBytes(const uint8_t* bytes, int count) {
     if (port == INVALID_HANDLE_VALUE) return -1;
     if (count <= 0) return 0;
-    DWORD put = 0;
-    if (!WriteFile(port, bytes, static_cast<DWORD>(count), &put, nullptr))
-        NoteError(GetLastError());
-    return static_cast<int>(put);
+    OVERLAPPED ov{};
+    ov.hEvent = ioDone;
+    return static_cast<int>(
+        Finish(WriteFile(port, bytes, static_cast<DWORD>(count), nullptr, &ov), ov));
 }
 
 int WriteByte(int value) {

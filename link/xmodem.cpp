@@ -1,8 +1,11 @@
 // The XMODEM sender: the board's interpreter is told to receive a file, then the file goes
 // out in 128-byte blocks with the 8-bit checksum or the CRC-16, as the receiver asks.
 //
-// Everything is paced by fixed sleeps and reads that never block: the tool has one thread,
-// and the caller's pump hook runs once per block attempt so its window stays alive.
+// By default everything is paced by fixed sleeps and reads that never block: the tool has
+// one thread, and the caller's pump hook runs once per block attempt so its window stays
+// alive.
+// In fast mode the same protocol, with the same limits, acts on each of the receiver's
+// bytes the moment it arrives (a wait on the port) instead of after the fixed sleeps.
 #include "link/xmodem.h"
 
 #include <cstring>
@@ -26,6 +29,7 @@ constexpr int kReplyWaitMs = 200, kRetryPauseMs = 50, kMaxFailedReplies = 20;
 constexpr int kBlockLimitMs = 10000;
 constexpr int kEotPollMs = 500, kEotLimitMs = 5000, kMaxEots = 4;
 constexpr int kCancelBytes = 5, kFinalPauseMs = 300;
+constexpr int kCancelGatherMs = 20;  // fast mode: how long a CAN waits for its two fellows
 
 enum class Check { Sum, Crc };
 
@@ -38,6 +42,7 @@ struct Transfer {
     std::vector<uint8_t> reply = std::vector<uint8_t>(kBufferSize, 0);
     int replyCount = 0;  // what the last read brought, in `reply`
     Check check = Check::Sum;
+    bool fast = false;
     const LinkHooks* hooks = nullptr;
 };
 
@@ -111,6 +116,64 @@ bool AwaitStart(Transfer& t) {
     }
 }
 
+// Fast mode's start: the receive command's echo, then the receiver's first request, taken
+// the moment it comes. Until the command's own wait is over, only bytes after the echo's
+// line end count, for the echo itself holds a "C" ("RECEIVE"). The request byte is the
+// last one that has arrived, as in the fixed-wait start, and the limit is that start's.
+bool AwaitStartFast(Transfer& t, int commandWaitMs) {
+    const int64_t start = ElapsedMs();
+    const int64_t commandEnd = start + commandWaitMs;
+    const int64_t deadline = commandEnd + kStartWaitMs + (kStartPolls - 1) * kStartPollMs;
+    bool echoEnded = false;
+    for (int64_t now = start; now < deadline && !HookStopped(*t.hooks); now = ElapsedMs()) {
+        if (HookAwaitInput(*t.hooks, static_cast<int>(deadline - now)) && ReadReply(t) > 0) {
+            int from = 0;
+            if (!echoEnded && ElapsedMs() <= commandEnd) {
+                while (from < t.replyCount && t.reply[from] != '\n')
+                    ++from;
+                if (from == t.replyCount) continue;
+                ++from;
+            }
+            echoEnded = true;
+            if (from == t.replyCount) continue;
+            int candidate = t.reply[t.replyCount - 1];
+            if (candidate == kCan) return false;
+            if (candidate == kNak || candidate == kWantCrc) {
+                t.check = candidate == kWantCrc ? Check::Crc : Check::Sum;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// Fast mode's reply to a packet: waits at most the reply wait for the receiver's ACK, NAK
+// or CAN, passing over any other byte as line noise. A CAN is given a moment for the two
+// that make a cancel to follow it. The reply's first byte, or -1 when none came.
+int AwaitReplyFast(Transfer& t, int limitMs) {
+    const int64_t deadline = ElapsedMs() + limitMs;
+    for (int64_t now = ElapsedMs(); now < deadline && !HookStopped(*t.hooks); now = ElapsedMs()) {
+        if (!HookAwaitInput(*t.hooks, static_cast<int>(deadline - now)) || ReadReply(t) <= 0)
+            continue;
+        int skip = 0;
+        while (skip < t.replyCount && t.reply[skip] != kAck && t.reply[skip] != kNak &&
+               t.reply[skip] != kCan)
+            ++skip;
+        if (skip == t.replyCount) continue;
+        std::memmove(t.reply.data(), t.reply.data() + skip,
+                     static_cast<size_t>(t.replyCount - skip));
+        t.replyCount -= skip;
+        if (t.reply[0] == kCan && t.replyCount < 3) {
+            const int64_t more = ElapsedMs() + kCancelGatherMs;
+            while (t.replyCount < 3 && ElapsedMs() < more &&
+                   HookAwaitInput(*t.hooks, static_cast<int>(more - ElapsedMs())))
+                t.replyCount += ReadAvailable(t.reply.data() + t.replyCount, 3 - t.replyCount);
+        }
+        return t.reply[0];
+    }
+    return -1;
+}
+
 enum class BlockResult { Acknowledged, Unacknowledged, Abort, Stopped };
 
 // Sends block n until it is acknowledged, its deadline passes, the receiver gives up, or
@@ -123,11 +186,21 @@ BlockResult SendBlock(Transfer& t, long n) {
     for (;;) {
         HookProgress(*t.hooks, label);
         HookPump(*t.hooks);
-        WriteBytes(t.packet.data(), length);
-        HookWait(*t.hooks, kReplyWaitMs);
+        int answer = -1;
+        if (t.fast) {
+            // What is still queued answers an earlier packet (a late reply to one that was
+            // sent again): it must not be taken for this packet's reply.
+            while (ReadReply(t) > 0) {
+            }
+            WriteBytes(t.packet.data(), length);
+            answer = AwaitReplyFast(t, kReplyWaitMs);
+        } else {
+            WriteBytes(t.packet.data(), length);
+            HookWait(*t.hooks, kReplyWaitMs);
+            ReadReply(t);
+            answer = FirstReplyByte(t);
+        }
         if (HookStopped(*t.hooks)) return BlockResult::Stopped;
-        ReadReply(t);
-        int answer = FirstReplyByte(t);
         if (answer == kAck) return BlockResult::Acknowledged;
         if (answer == kCan) {
             // Receivers cancel with several CANs; a lone one may be line noise.
@@ -135,7 +208,8 @@ BlockResult SendBlock(Transfer& t, long n) {
                 return BlockResult::Abort;
         } else {
             if (++failedReplies == kMaxFailedReplies) return BlockResult::Abort;
-            HookWait(*t.hooks, kRetryPauseMs);
+            // A NAK in fast mode is answered at once: the receiver asked for the block again.
+            if (!t.fast || answer != kNak) HookWait(*t.hooks, kRetryPauseMs);
         }
         if (ElapsedMs() > deadline) return BlockResult::Unacknowledged;
     }
@@ -148,6 +222,13 @@ void EndTransfer(Transfer& t) {
         WriteByte(kEot);
         const int64_t deadline = ElapsedMs() + kEotLimitMs;
         do {
+            if (t.fast) {
+                // A NAK asks for the EOT again: it goes at once.
+                int answer = AwaitReplyFast(t, static_cast<int>(deadline - ElapsedMs()));
+                if (answer == kAck) return;
+                if (answer == kNak) break;
+                continue;
+            }
             HookWait(*t.hooks, kEotPollMs);
             if (HookStopped(*t.hooks)) return;
             ReadReply(t);
@@ -172,7 +253,27 @@ XmodemOutcome Finish(Transfer& t, XmodemOutcome outcome) {
             break;
     }
     HookPump(*t.hooks);
-    HookWait(*t.hooks, kFinalPauseMs);
+    if (t.fast) {
+        // The receiver's prompt, when it shows one, ends the pause early. It may have come
+        // with the last reply already, and it may come in pieces: the last two bytes
+        // received are kept across reads.
+        int before = -1, last = -1;
+        auto take = [&] {
+            for (int i = 0; i < t.replyCount; ++i) {
+                before = last;
+                last = t.reply[i];
+            }
+        };
+        take();
+        const int64_t end = ElapsedMs() + kFinalPauseMs;
+        while (!(before == '>' && last == ' ') && ElapsedMs() < end &&
+               HookAwaitInput(*t.hooks, static_cast<int>(end - ElapsedMs()))) {
+            ReadReply(t);
+            take();
+        }
+    } else {
+        HookWait(*t.hooks, kFinalPauseMs);
+    }
     ReadReply(t);  // whatever the receiver still says is of no use now
     return outcome;
 }
@@ -184,8 +285,8 @@ XmodemOutcome CancelTransfer(Transfer& t, XmodemOutcome outcome) {
     return Finish(t, outcome);
 }
 
-XmodemOutcome SendBlocks(Transfer& t) {
-    if (!AwaitStart(t)) {
+XmodemOutcome SendBlocks(Transfer& t, int commandWaitMs) {
+    if (!(t.fast ? AwaitStartFast(t, commandWaitMs) : AwaitStart(t))) {
         // A receiver that was started is told to stop; one that never answered has nothing
         // to be told, as when the start fails.
         if (HookStopped(*t.hooks)) return CancelTransfer(t, XmodemOutcome::Cancelled);
@@ -207,8 +308,8 @@ XmodemOutcome SendBlocks(Transfer& t) {
 
 }  // namespace
 
-XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay,
-                               const LinkHooks& hooks) {
+XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay, const LinkHooks& hooks,
+                               bool fast) {
     // The file is read whole before the board is told anything: a file that cannot be read
     // in full would otherwise go out with zero bytes in place of what was missing.
     std::optional<std::string> content = ReadWholeFile(path);
@@ -218,6 +319,7 @@ XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay,
         return XmodemOutcome::Unreadable;
     }
     Transfer t;
+    t.fast = fast;
     t.hooks = &hooks;
     t.blocks = static_cast<long>((content->size() + kBlockSize - 1) / kBlockSize);
     t.image.assign(content->size() + kBlockSize, 0);  // the last block is padded with 0x00
@@ -227,6 +329,12 @@ XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay,
     HookLog(hooks, u"Sending: " + Text(name));
     HookLog(hooks, u"Blocks: " + DecimalText(t.blocks));
     HookPump(hooks);
-    SendAndWait(u"XMODEM RECEIVE \"" + Text(name) + u"\"\r\n", 0, lineDelay, hooks);
-    return SendBlocks(t);
+    Text command = u"XMODEM RECEIVE \"" + Text(name) + u"\"\r\n";
+    if (fast) {
+        // The command's wait is spent waiting for the receiver's first request instead.
+        SendText(command);
+        return SendBlocks(t, lineDelay);
+    }
+    SendAndWait(command, 0, lineDelay, hooks);
+    return SendBlocks(t, 0);
 }

@@ -12,7 +12,9 @@ enum class XmodemOutcome { Completed, Failed, FailedToStart, Unreadable, Cancell
 // Tells the board to receive `name` (waiting `lineDelay` ms after the command) and sends the
 // file at `path`. The serial channel must be open; it stays open. The outcome is also the
 // last line logged through `hooks`, which also show the block count and get every wait.
-XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay, const LinkHooks& hooks);
+// `fast` acts on each of the receiver's bytes as it arrives instead of after the fixed waits.
+XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay, const LinkHooks& hooks,
+                               bool fast = false);
 
 // CRC-16/XMODEM (polynomial 0x1021, initial 0, no reflection, no final XOR) of `count`
 // bytes; "123456789" gives 0x31C3.

@@ -10,7 +10,7 @@ mkdir -p "$out"
 
 cmake -S . -B build/package -DCMAKE_BUILD_TYPE=Release -DQZ_QT=ON -DQZ_TESTS=OFF \
   -DQZ_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-cmake --build build/package -j"$(nproc)" --target qz-upload qz-uploader
+cmake --build build/package -j"$(nproc)" --target qz-upload qz-upload-manual qz-uploader
 (cd build/package && cpack -G DEB -B "$out" >/dev/null)
 ls "$out"/qz-uploader_*.deb
 

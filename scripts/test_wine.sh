@@ -109,6 +109,23 @@ else
   echo "FAIL the console did not show the answer: $shown"; failed=1
 fi
 
+# Fast mode goes through the Windows wait on the port (WaitCommEvent on an overlapped
+# handle): a program and an XMODEM file, each stored whole.
+for i in $(seq 200); do printf 's$ = "fast line %d"\r\n' "$i"; done >"$work/app/fast.bas"
+head -c 20000 /dev/urandom >"$work/app/fast.bin"
+run qz-upload.exe --fast --port COM5 --baud 115200 --device micromite fast.bas
+if [ "$(tr -d '\r' <"$work/app/fast.bas")" = "$(cat "$work/store/program.bas" 2>/dev/null)" ]; then
+  echo "ok   fast mode: the board stored every line"
+else
+  echo "FAIL fast mode: the board's program differs from what was sent"; failed=1
+fi
+run qz-upload.exe --fast --port COM5 --baud 115200 fast.bin
+if cmp -s -n 20000 "$work/app/fast.bin" "$work/store/fast.bin"; then
+  echo "ok   fast mode: the XMODEM file arrived whole"
+else
+  echo "FAIL fast mode: the XMODEM file differs"; failed=1
+fi
+
 run qz_win32_checks.exe registry COM5
 run qz_win32_checks.exe controls "$appdir"
 run qz_win32_checks.exe devicechange "$appdir" Q

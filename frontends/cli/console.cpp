@@ -2,6 +2,7 @@
 
 #include "link/clock.h"
 #include "link/serial.h"
+#include "settings/ports.h"
 
 namespace {
 
@@ -31,6 +32,25 @@ bool ShowBoardOutput(const ConsoleSettings& s) {
     return true;
 }
 
+// The USB identity of the port the console was started on, when it has a serial number:
+// a board that comes back under another name (ttyACM1 instead of ttyACM0) is still found.
+PortIdentity IdentityOf(TextView port) {
+    Text path = DevicePathOf(port);
+    for (const PortIdentity& p : ListSerialPortIdentities())
+        if (!p.Serial.empty() && (p.Path == path || p.StableName == path)) return p;
+    return {};
+}
+
+// A present port with the same USB identity; empty when there is none.
+Text PortWithIdentity(const PortIdentity& wanted) {
+    if (wanted.Serial.empty()) return {};
+    for (const PortIdentity& p : ListSerialPortIdentities())
+        if (p.VendorId == wanted.VendorId && p.ProductId == wanted.ProductId &&
+            p.Serial == wanted.Serial)
+            return p.Path;
+    return {};
+}
+
 }  // namespace
 
 std::string ConsoleShows(const std::string& bytes, bool escapeControls) {
@@ -50,6 +70,7 @@ std::string ConsoleShows(const std::string& bytes, bool escapeControls) {
 bool RunConsole(const ConsoleSettings& s) {
     std::string port = Utf8FromText(s.Port);
     if (!IsPortOpen() && !OpenPort(s.Port, s.Baud)) return false;
+    PortIdentity identity = IdentityOf(s.Port);
     bool raw = EnterRawKeyboard();
     Notice(s, "console on " + port + (raw ? "; Ctrl-] leaves" : ""), true);
     bool keyboardOpen = true;
@@ -60,13 +81,19 @@ bool RunConsole(const ConsoleSettings& s) {
         if (!waiting && PortVanished()) {
             ClosePort();
             waiting = true;
-            Notice(s, "the board went away; waiting for it on " + port);
+            Notice(s, "the board went away; waiting for it on " + port +
+                          (identity.Serial.empty() ? "" : " or any port with its USB identity"));
         }
         if (waiting && ElapsedMs() >= nextTry) {
             nextTry = ElapsedMs() + kReconnectEveryMs;
+            Text again = PortWithIdentity(identity);
             if (OpenPort(s.Port, s.Baud)) {
                 waiting = false;
                 Notice(s, "the board is back on " + port);
+            } else if (!again.empty() && OpenPort(again, s.Baud)) {
+                waiting = false;
+                Notice(s, "the board is back on " + Utf8FromText(again) +
+                              " (same USB serial number " + Utf8FromText(identity.Serial) + ")");
             }
         }
         bool shown = !waiting && ShowBoardOutput(s);

@@ -1,7 +1,8 @@
 // The serial console that follows a job (or stands alone): what the board prints appears on
 // the terminal, what the user types goes to the board byte for byte, and Ctrl-] ends it.
 // When the board's device goes away the console says so and waits for a port of the same
-// path to come back, then carries on.
+// path, or one with the same USB identity (vendor, product, serial number), to come back,
+// then carries on.
 #pragma once
 
 #include <cstdint>

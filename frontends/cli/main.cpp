@@ -74,7 +74,7 @@ struct Options {
     std::string File, Port, Baud, Device, Entry, Settings, LineDelay, Pin, PinFile, Output,
         WaitDrive, As, Capture;
     bool PinGiven = false, ListPorts = false, Help = false, Version = false, Console = false,
-         Json = false;
+         Json = false, Fast = false;
 };
 
 // One table feeds both the parser and --help, so they never drift apart.
@@ -123,6 +123,10 @@ const OptionSpec kOptions[] = {
      "how long to wait for the board's drive after a firmware reset "
      "(default 60)",
      &Options::WaitDrive, nullptr},
+    {"fast", 0, nullptr,
+     "pace by the board's replies as they arrive instead of fixed waits (as the \" fast\" "
+     "option word does)",
+     nullptr, &Options::Fast},
     {"list-ports", 0, nullptr, "list the serial ports present and exit", nullptr,
      &Options::ListPorts},
     {"help", 'h', nullptr, "show this help and exit", nullptr, &Options::Help},
@@ -528,6 +532,7 @@ int main(int argc, char** argv) {
     if (!options.Baud.empty()) App.SerialSpeed = TextFromUtf8(options.Baud);
     if (!options.Device.empty()) App.Device = TextFromUtf8(options.Device);
     if (!options.LineDelay.empty()) App.LineDelay = std::stoi(options.LineDelay);
+    App.FastAlways = options.Fast;
     // A firmware file given with a port is reset on that port.
     if (LowerExtension(TextFromUtf8(options.File)) == u"uf2" && portChosen)
         App.PicoPort = App.Comport;

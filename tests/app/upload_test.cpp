@@ -94,6 +94,47 @@ TEST_F(UploadJob, PlainUploadLogsTheStepsInOrderAndTheBoardStoresTheProgram) {
     EXPECT_EQ(Window.ProgressLabel, u"");
 }
 
+TEST_F(UploadJob, FastModeStoresEveryLineAndLogsTheStepsAsTheDefaultDoes) {
+    Board({"--line-speed", "--echo-delay", "1"});
+    Drop(WriteFile("p.bas", "'onload fast\r\n" + Program(60)));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    std::string stored;
+    for (int i = 1; i <= 60; ++i)
+        stored += "Print \"line " + std::to_string(i) + "\"\n";
+    EXPECT_EQ(StoredFile(board, "program.bas"), stored);
+    // As the default's log, less "Uploading using default settings": the options line chose.
+    ASSERT_EQ(appended.size(), 10u);
+    EXPECT_TRUE(Contains(appended[3], u"NEW"));
+    EXPECT_TRUE(Contains(appended[4], u"AUTOSAVE"));
+    EXPECT_TRUE(Contains(appended[5], u"Saved"));  // the end waited for the board's answer
+    EXPECT_EQ(appended[6], u"Micromite upload completed");
+    // RUN's output was gathered up to the prompt that follows it.
+    EXPECT_TRUE(Contains(appended[8], u"line 60\r\n> "));
+    EXPECT_EQ(appended.back(), u"Disconnected.");
+
+    // The command profile's lines are commands: each answer is logged whole, as by default,
+    // though it holds a ">".
+    appended.clear();
+    Drop(WriteFile("c.bas", "'onload command fast\r\nprint 6*7\r\nprint \"a>b\"\r\n"));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_TRUE(Logged(u"print 6*7\r\n42\r\n> "));
+    EXPECT_TRUE(Logged(u"print \"a>b\"\r\na>b\r\n> "));
+}
+
+TEST_F(UploadJob, FastModeStopsAtARejectedLineAndRunsNothingAfterIt) {
+    // Line 5 is too long for the board, which leaves program entry; the start of line 6
+    // may have gone ahead, but it must never be ended, and line 7 never sent.
+    Board({"--line-speed"});
+    std::string program = "'onload fast\r\n" + Program(3) + "x = \"" + std::string(300, 'y') +
+                          "\"\r\nPrint \"six ran\"\r\nPrint \"seven ran\"\r\n";
+    Drop(WriteFile("p.bas", program));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Rejected);
+    EXPECT_TRUE(Logged(u"Error: Line length"));
+    std::string t = Transcript();
+    EXPECT_EQ(t.find("six ran\"\r"), std::string::npos);
+    EXPECT_EQ(t.find("seven"), std::string::npos);
+}
+
 TEST_F(UploadJob, EveryProfileOpensAndClosesProgramEntryItsOwnWay) {
     struct Case {
         Text device;

@@ -135,8 +135,8 @@ TEST(BoardOptions, HelpListsTheOptionTableAndBadOptionsFail) {
           "--line-speed", "--drive-dir DIR", "--mounts-file FILE"})
         EXPECT_NE(help.find(option), std::string::npos) << option;
     fs::remove(out);
-    for (const char* bad :
-         {" --bogus", " --lose-echo x", " --xmodem 1k", " --nak-blocks 1,,2", " --echo-delay"}) {
+    for (const char* bad : {" --bogus", " --lose-echo x", " --xmodem 1k", " --nak-blocks 1,,2",
+                            " --echo-delay", " --echo-delay -1", " --echo-delay 2ms"}) {
         status = std::system((std::string(QZ_BOARD_PATH) + bad + " 2>/dev/null").c_str());
         EXPECT_EQ(WEXITSTATUS(status), 2) << bad;
     }

@@ -142,6 +142,30 @@ TEST(QzUpload, UploadThenTalkToTheProgramFollowTheBoardAcrossAReplugAndLeave) {
     StopBoard(again);
 }
 
+TEST(QzUpload, TheConsoleFindsTheBoardByItsUsbIdentityUnderANewName) {
+    FakeSysfs sys;
+    sys.AddUsb("ttyACM0", "1-1", false, "2e8a", "000a", "Maker", "Board", "S1");
+    sys.InstallDevRoot();
+    BoardPeer first = StartBoard();
+    std::filesystem::create_symlink(first.Tty, sys.DevRoot() + "/ttyACM0");
+    TerminalRun run({"--port", sys.DevRoot() + "/ttyACM0", "--console"});
+    ASSERT_TRUE(run.WaitFor("Ctrl-] leaves")) << run.Seen;
+    StopBoard(first);
+    ASSERT_TRUE(run.WaitFor("or any port with its USB identity")) << run.Seen;
+    sys.Remove("ttyACM0");
+    std::filesystem::remove(sys.DevRoot() + "/ttyACM0");
+    BoardPeer second = StartBoard();
+    sys.AddUsb("ttyACM1", "1-3", false, "2e8a", "000a", "Maker", "Board", "S1");
+    std::filesystem::create_symlink(second.Tty, sys.DevRoot() + "/ttyACM1");
+    ASSERT_TRUE(run.WaitFor("back on " + sys.DevRoot() + "/ttyACM1 (same USB serial number S1)"))
+        << run.Seen;
+    run.Type("print 6 * 7\r");
+    EXPECT_TRUE(run.WaitFor("42")) << run.Seen;
+    run.Type("\x1d");
+    EXPECT_EQ(run.Finish(), 0);
+    StopBoard(second);
+}
+
 TEST(QzUpload, TheOnlyUsbPortIsUsedAndSeveralAreListed) {
     FakeSysfs sys;
     sys.AddUsb("ttyACM0", "1-1", false, "2e8a", "000a", "Maker", "Board", "S1");

@@ -4,6 +4,8 @@
 #include "app/state.h"
 #include "frontends/cli/window_cli.h"
 #include "link/clock.h"
+#include "link/clock_sim.h"
+#include "link/pacing.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 #include "link/serial_sim.h"
@@ -84,3 +86,81 @@ TEST_F(SimSendWait, LongWaitsLetTheWindowRepaintAndKeepACancelForTheNextCheck) {
 }
 
 }  // namespace
+
+// Fast mode against a board that echoes each character as it comes and each line end 1 ms
+// later, and that rejects the line "too long".
+class SimFastLines : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetAppState();
+        ResetSimLine(115200);
+        pacer.ByteTimeUs = 87;
+        Sim.OnWrite = [this](const std::string& bytes) { Hear(bytes); };
+    }
+    void Hear(const std::string& bytes) {
+        // Nothing sent may leave more than the window unechoed.
+        EXPECT_LE(written + static_cast<int64_t>(bytes.size()) - Arrived(), kAheadWindow);
+        written += static_cast<int64_t>(bytes.size());
+        for (char ch : bytes) {
+            if (ch == '\n') continue;
+            if (ch == '\b') {
+                if (!typed.empty()) typed.pop_back();
+            } else if (ch != '\r') {
+                typed += ch;
+                Echo(std::string(1, ch), 0);
+            } else if (typed == "too long") {
+                Echo("\r\nError: Line length\r\n> ", 1);
+                typed.clear();
+            } else {
+                // A line end may only come once the line before was echoed whole.
+                if (!echoedEnds.empty()) {
+                    EXPECT_GE(SimClockUs(), echoedEnds.back());
+                }
+                lines.push_back(typed);
+                Echo("\r\n", 1);
+                echoedEnds.push_back(echoes.back().first);
+                typed.clear();
+            }
+        }
+    }
+    void Echo(const std::string& bytes, int afterMs) {
+        PeerSends(bytes, afterMs);
+        echoes.push_back({SimClockUs() + afterMs * 1000LL, static_cast<int64_t>(bytes.size())});
+    }
+    int64_t Arrived() const {
+        int64_t n = 0;
+        for (const auto& [at, size] : echoes)
+            if (at <= SimClockUs()) n += size;
+        return n;
+    }
+
+    LinePacer pacer;
+    EchoCheck check;
+    int64_t written = 0;
+    std::string typed;
+    std::vector<std::string> lines;
+    std::vector<int64_t> echoedEnds;  // when each line end's echo arrives, in us
+    std::vector<std::pair<int64_t, int64_t>> echoes;
+};
+
+TEST_F(SimFastLines, EachLineEndWaitsForTheEchoBeforeItAndARejectedLineStopsTheRest) {
+    const Text program[] = {u"x = 1 ' the first line, forty characters",
+                            u"Print \"a line with a > and an Error\"", u"y = 2", u"too long",
+                            u"Print \"never to run\""};
+    int64_t start = ElapsedMs();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(SendLineFast(program[i], i + 1, program[i + 1], check, pacer, WindowLinkHooks()),
+                  EchoVerdict::Echoed);
+    // Three lines and the next one's start, at the wire's pace and one echo latency each.
+    EXPECT_LE(ElapsedMs() - start, (written * 87) / 1000 + 3 * 2);
+    EXPECT_EQ(lines, (std::vector<std::string>{Utf8FromText(program[0]), Utf8FromText(program[1]),
+                                               "y = 2"}));
+    EXPECT_EQ(SendLineFast(program[3], 4, program[4], check, pacer, WindowLinkHooks()),
+              EchoVerdict::Error);
+    WithdrawAhead(pacer);
+    // The last line's start went ahead but was rubbed out and never ended: it cannot run.
+    EXPECT_EQ(lines.size(), 3u);
+    EXPECT_EQ(typed, "");
+    EXPECT_TRUE(pacer.Ahead.empty());
+    EXPECT_EQ(check.Unechoed, 0);
+}

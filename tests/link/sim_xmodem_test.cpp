@@ -71,11 +71,11 @@ protected:
     }
     void TearDown() override { fs::remove(path); }
 
-    XmodemOutcome Send(const std::string& bytes) {
+    XmodemOutcome Send(const std::string& bytes, bool fast = false) {
         std::ofstream(path, std::ios::binary) << bytes;
         content = bytes;
         return SendFileByXmodem(Text(path.u16string()), u"data.bin", App.LineDelay,
-                                WindowLinkHooks());
+                                WindowLinkHooks(), fast);
     }
     std::vector<Text> Log() {
         std::vector<Text> lines;
@@ -229,6 +229,34 @@ TEST_F(SimXmodem, NoStartByteOrACancelFailsTheStartAndSendsNothingMore) {
     };
     EXPECT_EQ(Send(Random(500)), XmodemOutcome::Completed);
     EXPECT_EQ(board.Packets[0].size(), 133u);
+}
+
+TEST_F(SimXmodem, FastModeActsOnEachReplyAsItArrives) {
+    // The board echoes the command (its "C" in RECEIVE is no request) and asks for CRC
+    // 5 ms later, well inside the command's own wait; block 2 is refused once.
+    Sim.OnWrite = [this](const std::string& b) {
+        if (b.rfind("XMODEM", 0) == 0) {
+            board.Command = b;
+            PeerSends(b, 1);
+            PeerSends("C", 5);
+            return;
+        }
+        board.Hear(b);
+    };
+    board.Answer = [](int block, int attempt) {
+        return std::string(1, block == 2 && attempt == 1 ? kNak : kAck);
+    };
+    EXPECT_EQ(Send(Random(128 * 4), true), XmodemOutcome::Completed);
+    ASSERT_EQ(board.Packets.size(), 5u);
+    EXPECT_EQ(board.Packets[2], board.Packets[1]);
+    EXPECT_EQ(board.Packets[4].substr(3, 128), Data(4));
+    const double packetMs = 1330 / 38.4;
+    // The first packet follows the request at once, each other one its ACK or NAK (10 ms).
+    EXPECT_NEAR(board.PacketTimes[0], 270 / 38.4 + 5 + packetMs, 1.5);
+    for (size_t i = 1; i < 5; ++i)
+        EXPECT_NEAR(board.PacketTimes[i] - board.PacketTimes[i - 1], 10 + packetMs, 1.5) << i;
+    EXPECT_EQ(board.EotTimes.size(), 1u);
+    EXPECT_EQ(Log().back(), u"Transfer completed OK!");
 }
 
 TEST_F(SimXmodem, ABoardUnpluggedMidwayEndsAfterTwentyFailedReplies) {

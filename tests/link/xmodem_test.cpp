@@ -53,7 +53,7 @@ protected:
     fs::path folder;
     // Sends `bytes` to lrzsz's rx behind a relay that plays the interpreter, and checks
     // that rx stored them, padded to whole blocks with zero bytes.
-    void SendToRx(const std::string& bytes, bool crc) {
+    void SendToRx(const std::string& bytes, bool crc, bool fast = false) {
         int rxEnd = -1;
         std::vector<std::string> argv{"rx", "-q", "stored.bin"};
         if (crc) argv.insert(argv.begin() + 1, "-c");
@@ -62,8 +62,8 @@ protected:
         std::string command;
         {
             Relay line(board.master, rxEnd, {0, true});
-            outcome =
-                SendFileByXmodem(WriteSource(bytes), u"f.bin", App.LineDelay, WindowLinkHooks());
+            outcome = SendFileByXmodem(WriteSource(bytes), u"f.bin", App.LineDelay,
+                                       WindowLinkHooks(), fast);
             command = line.Command();
         }
         EXPECT_EQ(WaitChild(rx, 5000), 0);
@@ -89,11 +89,12 @@ protected:
 const size_t kSmallSizes[] = {0, 128, 300};
 
 TEST_F(Xmodem, RxStoresSmallFilesInCrcMode) {
-    for (size_t size : kSmallSizes) {
-        SCOPED_TRACE(testing::Message() << "size " << size);
-        ClearLog();
-        SendToRx(RandomBytes(size, static_cast<unsigned>(size)), true);
-    }
+    for (bool fast : {false, true})
+        for (size_t size : kSmallSizes) {
+            SCOPED_TRACE(testing::Message() << "size " << size << (fast ? " fast" : ""));
+            ClearLog();
+            SendToRx(RandomBytes(size, static_cast<unsigned>(size)), true, fast);
+        }
 }
 
 TEST_F(Xmodem, RxStoresSmallFilesInChecksumMode) {

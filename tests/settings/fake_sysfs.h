@@ -52,6 +52,11 @@ public:
                                         byId / ("usb-" + maker + "_" + serial + "-if00"));
     }
     void Remove(const std::string& name) {
+        std::error_code ec;
+        for (const auto& link :
+             std::filesystem::directory_iterator(Root.Path / "dev" / "serial" / "by-id", ec))
+            if (std::filesystem::read_symlink(link.path(), ec).filename() == name)
+                std::filesystem::remove(link.path(), ec);
         std::filesystem::remove(Root.Path / "class" / "tty" / name);
         std::filesystem::remove_all(Root.Path / "devices" / "tty" / name);
     }

@@ -1,0 +1,78 @@
+#include "link/pacing.h"
+
+#include <algorithm>
+
+#include "link/clock.h"
+#include "link/sendwait.h"
+#include "link/serial.h"
+
+namespace {
+
+// The longest sleep between looks at the port: the window is pumped at least this often.
+constexpr int64_t kLongestSleepUs = 20000;
+
+// Bytes of `line`'s echo, its line end included, that have not come back yet: counted from
+// above, since every character received is at least one byte.
+int64_t EchoStillDue(TextView line, int64_t lineBytes, const EchoCheck& check) {
+    int64_t echoed = std::min<int64_t>(static_cast<int64_t>(check.Received.size()),
+                                       static_cast<int64_t>(line.size()));
+    return lineBytes + 2 - echoed;
+}
+
+// Sends more of `next` ahead, a character at a time, while the bytes unechoed stay within
+// the window.
+void SendAhead(int64_t due, TextView next, LinePacer& pacer) {
+    Text piece;
+    int64_t bytes = pacer.AheadBytes;
+    for (size_t at = pacer.Ahead.size(); at < next.size(); ++at) {
+        int64_t size = static_cast<int64_t>(AnsiFromText(next.substr(at, 1)).size());
+        if (due + bytes + size > kAheadWindow) break;
+        piece += next[at];
+        bytes += size;
+    }
+    if (piece.empty()) return;
+    SendText(piece);
+    pacer.Ahead += piece;
+    pacer.AheadBytes = bytes;
+}
+
+}  // namespace
+
+EchoVerdict SendLineFast(TextView line, long number, TextView next, EchoCheck& check,
+                         LinePacer& pacer, const LinkHooks& hooks) {
+    const int64_t deadline = ElapsedMs() + kLineEndPolls * kPollStepMs;
+    ExpectEcho(check, line, number);
+    // What went ahead is the start of this line; the rest and the line end follow it.
+    if (!StartsWith(line, pacer.Ahead)) WithdrawAhead(pacer);
+    SendText(Text(line.substr(pacer.Ahead.size())) + u"\r\n");
+    pacer.Ahead.clear();
+    pacer.AheadBytes = 0;
+    const int64_t lineBytes = static_cast<int64_t>(AnsiFromText(line).size());
+    for (;;) {
+        // What has come in meanwhile first: it may end the wait, and it opens the window.
+        if (WaitForInput(0)) {
+            EchoVerdict verdict = FeedEcho(check, ReadPendingInput());
+            if (verdict != EchoVerdict::Waiting) return verdict;
+        }
+        int64_t due = EchoStillDue(line, lineBytes, check);
+        SendAhead(due, next, pacer);
+        // The echo comes at the wire's pace: sleep through all of it but its last byte
+        // rather than waking for each byte as it comes in.
+        if (pacer.ByteTimeUs > 0 && due > 1)
+            DelayUs(std::min((due - 1) * pacer.ByteTimeUs, kLongestSleepUs));
+        int64_t left = deadline - ElapsedMs();
+        if (left <= 0 || HookStopped(hooks)) break;
+        if (!HookAwaitInput(hooks, static_cast<int>(left))) continue;
+        EchoVerdict verdict = FeedEcho(check, ReadPendingInput());
+        if (verdict != EchoVerdict::Waiting) return verdict;
+    }
+    EndEchoWait(check);
+    return EchoVerdict::Waiting;
+}
+
+void WithdrawAhead(LinePacer& pacer) {
+    if (pacer.Ahead.empty()) return;
+    SendText(Text(pacer.Ahead.size(), u'\b'));
+    pacer.Ahead.clear();
+    pacer.AheadBytes = 0;
+}
