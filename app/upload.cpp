@@ -6,6 +6,7 @@
 
 #include "app/connect.h"
 #include "app/options.h"
+#include "app/profiles.h"
 #include "app/program_files.h"
 #include "app/pump.h"
 #include "app/state.h"
@@ -103,10 +104,9 @@ void ResetProfileFields() {
     App.NoRun = false;
     App.SetTime = false;
     App.SetRtc = false;
-    App.StartCommand = u"AUTOSAVE";
-    App.EndSequence = Text(1, kCtrlZ);
     App.NoNew = false;
     App.Fast = App.FastAlways;
+    UseProfile(kDefaultProfile, false);
 }
 
 // The options line of this upload: the program's own "'onload" line, the device-type box,
@@ -114,17 +114,13 @@ void ResetProfileFields() {
 void ChooseSettings() {
     if (IsOptionsFirstLine(App.ProgramText)) {
         App.ProgramText = ApplyOptionsLine(App.ProgramText);
-    } else if (Window.CollectionEntry == u"Manual entry") {
+    } else if (Window.CollectionEntry == kManualEntry) {
         Log(u"Uploading using default settings");
         ApplyDeviceProfile();
     } else {
-        const Text& entry = Window.CollectionEntry;
-        size_t bar = entry.find(u'|');
-        Text name = entry.substr(0, bar);
-        Text options;
-        if (bar != Text::npos) options = entry.substr(bar + 1, entry.find(u'|', bar + 1) - bar - 1);
-        Log(u"Uploading using " + name + u" settings");
-        App.ProgramText = ApplyOptionsLine(options + u"\r\n" + App.ProgramText);
+        CollectionEntryParts entry = SplitCollectionEntry(Window.CollectionEntry);
+        Log(u"Uploading using " + entry.Name + u" settings");
+        App.ProgramText = ApplyOptionsLine(entry.Options + u"\r\n" + App.ProgramText);
     }
 }
 

@@ -1,12 +1,11 @@
 #include <cstdlib>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "app/state.h"
 #include "frontends/cli/drive_wait.h"
 #include "link/clock.h"
+#include "settings/mount_table.h"
 #include "settings/ports.h"
 #include "source/files.h"
 
@@ -20,15 +19,7 @@ std::string MountTablePath() {
 }
 
 std::set<std::string> MountPoints() {
-    std::set<std::string> points;
-    std::ifstream table(MountTablePath());
-    std::string line;
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string device, point;
-        if (fields >> device >> point) points.insert(point);
-    }
-    return points;
+    return ReadMountPoints(MountTablePath());
 }
 
 }  // namespace

@@ -418,7 +418,7 @@ bool StartConsole(const Options& o) {
 
 void ExplainNoPort() {
     std::string port = Utf8FromText(App.Comport);
-    if (App.Comport == u"not set" || App.Comport.empty()) {
+    if (App.Comport == kNotSet || App.Comport.empty()) {
         std::fprintf(stderr,
                      "qz-upload: no serial port chosen; give one with --port "
                      "('qz-upload --list-ports' lists them).\n");
@@ -469,9 +469,9 @@ int main(int argc, char** argv) {
     KeepCommandLinePort(!options.Port.empty(), !options.Baud.empty());
     if (!options.Port.empty()) App.Comport = TextFromUtf8(options.Port);
     bool portChosen = !options.Port.empty();
-    if (App.Comport == u"not set" || App.Comport.empty()) {
+    if (App.Comport == kNotSet || App.Comport.empty()) {
         if (!ChooseOnlyUsbPort()) return Outcome(options, kExitNoPort);
-        portChosen = App.Comport != u"not set" && !App.Comport.empty();
+        portChosen = App.Comport != kNotSet && !App.Comport.empty();
     }
     if (!options.Baud.empty()) App.SerialSpeed = TextFromUtf8(options.Baud);
     if (!options.Device.empty()) App.Device = TextFromUtf8(options.Device);
@@ -481,10 +481,10 @@ int main(int argc, char** argv) {
     if (LowerExtension(TextFromUtf8(options.File)) == u"uf2" && portChosen)
         App.PicoPort = App.Comport;
     BuildControls();
-    if (manual && options.Entry.empty()) SetCollectionEntry(u"Manual entry");
+    if (manual && options.Entry.empty()) SetCollectionEntry(kManualEntry);
     if (!options.Entry.empty() && !ChooseEntry(options.Entry)) return kExitUsage;
     StartupAfterWindow();
-    ShowInBox(ControlId::PortBox, App.Comport == u"not set" ? Text() : App.Comport);
+    ShowInBox(ControlId::PortBox, App.Comport == kNotSet ? Text() : App.Comport);
     ShowInBox(ControlId::BaudBox, App.SerialSpeed);
 
     if (options.File.empty()) {  // a console alone
