@@ -13,6 +13,7 @@
 #include "settings/settings.h"
 #include "source/crunch.h"
 #include "source/encoded.h"
+#include "tests/support/big_settings_file.h"
 
 namespace {
 
@@ -51,24 +52,10 @@ bool Report(const char* what, double ms) {
     return ms < 1000.0;
 }
 
-// A settings file far beyond any real one: many groups, many keys in the collection's group,
-// one long line without "=", and the last collection entry at its end.
-std::string MakeSettingsFile() {
-    std::string file;
-    for (int i = 0; i < 20000; ++i)
-        file += "[G" + std::to_string(i) + "]\nkey" + std::to_string(i) + " = v\n";
-    file += "[myDeviceList]\n";
-    for (int i = 0; i < 50000; ++i)
-        file += "Other" + std::to_string(i) + " = x\n";
-    file += "Device50 = last|x\n";
-    file += std::string(1 << 20, 'k') + "\n";
-    return file;
-}
-
 // Reads the big settings file; false when its last collection entry was missed.
 bool TimeSettingsRead(bool* fast) {
     std::filesystem::path path = std::filesystem::temp_directory_path() / "qz_bench_settings.inf";
-    std::ofstream(path, std::ios::binary) << MakeSettingsFile();
+    std::ofstream(path, std::ios::binary) << BigSettingsFile();
     double ms = MillisecondsOf([&] { LoadSettings(Text(path.u16string())); });
     std::filesystem::remove(path);
     std::printf("%-8s %8.2f ms  (20000 groups, 50000 keys, a 1 MB line)\n", "settings", ms);

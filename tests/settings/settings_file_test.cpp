@@ -11,6 +11,7 @@
 #include "frontends/cli/window_cli.h"
 #include "settings/settings.h"
 #include "tests/settings/scratch_folder.h"
+#include "tests/support/big_settings_file.h"
 
 namespace {
 
@@ -284,15 +285,7 @@ TEST_F(SettingsFile, GarbageAndNulsLoadWithoutHarm) {
 
 // How long this takes is printed by the source benchmark (scripts/bench_source.sh).
 TEST_F(SettingsFile, ManyKeysAndGroupsLoad) {
-    std::string file;
-    for (int i = 0; i < 20000; ++i)
-        file += "[G" + std::to_string(i) + "]\nkey" + std::to_string(i) + " = v\n";
-    file += "[myDeviceList]\n";
-    for (int i = 0; i < 50000; ++i)
-        file += "Other" + std::to_string(i) + " = x\n";
-    file += "Device50 = last|x\n";
-    file += std::string(1 << 20, 'k') + "\n";  // one long line without "="
-    Load(file);
+    Load(BigSettingsFile());
     EXPECT_EQ(App.Collection.back(), u"last|x");
 }
 
