@@ -14,6 +14,7 @@
 
 #include "app/commands.h"
 #include "app/options.h"
+#include "app/profiles.h"
 #include "app/startup.h"
 #include "app/state.h"
 #include "app/upload.h"
@@ -327,12 +328,16 @@ bool WholeNumberIn(const std::string& text, long long low, long long high, long 
 // Typos are refused before anything is opened, instead of being read as defaults.
 bool CheckOptions(Options& o) {
     long long n = 0;
-    static const char* const kDevices[] = {"micromite", "maximite", "picromite", "cmm2", "command"};
     if (!o.Device.empty()) {
-        o.Device = Utf8FromText(LowerText(TextFromUtf8(o.Device)));
-        if (std::find(std::begin(kDevices), std::end(kDevices), o.Device) == std::end(kDevices))
-            return UsageError("unknown device type \"" + o.Device +
-                              "\"; it is one of micromite, maximite, picromite, cmm2, command");
+        Text device = LowerText(TextFromUtf8(o.Device));
+        o.Device = Utf8FromText(device);
+        std::vector<Text> types = DeviceTypeItems();
+        if (std::find(types.begin(), types.end(), device) == types.end()) {
+            std::string list;
+            for (const Text& type : types)
+                list += (list.empty() ? "" : ", ") + Utf8FromText(type);
+            return UsageError("unknown device type \"" + o.Device + "\"; it is one of " + list);
+        }
     }
     if (!o.Settings.empty() && !ReadWholeFile(TextFromUtf8(o.Settings)))
         return UsageError("cannot read the settings file " + o.Settings);
