@@ -70,12 +70,9 @@ void OnCollectionBoxChosen() {
 
 void AddCollectionEntry() {
     RunCommand([] {
-        const Text& entry = Window.CollectionEntry;
-        size_t bar = entry.find(u'|');
-        Text name = TrimBlanks(entry.substr(0, bar));
-        Text options;
-        if (bar != Text::npos)
-            options = TrimBlanks(entry.substr(bar + 1, entry.find(u'|', bar + 1) - bar - 1));
+        CollectionEntryParts entry = SplitCollectionEntry(Window.CollectionEntry);
+        Text name = TrimBlanks(entry.Name);
+        Text options = TrimBlanks(entry.Options);
         if (!options.empty() && !StartsWith(options, u"'onload") &&
             !StartsWith(options, u"' onload"))
             options = u"'onload " + options;

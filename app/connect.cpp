@@ -13,7 +13,7 @@ const Text kSetPortHint = u"Set port number then run 'Program'";
 }  // namespace
 
 bool ConnectBoard() {
-    if (App.Comport == u"not set") {
+    if (App.Comport == kNotSet) {
         AppendLog(kSetPortHint);
         ShowButton(ControlId::ProgramButton, true);
         App.ProgramButtonHidden = false;
@@ -34,7 +34,7 @@ bool ConnectBoard() {
 }
 
 void FirmwareReset() {
-    if (App.PicoPort == u"not set") {
+    if (App.PicoPort == kNotSet) {
         AppendLog(kSetPortHint);
         ShowButton(ControlId::SecondProgramButton, true);
         return;

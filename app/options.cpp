@@ -1,5 +1,8 @@
 #include "app/options.h"
 
+#include <iterator>
+
+#include "app/profiles.h"
 #include "app/pump.h"
 #include "app/state.h"
 #include "settings/ports.h"
@@ -10,35 +13,15 @@
 
 namespace {
 
-Text Cmm2StartCommand() {
-    return u"AUTOSAVE \"" + App.TargetName + u"\"";
-}
-
-void UseMaximite() {
-    App.StartCommand = u"AUTO";
-    App.EndSequence = Text(1, kCtrlC);
-}
-void UsePicromite() {
-    App.StartCommand = u"AUTOSAVE";
-    App.EndSequence = Text(1, kCtrlC);
-}
-void UseMicromite() {
-    App.StartCommand = u"AUTOSAVE";
-    App.EndSequence = Text(1, kCtrlZ);
-}
-void UseCommand() {
-    App.StartCommand.clear();
-    App.EndSequence.clear();
-    App.NoRun = true;
-    App.NoNew = true;
-}
+// The target file name when the options name none, and for the device-type box.
+const Text kDefaultTargetName = u"temp.bas";
 
 // The options text holds the target name just behind " file/" (or " file\"), up to the next
 // space; "temp.bas" when there is none.
 Text TargetNameFrom(const Text& options) {
     size_t at = options.find(u" file/");
     if (at == Text::npos) at = options.find(u" file\\");
-    if (at == Text::npos) return u"temp.bas";
+    if (at == Text::npos) return kDefaultTargetName;
     size_t begin = at + 6;
     size_t end = options.find(u' ', begin);
     return options.substr(begin, end - begin);
@@ -81,21 +64,20 @@ void TakePortWord(const Text& word) {
 
 }  // namespace
 
+void UseProfile(const DeviceProfile& profile, bool fromOptionsLine) {
+    App.StartCommand = Text(profile.StartCommand);
+    if (profile.NamesTarget) App.StartCommand += u" \"" + App.TargetName + u"\"";
+    bool run = fromOptionsLine && !App.NoRun && !profile.RunEndSequence.empty();
+    App.EndSequence = Text(run ? profile.RunEndSequence : profile.EndSequence);
+    if (profile.NoRun) App.NoRun = true;
+    if (profile.NoNew) App.NoNew = true;
+}
+
 void ApplyDeviceProfile() {
-    const Text& d = App.Device;
-    if (d == u"maximite") {
-        UseMaximite();
-    } else if (d == u"cmm2") {
-        App.TargetName = u"temp.bas";
-        App.StartCommand = Cmm2StartCommand();
-        App.EndSequence = u"\x1b[11~";
-        App.NoRun = true;
-    } else if (d == u"picromite") {
-        UsePicromite();
-    } else if (d == u"micromite") {
-        UseMicromite();
-    } else if (d == u"command") {
-        UseCommand();
+    for (const DeviceProfile& profile : kDeviceProfiles) {
+        if (App.Device != profile.Name) continue;
+        if (profile.NamesTarget) App.TargetName = kDefaultTargetName;
+        UseProfile(profile, false);
     }
     App.SerialSpeed = BoxText(Window.BaudBox);
     App.Comport = BoxText(Window.PortBox);
@@ -111,18 +93,14 @@ Text ApplyOptionsLine(TextView programText) {
     if (Contains(options, u" settime")) App.SetTime = true;
     if (Contains(options, u" setrtc")) App.SetRtc = true;
     if (Contains(options, u" norun")) App.NoRun = true;
-    if (Contains(options, u" maximite")) UseMaximite();
     App.TargetName = TargetNameFrom(options);
     // "*" names the uploaded file itself, spelled as in its path, not as lowercased here.
     if (App.TargetName == u"*") App.TargetName = FileNameOfPath(App.ProgramPath);
-    if (Contains(options, u" cmm2")) {
-        App.StartCommand = Cmm2StartCommand();
-        App.EndSequence = App.NoRun ? u"\x1b[11~" : u"\x1b[12~";
-        App.NoRun = true;
-    }
-    if (Contains(options, u" picromite")) UsePicromite();
-    if (Contains(options, u" micromite")) UseMicromite();
-    if (Contains(options, u" command")) UseCommand();
+    // A line that names several devices applies them in their word order; the last wins.
+    for (int order = 1; order <= static_cast<int>(std::size(kDeviceProfiles)); ++order)
+        for (const DeviceProfile& profile : kDeviceProfiles)
+            if (profile.WordOrder == order && Contains(options, u" " + Text(profile.Name)))
+                UseProfile(profile, true);
     if (Contains(options, u" nonew")) App.NoNew = true;
     if (Contains(options, u" fast")) App.Fast = true;
     size_t port = PortWordAt(options);

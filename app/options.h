@@ -1,11 +1,16 @@
 // Device profiles and the options line: the two ways an upload's behaviour is chosen.
 #pragma once
 
+#include "app/profiles.h"
 #include "source/text.h"
 
 // Applies the profile row of `App.Device` (exact match; no match changes nothing), then
 // takes `SerialSpeed` and `Comport` from the baud-rate and port boxes.
 void ApplyDeviceProfile();
+// Sets the start command and end sequence of `profile`, and NoRun and NoNew where the row
+// sets them (a row never clears them). From an options line, a row's RunEndSequence is
+// taken when "norun" was not given.
+void UseProfile(const DeviceProfile& profile, bool fromOptionsLine);
 // Applies the options of the first line of `programText`; returns the text, crunched when
 // the line says " crunch".
 Text ApplyOptionsLine(TextView programText);

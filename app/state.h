@@ -6,19 +6,23 @@
 #include <string>
 #include <vector>
 
+#include "app/profiles.h"
 #include "source/text.h"
 
-// Control characters used by the device profiles and the board dialogue.
+// The board dialogue's interrupt (Ctrl-C).
 inline constexpr char16_t kCtrlC = 0x03;
-inline constexpr char16_t kCtrlZ = 0x1A;
+// The value of a port setting that names no port.
+inline constexpr TextView kNotSet = u"not set";
+// The collection entry that stands for the device-type box.
+inline constexpr TextView kManualEntry = u"Manual entry";
 
 struct AppState {
     // Settings (filled by LoadSettings, saved at exit).
-    Text Comport = u"not set";
+    Text Comport = Text(kNotSet);
     Text SerialSpeed = u"38400";
-    Text Device = u"micromite";
+    Text Device = Text(kDefaultProfile.Name);
     int LineDelay = 120;
-    Text PicoPort = u"not set";
+    Text PicoPort = Text(kNotSet);
     Text TextTypes = u"bas txt inc";
     int MainX = 200, MainY = 200, MainW = 468, MainH = 287;
     int LastUsed = 0;
@@ -45,7 +49,7 @@ struct AppState {
     bool FastAlways = false;  // every upload in fast mode (qz-upload --fast)
 
     // The "My collection" list (NAME|OPTIONS texts) and the discovered port names.
-    std::vector<Text> Collection{u"Manual entry"};
+    std::vector<Text> Collection{Text(kManualEntry)};
     std::vector<Text> PortList;
 
     // Fixed texts.
@@ -65,3 +69,11 @@ void ResetAppState();
 // The command-line joining rule: parameters joined in order, each preceded by ",", the
 // leading "," dropped.
 Text JoinCommandLine(const std::vector<Text>& parameters);
+
+// A "My collection" entry, "NAME|OPTIONS": the text before the first "|", and the text after
+// it up to a further "|" (empty without a "|").
+struct CollectionEntryParts {
+    Text Name;
+    Text Options;
+};
+CollectionEntryParts SplitCollectionEntry(TextView entry);

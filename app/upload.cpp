@@ -6,6 +6,7 @@
 
 #include "app/connect.h"
 #include "app/options.h"
+#include "app/profiles.h"
 #include "app/program_files.h"
 #include "app/pump.h"
 #include "app/state.h"
@@ -112,10 +113,9 @@ void ResetProfileFields() {
     App.NoRun = false;
     App.SetTime = false;
     App.SetRtc = false;
-    App.StartCommand = u"AUTOSAVE";
-    App.EndSequence = Text(1, kCtrlZ);
     App.NoNew = false;
     App.Fast = App.FastAlways;
+    UseProfile(kDefaultProfile, false);
 }
 
 // The options line of this upload: the program's own "'onload" line, the device-type box,
@@ -123,17 +123,13 @@ void ResetProfileFields() {
 void ChooseSettings() {
     if (IsOptionsFirstLine(App.ProgramText)) {
         App.ProgramText = ApplyOptionsLine(App.ProgramText);
-    } else if (Window.CollectionEntry == u"Manual entry") {
+    } else if (Window.CollectionEntry == kManualEntry) {
         Log(u"Uploading using default settings");
         ApplyDeviceProfile();
     } else {
-        const Text& entry = Window.CollectionEntry;
-        size_t bar = entry.find(u'|');
-        Text name = entry.substr(0, bar);
-        Text options;
-        if (bar != Text::npos) options = entry.substr(bar + 1, entry.find(u'|', bar + 1) - bar - 1);
-        Log(u"Uploading using " + name + u" settings");
-        App.ProgramText = ApplyOptionsLine(options + u"\r\n" + App.ProgramText);
+        CollectionEntryParts entry = SplitCollectionEntry(Window.CollectionEntry);
+        Log(u"Uploading using " + entry.Name + u" settings");
+        App.ProgramText = ApplyOptionsLine(entry.Options + u"\r\n" + App.ProgramText);
     }
 }
 
@@ -350,7 +346,7 @@ void Finish() {
 Text EntryEndingName(char16_t ch) {
     if (App.StartCommand.empty()) return Text();
     if (ch == kCtrlC) return u"Ctrl-C";
-    if (ch == kCtrlZ && App.StartCommand == u"AUTOSAVE") return u"Ctrl-Z";
+    if (ch == 0x1A && App.StartCommand == u"AUTOSAVE") return u"Ctrl-Z";
     if (ch == 0x1B && StartsWith(App.EndSequence, u"\x1b")) return u"ESC";
     return Text();
 }
@@ -486,9 +482,9 @@ void UploadFile(TextView path, UploadAs as) {
                                                                         : UploadAs::ProgramText;
     if (as == UploadAs::Firmware) {
         FirmwareReset();
-        lastOutcome = App.FirmwarePending          ? JobOutcome::FirmwareWaiting
-                      : App.PicoPort == u"not set" ? JobOutcome::FirmwareNoPort
-                                                   : JobOutcome::FirmwareResetFailed;
+        lastOutcome = App.FirmwarePending       ? JobOutcome::FirmwareWaiting
+                      : App.PicoPort == kNotSet ? JobOutcome::FirmwareNoPort
+                                                : JobOutcome::FirmwareResetFailed;
     } else if (as == UploadAs::Xmodem) {
         lastOutcome = JobOutcome::NoPort;
         if (ConnectBoard()) {

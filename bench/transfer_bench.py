@@ -54,8 +54,10 @@ class Board:
 
 def run_upload(build, board, baud, path, fast):
     """Runs qz-upload; returns (wall s, cpu s, {log line: time s from start}, exit code)."""
+    settings = os.path.join(os.path.dirname(board.store), "empty.inf")  # defaults only
+    open(settings, "a").close()
     args = [os.path.join(build, "frontends", "cli", "qz-upload"), "--port", board.link, "--baud",
-            str(baud), "--device", "micromite", "--settings", os.devnull + ".inf", path]
+            str(baud), "--device", "micromite", "--settings", settings, path]
     if fast:
         args.insert(1, "--fast")
     before = resource.getrusage(resource.RUSAGE_CHILDREN)

@@ -19,7 +19,7 @@ constexpr int64_t kRebootUs = 500 * 1000;
 constexpr int64_t kNoDriveRebootUs = 2000 * 1000;
 
 std::string MountLine(const Board& board) {
-    return "qzboard " + fs::absolute(board.Options.DriveDir).lexically_normal().string() +
+    return "/dev/qzboard " + fs::absolute(board.Options.DriveDir).lexically_normal().string() +
            " vfat rw 0 0";
 }
 

@@ -2,7 +2,7 @@
 // drops off the line (--vanish-after-lines).
 //
 // Drive mode: the serial port closes and --link goes; --drive-dir DIR is created with an
-// INFO_UF2.TXT and, with --mounts-file FILE, the line "qzboard DIR vfat rw 0 0" (DIR made
+// INFO_UF2.TXT and, with --mounts-file FILE, the line "/dev/qzboard DIR vfat rw 0 0" (DIR made
 // absolute) is appended to FILE. A *.uf2 file written into DIR is installed: it is copied to
 // installed-firmware.uf2 beside DIR, installed-firmware.txt beside DIR records its name, size
 // and UF2 block count, the drive's files and mount line go, and after a short reboot the board

@@ -60,63 +60,35 @@ long ComNumber(const std::string& name) {
     return n;
 }
 
-speed_t SpeedConstant(long long baud) {
-    switch (baud) {
-        case 50:
-            return B50;
-        case 75:
-            return B75;
-        case 110:
-            return B110;
-        case 134:
-            return B134;
-        case 150:
-            return B150;
-        case 200:
-            return B200;
-        case 300:
-            return B300;
-        case 600:
-            return B600;
-        case 1200:
-            return B1200;
-        case 1800:
-            return B1800;
-        case 2400:
-            return B2400;
-        case 4800:
-            return B4800;
-        case 9600:
-            return B9600;
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        case 230400:
-            return B230400;
-#ifdef B460800  // the rates above 230400 are Linux and BSD additions
-        case 460800:
-            return B460800;
+// The rates with a termios constant; the ones above 230400 are Linux and BSD additions.
+struct Rate {
+    long long Baud;
+    speed_t Constant;
+};
+constexpr Rate kRates[] = {
+    {50, B50},           {75, B75},         {110, B110},       {134, B134},     {150, B150},
+    {200, B200},         {300, B300},       {600, B600},       {1200, B1200},   {1800, B1800},
+    {2400, B2400},       {4800, B4800},     {9600, B9600},     {19200, B19200}, {38400, B38400},
+    {57600, B57600},     {115200, B115200}, {230400, B230400},
+#ifdef B460800
+    {460800, B460800},
 #endif
 #ifdef B921600
-        case 921600:
-            return B921600;
+    {921600, B921600},
 #endif
 #ifdef B1000000
-        case 1000000:
-            return B1000000;
+    {1000000, B1000000},
 #endif
 #ifdef B2000000
-        case 2000000:
-            return B2000000;
+    {2000000, B2000000},
 #endif
-        default:
-            return B0;  // 0 and every rate without a constant: refused
-    }
+};
+
+// B0 for 0 and every rate without a constant: refused.
+speed_t SpeedConstant(long long baud) {
+    for (const Rate& rate : kRates)
+        if (rate.Baud == baud) return rate.Constant;
+    return B0;
 }
 
 OpenFailure FailureOfErrno(int err) {

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the optimised preset and times crunching, encoding and decoding a 1 MB program.
+# Builds the optimised preset and times crunching, encoding and decoding a 1 MB program, and
+# reading a settings file of many groups and keys.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset release >/dev/null

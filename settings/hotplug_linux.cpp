@@ -10,6 +10,7 @@
 #include <sstream>
 #include <vector>
 
+#include "settings/mount_table.h"
 #include "settings/ports.h"
 #include "source/text.h"
 
@@ -19,45 +20,6 @@ int portFd = -1;
 int volumeFd = -1;
 std::string mountTablePath;
 std::set<std::string> mounted;
-
-// A mount table field with its octal escapes (\040 for a blank) decoded.
-std::string Unescape(const std::string& field) {
-    std::string out;
-    for (size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size() &&
-            std::all_of(field.begin() + static_cast<long>(i) + 1,
-                        field.begin() + static_cast<long>(i) + 4,
-                        [](char c) { return c >= '0' && c <= '7'; })) {
-            out += static_cast<char>((field[i + 1] - '0') * 64 + (field[i + 2] - '0') * 8 +
-                                     (field[i + 3] - '0'));
-            i += 3;
-        } else {
-            out += field[i];
-        }
-    }
-    return out;
-}
-
-// The mount points of block devices in the table. Pseudo and network file systems have a
-// source that is not a device path, so they are left out.
-std::set<std::string> ReadMountPoints(const std::string& path) {
-    std::set<std::string> points;
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::vector<std::string> f;
-        std::string word;
-        while (fields >> word)
-            f.push_back(word);
-        auto dash = std::find(f.begin(), f.end(), "-");
-        if (f.size() < 5 || dash == f.end() || f.end() - dash < 3) continue;
-        const std::string& source = *(dash + 2);
-        if (source.rfind("/dev/", 0) != 0) continue;
-        points.insert(Unescape(f[4]));
-    }
-    return points;
-}
 
 }  // namespace
 

@@ -1,9 +1,11 @@
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <system_error>
 
 #include "app/state.h"
 #include "settings/settings.h"
+#include "settings/settings_keys.h"
 #include "source/files.h"
 #include "ui/window.h"
 
@@ -29,35 +31,22 @@ void PutHeader(Text& out, TextView group, bool first) {
 // Entries with options are worth keeping; a bare name without options is not, except the
 // fixed "Manual entry" that stands for the device-type box.
 bool IsCollectionEntryKept(TextView entry) {
-    if (entry == u"Manual entry") return true;
-    size_t bar = entry.find(u'|');
-    if (bar == TextView::npos) return false;
-    TextView rest = entry.substr(bar + 1);
-    return !rest.substr(0, rest.find(u'|')).empty();
+    return entry == kManualEntry || !SplitCollectionEntry(entry).Options.empty();
 }
 
 Text SettingsText() {
     Text out = u"\uFEFF\r\n";
-    PutHeader(out, u"Windows", true);
-    out += u"; Main Window\r\n";
-    PutKey(out, u"MainX", App.MainX);
-    PutKey(out, u"MainY", App.MainY);
-    PutKey(out, u"MainW", App.MainW);
-    PutKey(out, u"MainH", App.MainH);
-
-    PutHeader(out, App.BoardFamily, false);
-    PutKey(out, u"Comport", App.Comport);
-    PutKey(out, u"SerialSpeed", App.SerialSpeed);
-    PutKey(out, u"Device", App.Device);
-    PutKey(out, u"PicoPort", App.PicoPort);
-    PutKey(out, u"LineDelay", App.LineDelay);
-    PutKey(out, u"Maximum com port", App.MaximumComPort);
-
-    PutHeader(out, u"General", false);
-    PutKey(out, u"TextTypes", App.TextTypes);
-
-    PutHeader(out, u"myDeviceList", false);
-    PutKey(out, u"LastUsed", App.LastUsed);
+    for (size_t i = 0; i < std::size(kSettingKeys); ++i) {
+        const SettingKey& key = kSettingKeys[i];
+        if (i == 0 || key.Group != kSettingKeys[i - 1].Group) {
+            PutHeader(out, GroupOf(key), i == 0);
+            if (!key.HeaderNote.empty()) out += Text(key.HeaderNote) + u"\r\n";
+        }
+        if (key.TextField)
+            PutKey(out, key.Key, App.*key.TextField);
+        else
+            PutKey(out, key.Key, App.*key.IntegerField);
+    }
     // Kept entries are numbered in the order written, so skipped ones leave no gap; a list
     // grown past Device50 is written in full even though a load reads only up to Device50.
     long long n = 0;

@@ -67,19 +67,6 @@ bool ReplaceFileAtomically(TextView path, std::string_view bytes) {
     return true;
 }
 
-bool CopyFileReplacing(TextView from, TextView to) {
-    std::error_code ec;
-    fs::copy_file(PathOf(from), PathOf(to), fs::copy_options::overwrite_existing, ec);
-    return !ec;
-}
-
-std::optional<std::uintmax_t> FileSize(TextView path) {
-    std::error_code ec;
-    auto size = fs::file_size(PathOf(path), ec);
-    if (ec) return std::nullopt;
-    return size;
-}
-
 bool FileExists(TextView path) {
     std::error_code ec;
     return !path.empty() && fs::exists(PathOf(path), ec);

@@ -2,7 +2,6 @@
 // file system through std::filesystem, which converts them to the platform's native form.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -16,9 +15,6 @@ bool WriteWholeFile(TextView path, std::string_view bytes);
 // Writes beside the file first and then renames over it, so that a failure part-way
 // leaves the old file whole. False when the new content could not be put in place.
 bool ReplaceFileAtomically(TextView path, std::string_view bytes);
-// Copies a file, replacing the target. False when it failed.
-bool CopyFileReplacing(TextView from, TextView to);
-std::optional<std::uintmax_t> FileSize(TextView path);
 bool FileExists(TextView path);
 
 // The folder part of a path, including its last separator ("/" or "\"); empty when the

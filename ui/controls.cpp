@@ -1,5 +1,6 @@
 #include "ui/controls.h"
 
+#include "app/profiles.h"
 #include "app/state.h"
 #include "ui/window.h"
 
@@ -51,7 +52,7 @@ void SelectByText(ComboBox& box, TextView text) {
 }
 
 Text EntryName(TextView entry) {
-    return Text(entry.substr(0, entry.find(u'|')));
+    return SplitCollectionEntry(entry).Name;
 }
 
 ComboBox& BoxOf(ControlId box) {
@@ -108,7 +109,7 @@ void ShowButton(ControlId button, bool shown) {
 void BuildControls() {
     Window = Controls();
     Window.BaudBox.Items = kBaudItems;
-    Window.DeviceBox.Items = kDeviceItems;
+    Window.DeviceBox.Items = DeviceTypeItems();
     SelectByText(Window.BaudBox, App.SerialSpeed);
     SelectByText(Window.DeviceBox, App.Device);
     for (const Text& entry : App.Collection)

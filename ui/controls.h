@@ -46,8 +46,6 @@ Placement LogPanePlacement(int innerWidth, int innerHeight);
 
 inline const std::vector<Text> kBaudItems = {u"4800",   u"9600",   u"19200",  u"38400", u"57600",
                                              u"115200", u"230400", u"460800", u"921600"};
-inline const std::vector<Text> kDeviceItems = {u"maximite", u"micromite", u"picromite", u"cmm2",
-                                               u"command"};
 
 // The selected item's text, or empty with no selection.
 Text BoxText(const ComboBox& box);

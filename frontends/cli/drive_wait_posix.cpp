@@ -1,13 +1,12 @@
 #include <cstdlib>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "app/pump.h"
 #include "app/state.h"
 #include "frontends/cli/drive_wait.h"
 #include "link/clock.h"
+#include "settings/mount_table.h"
 #include "settings/ports.h"
 #include "source/files.h"
 
@@ -21,15 +20,7 @@ std::string MountTablePath() {
 }
 
 std::set<std::string> MountPoints() {
-    std::set<std::string> points;
-    std::ifstream table(MountTablePath());
-    std::string line;
-    while (std::getline(table, line)) {
-        std::istringstream fields(line);
-        std::string device, point;
-        if (fields >> device >> point) points.insert(point);
-    }
-    return points;
+    return ReadMountPoints(MountTablePath());
 }
 
 }  // namespace

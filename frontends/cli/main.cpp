@@ -15,6 +15,7 @@
 #include "app/commands.h"
 #include "app/options.h"
 #include "app/pump.h"
+#include "app/profiles.h"
 #include "app/startup.h"
 #include "app/state.h"
 #include "app/upload.h"
@@ -370,12 +371,16 @@ bool WholeNumberIn(const std::string& text, long long low, long long high, long 
 // Typos are refused before anything is opened, instead of being read as defaults.
 bool CheckOptions(Options& o) {
     long long n = 0;
-    static const char* const kDevices[] = {"micromite", "maximite", "picromite", "cmm2", "command"};
     if (!o.Device.empty()) {
-        o.Device = Utf8FromText(LowerText(TextFromUtf8(o.Device)));
-        if (std::find(std::begin(kDevices), std::end(kDevices), o.Device) == std::end(kDevices))
-            return UsageError("unknown device type \"" + o.Device +
-                              "\"; it is one of micromite, maximite, picromite, cmm2, command");
+        Text device = LowerText(TextFromUtf8(o.Device));
+        o.Device = Utf8FromText(device);
+        std::vector<Text> types = DeviceTypeItems();
+        if (std::find(types.begin(), types.end(), device) == types.end()) {
+            std::string list;
+            for (const Text& type : types)
+                list += (list.empty() ? "" : ", ") + Utf8FromText(type);
+            return UsageError("unknown device type \"" + o.Device + "\"; it is one of " + list);
+        }
     }
     if (!o.Settings.empty() && !ReadWholeFile(TextFromUtf8(o.Settings)))
         return UsageError("cannot read the settings file " + o.Settings);
@@ -473,7 +478,7 @@ void ExplainFirmware(JobOutcome outcome, int seconds) {
 
 void ExplainNoPort() {
     std::string port = Utf8FromText(App.Comport);
-    if (App.Comport == u"not set" || App.Comport.empty()) {
+    if (App.Comport == kNotSet || App.Comport.empty()) {
         std::fprintf(stderr,
                      "qz-upload: no serial port chosen; give one with --port "
                      "('qz-upload --list-ports' lists them).\n");
@@ -525,9 +530,9 @@ int main(int argc, char** argv) {
     KeepCommandLinePort(!options.Port.empty(), !options.Baud.empty());
     if (!options.Port.empty()) App.Comport = TextFromUtf8(options.Port);
     bool portChosen = !options.Port.empty();
-    if (App.Comport == u"not set" || App.Comport.empty()) {
+    if (App.Comport == kNotSet || App.Comport.empty()) {
         if (!ChooseOnlyUsbPort()) return Outcome(options, kExitNoPort);
-        portChosen = App.Comport != u"not set" && !App.Comport.empty();
+        portChosen = App.Comport != kNotSet && !App.Comport.empty();
     }
     if (!options.Baud.empty()) App.SerialSpeed = TextFromUtf8(options.Baud);
     if (!options.Device.empty()) App.Device = TextFromUtf8(options.Device);
@@ -537,10 +542,10 @@ int main(int argc, char** argv) {
     if (LowerExtension(TextFromUtf8(options.File)) == u"uf2" && portChosen)
         App.PicoPort = App.Comport;
     BuildControls();
-    if (manual && options.Entry.empty()) SetCollectionEntry(u"Manual entry");
+    if (manual && options.Entry.empty()) SetCollectionEntry(kManualEntry);
     if (!options.Entry.empty() && !ChooseEntry(options.Entry)) return kExitUsage;
     StartupAfterWindow();
-    ShowInBox(ControlId::PortBox, App.Comport == u"not set" ? Text() : App.Comport);
+    ShowInBox(ControlId::PortBox, App.Comport == kNotSet ? Text() : App.Comport);
     ShowInBox(ControlId::BaudBox, App.SerialSpeed);
 
     if (options.File.empty()) {  // a console alone

@@ -14,6 +14,7 @@
 #include "ui/window.h"
 
 CliWindowOptions Cli;
+CliWindowHooks CliHooks;
 
 namespace {
 
@@ -113,13 +114,11 @@ long PumpCount() {
 void RenderControl(ControlId id) {
     if (id != ControlId::ProgressLabel) return;
     DrawProgress(Window.ProgressLabel);
-    if (!Cli.CancelAtLabel.empty() && Window.ProgressLabel == Cli.CancelAtLabel)
-        Cli.CancelAfterPumps = static_cast<int>(pumps) + 1 + Cli.CancelPumpsLater;
+    if (CliHooks.OnProgressLabel) CliHooks.OnProgressLabel(Window.ProgressLabel);
 }
 
 void RenderLogAppend(TextView piece) {
-    if (Cli.RecordAppends)
-        Cli.RecordAppends->emplace_back(LogLineCount() > 1 ? piece.substr(2) : piece);
+    if (CliHooks.OnLogAppend) CliHooks.OnLogAppend(piece);
     if (!Cli.LogOut) return;
     if (Cli.Json) {
         Text t(piece);
@@ -146,7 +145,7 @@ void RenderLogAppend(TextView piece) {
 }
 
 void RenderLogClear() {
-    if (Cli.RecordAppends) Cli.RecordAppends->clear();
+    if (CliHooks.OnLogClear) CliHooks.OnLogClear();
 }
 
 void RenderShowLogEnd() {}
@@ -158,7 +157,7 @@ Text LogPaneText() {
 bool DrainWindowEvents() {
     ++pumps;
     bool cancel = cancelRequested.exchange(false);
-    if (Cli.CancelAfterPumps > 0 && pumps == Cli.CancelAfterPumps) cancel = true;
+    if (CliHooks.OnPump && CliHooks.OnPump()) cancel = true;
     return cancel;
 }
 

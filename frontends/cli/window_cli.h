@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
-#include <vector>
 
 #include "source/text.h"
 
@@ -15,16 +15,9 @@ struct CliWindowOptions {
     bool Json = false;             // log lines and progress as JSON events on LogOut
     bool PinGiven = false;         // a PIN was given in advance: answer with it
     Text Pin;
-    Text SaveName;              // the answer of the "Encoded file" dialog (empty: cancel)
-    Text ReportName;            // the answer of the "Save report" dialog
-    Text Clipboard;             // what "Paste code" finds on the clipboard
-    int CancelAfterPumps = -1;  // tests: report Cancel at this pump (counted from 1); -1 never
-    // Tests: when the progress label reads this text, report Cancel at the pump that follows
-    // `CancelPumpsLater` further pumps (0: the very next pump).
-    Text CancelAtLabel;
-    // Tests: every appended log item, in order.
-    std::vector<Text>* RecordAppends = nullptr;
-    int CancelPumpsLater = 0;
+    Text SaveName;    // the answer of the "Encoded file" dialog (empty: cancel)
+    Text ReportName;  // the answer of the "Save report" dialog
+    Text Clipboard;   // what "Paste code" finds on the clipboard
 };
 
 extern CliWindowOptions Cli;
@@ -35,6 +28,17 @@ extern CliWindowOptions Cli;
 std::string ProgressLine(long done, long total, long long elapsedMs, int columns);
 // `utf8` as a JSON string, quotes included.
 std::string JsonString(const std::string& utf8);
+
+// For a program that drives this layer itself (the tests): each hook that is set is called
+// when the named thing happens.
+struct CliWindowHooks {
+    std::function<void(TextView)> OnProgressLabel;  // the progress label now reads this
+    std::function<void(TextView)> OnLogAppend;      // this piece went to the end of the log
+    std::function<void()> OnLogClear;               // the log was cleared
+    std::function<bool()> OnPump;                   // an event pump ran; true: Cancel pressed
+};
+
+extern CliWindowHooks CliHooks;
 
 // Asks the front end to report Cancel at the next pump (safe from a signal handler).
 void RequestCancel();

@@ -18,6 +18,7 @@
 #include <QStylePainter>
 
 #include "app/commands.h"
+#include "app/profiles.h"
 #include "app/startup.h"
 #include "app/state.h"
 #include "frontends/qt/main_window_qt.h"
@@ -219,7 +220,7 @@ QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
     QStringList bauds, devices;
     for (const Text& t : kBaudItems)
         bauds << Q(t);
-    for (const Text& t : kDeviceItems)
+    for (const Text& t : DeviceTypeItems())
         devices << Q(t);
     portBox = MakeBox(ControlId::PortBox, "Serial port", OnPortBoxChosen,
                       {"/dev/ttyACM0", "/dev/ttyUSB10", "COM12"}, false);

@@ -26,6 +26,10 @@ TEST_F(OptionsLine, LaterDeviceWordsWinWhileFlagsStaySet) {
     EXPECT_EQ(App.StartCommand, u"AUTOSAVE");
     EXPECT_EQ(App.EndSequence, u"\x1a");
 
+    Apply(u"'onload micromite cmm2");  // micromite is tested after cmm2
+    EXPECT_EQ(App.StartCommand, u"AUTOSAVE");
+    EXPECT_TRUE(App.NoRun);
+
     Apply(u"'onload command picromite");
     EXPECT_EQ(App.StartCommand, u"");  // command is tested last
     EXPECT_TRUE(App.NoRun);
@@ -81,13 +85,13 @@ TEST_F(OptionsLine, PortWordNeedsADigitAndFillsBothBoxes) {
 
 TEST_F(OptionsLine, CommandLinePortAndRateWinOverThePortWord) {
     std::vector<Text> log;
-    Cli.RecordAppends = &log;
+    RecordAppends(&log);
     App.Comport = u"/dev/ttyACM0";
     App.SerialSpeed = u"115200";
     KeepCommandLinePort(true, true);
     Apply(u"'onload com7:9600");
     KeepCommandLinePort(false, false);
-    Cli.RecordAppends = nullptr;
+    CliHooks = CliWindowHooks();
     EXPECT_EQ(App.Comport, u"/dev/ttyACM0");
     EXPECT_EQ(App.SerialSpeed, u"115200");
     EXPECT_EQ(log, (std::vector<Text>{

@@ -22,7 +22,7 @@ class UploadJob : public ::testing::Test {
 protected:
     void SetUp() override {
         StartFreshCore();
-        Cli.RecordAppends = &appended;
+        RecordAppends(&appended);
         AllocateChannelBuffers();
         App.LineDelay = 100;
         work = FreshFolder("qz-upload");
@@ -31,6 +31,7 @@ protected:
         ClosePort();
         StopBoard(board);
         Cli = CliWindowOptions();
+        CliHooks = CliWindowHooks();
         fs::remove_all(work);
     }
 
@@ -246,8 +247,7 @@ TEST_F(UploadJob, PinNeverAnsweredCountsAsWrongAfterTwentyChecks) {
 TEST_F(UploadJob, CancelIsNoticedAtTheTenthLines) {
     // Pressed while lines 11 to 20 go out: the pump after line 20 reports it.
     Board();
-    Cli.CancelAtLabel = u"10/25";
-    Cli.CancelPumpsLater = 1;
+    CancelAtLabel(u"10/25", 1);
     Drop(WriteFile("p.bas", Program(25)));
     EXPECT_EQ(LastJobOutcome(), JobOutcome::Aborted);
     EXPECT_TRUE(Logged(u"Program upload aborted"));
@@ -258,8 +258,7 @@ TEST_F(UploadJob, CancelIsNoticedAtTheTenthLines) {
 
     // A press after line 20 is never looked at: the upload completes.
     Board();
-    Cli.CancelAtLabel = u"20/25";
-    Cli.CancelPumpsLater = 1;
+    CancelAtLabel(u"20/25", 1);
     Drop(WriteFile("p.bas", Program(25)));
     EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
     EXPECT_NE(Transcript().find("line 25\""), std::string::npos);

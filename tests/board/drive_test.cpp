@@ -53,7 +53,7 @@ TEST_F(Drive, ResetAt1200BaudBecomesADriveAndComesBackAfterFirmware) {
     usleep(200 * 1000);
     client = OpenClient(link.string(), 1200);
     ASSERT_GE(client, 0);
-    std::string mountLine = "qzboard " + drive.string() + " vfat rw 0 0";
+    std::string mountLine = "/dev/qzboard " + drive.string() + " vfat rw 0 0";
     ASSERT_TRUE(WaitUntil([&] { return HasLine(mounts, mountLine); })) << BoardLog(board);
     EXPECT_TRUE(fs::exists(drive / "INFO_UF2.TXT"));
     EXPECT_FALSE(fs::exists(fs::symlink_status(link)));

@@ -1,4 +1,3 @@
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -103,25 +102,6 @@ TEST_F(Xmodem, RxStoresSmallFilesInChecksumMode) {
         ClearLog();
         SendToRx(RandomBytes(size, static_cast<unsigned>(size) + 1), false);
     }
-}
-
-double CpuSeconds() {
-    rusage use{};
-    getrusage(RUSAGE_THREAD, &use);
-    return use.ru_utime.tv_sec + use.ru_stime.tv_sec +
-           (use.ru_utime.tv_usec + use.ru_stime.tv_usec) / 1e6;
-}
-
-TEST_F(Xmodem, RxStoresAFileOfMoreThan256BlocksWithLittleProcessorTime) {
-    // 258 blocks: the block numbers wrap past 255, the last block is part-filled.
-    std::string bytes = RandomBytes(257 * 128 + 77, 7);
-    double cpu = CpuSeconds();
-    int64_t start = ElapsedMs();
-    SendToRx(bytes, true);
-    double wall = (ElapsedMs() - start) / 1000.0;
-    cpu = CpuSeconds() - cpu;
-    RecordProperty("cpu_percent", std::to_string(100 * cpu / wall));
-    EXPECT_LT(cpu / wall, 0.02) << cpu << " s of processor time in " << wall << " s";
 }
 
 TEST_F(Xmodem, ThreeCansFromTheReceiverAbortTheTransfer) {

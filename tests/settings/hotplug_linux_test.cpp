@@ -3,12 +3,14 @@
 #include <poll.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "app/state.h"
 #include "frontends/cli/window_cli.h"
+#include "settings/mount_table.h"
 #include "tests/settings/fake_sysfs.h"
 #include "ui/controls.h"
 #include "ui/log.h"
@@ -116,6 +118,18 @@ TEST_F(Hotplug, ThePendingFirmwareWaitsForAMountedDrive) {
     HandleVolumeWatch();
     EXPECT_FALSE(App.FirmwarePending);
     EXPECT_EQ(ReadBytes(Files / "RPI RP2" / "fw.uf2"), "UF2 image");
+}
+
+// The headless drive wait reads the mounts format; both formats give device mounts only,
+// with their escapes decoded.
+TEST_F(Hotplug, BothMountTableFormatsGiveTheDevicesMountPoints) {
+    WriteTable("40 22 8:17 / /media/u/MY\\040DRIVE rw - vfat /dev/sdb1 rw\n");
+    const std::set<std::string> expected{"/", "/media/u/MY DRIVE"};
+    EXPECT_EQ(ReadMountPoints(Table.string()), expected);
+    WriteBytes(Table,
+               "/dev/sda1 / ext4 rw 0 0\nproc /proc proc rw 0 0\n"
+               "/dev/sdb1 /media/u/MY\\040DRIVE vfat rw 0 0\n");
+    EXPECT_EQ(ReadMountPoints(Table.string()), expected);
 }
 
 TEST_F(Hotplug, WatchesThatCannotStartSayNothingLater) {

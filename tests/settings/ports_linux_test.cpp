@@ -13,6 +13,7 @@
 #include "settings/ports.h"
 #include "settings/ports_linux.h"
 #include "tests/settings/fake_sysfs.h"
+#include "tests/support/fresh_core.h"
 #include "ui/controls.h"
 
 namespace {
@@ -151,9 +152,9 @@ TEST_F(PortDiscovery, AComWordThatNamesNoPortKeepsThePresentChosenOne) {
     Text pty = TextFromUtf8(ptsname(master));
     App.Comport = pty;
     std::vector<Text> log;
-    Cli.RecordAppends = &log;
+    RecordAppends(&log);
     ApplyOptionsLine(u"'onload com97:9600\r\nprint 1\r\n");
-    Cli.RecordAppends = nullptr;
+    CliHooks = CliWindowHooks();
     EXPECT_EQ(App.Comport, pty);
     EXPECT_EQ(App.SerialSpeed, u"9600");
     EXPECT_EQ(log,
