@@ -13,9 +13,9 @@ namespace {
 void LoadCollection(const SettingsDocument& doc, const AppState& defaults) {
     App.Collection.clear();
     App.Collection.push_back(
-        TextSetting(doc, kCollectionGroup, u"Device0", defaults.Collection.front()));
+        TextSetting(doc, kCollectionGroup, CollectionKey(0), defaults.Collection.front()));
     for (int n = 1; n <= 50; ++n) {
-        Text entry = TextSetting(doc, kCollectionGroup, u"Device" + DecimalText(n), u"");
+        Text entry = TextSetting(doc, kCollectionGroup, CollectionKey(n), u"");
         if (!entry.empty()) App.Collection.push_back(entry);
     }
 }

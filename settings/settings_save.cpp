@@ -51,7 +51,7 @@ Text SettingsText() {
     // grown past Device50 is written in full even though a load reads only up to Device50.
     long long n = 0;
     for (const Text& entry : App.Collection)
-        if (IsCollectionEntryKept(entry)) PutKey(out, u"Device" + DecimalText(n++), entry);
+        if (IsCollectionEntryKept(entry)) PutKey(out, CollectionKey(n++), entry);
     return out;
 }
 
