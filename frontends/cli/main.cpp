@@ -26,6 +26,7 @@
 #include "link/serial.h"
 #include "qz_version.h"
 #include "settings/ports.h"
+#include "settings/settings.h"
 #include "source/files.h"
 #include "ui/controls.h"
 #include "ui/log.h"
@@ -341,7 +342,7 @@ bool CheckOptions(Options& o) {
     }
     if (!o.Settings.empty() && !ReadWholeFile(TextFromUtf8(o.Settings)))
         return UsageError("cannot read the settings file " + o.Settings);
-    if (!o.LineDelay.empty() && !WholeNumberIn(o.LineDelay, 100, 60000, n))
+    if (!o.LineDelay.empty() && !WholeNumberIn(o.LineDelay, 100, kMaxLineDelay, n))
         return UsageError("the line delay is a number of milliseconds from 100 to 60000, not \"" +
                           o.LineDelay + "\"");
     if (!o.Baud.empty() && !WholeNumberIn(o.Baud, 50, 4000000, n))
@@ -500,7 +501,19 @@ int main(int argc, char** argv) {
     }
     KeepPortAfterJob(options.Console);
     if (options.File == "-") {
-        std::string input((std::istreambuf_iterator<char>(std::cin)), {});
+        // Bounded as a program file is: endless input must end in a message, not exhaust memory.
+        std::string input;
+        char chunk[65536];
+        while (std::cin.read(chunk, sizeof chunk) || std::cin.gcount() > 0) {
+            input.append(chunk, static_cast<size_t>(std::cin.gcount()));
+            if (input.size() > kProgramFileLimit) {
+                std::fprintf(stderr,
+                             "qz-upload: standard input holds more than %llu bytes; "
+                             "nothing was uploaded.\n",
+                             static_cast<unsigned long long>(kProgramFileLimit));
+                return kExitFailed;
+            }
+        }
         Cli.SaveName = TextFromUtf8(options.Output.empty() ? "program.bae" : options.Output);
         OnTextDropped(TextFromUtf8(input));
     } else {
