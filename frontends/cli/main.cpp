@@ -49,7 +49,7 @@ struct Options {
     std::string File, Port, Baud, Device, Entry, Settings, LineDelay, Pin, PinFile, Output,
         WaitDrive, As, Capture;
     bool PinGiven = false, ListPorts = false, Help = false, Version = false, Console = false,
-         Json = false, Fast = false;
+         Json = false, Fast = false, Force = false;
 };
 
 // One table feeds both the parser and --help, so they never drift apart.
@@ -94,6 +94,7 @@ const OptionSpec kOptions[] = {
      &Options::Capture, nullptr},
     {"output", 'o', "FILE", "where an 'encode program is written (default: NAME.bae)",
      &Options::Output, nullptr},
+    {"force", 0, nullptr, "let --output replace an existing file", nullptr, &Options::Force},
     {"wait-drive", 0, "SECONDS",
      "how long to wait for the board's drive after a firmware reset "
      "(default 60)",
@@ -467,6 +468,7 @@ int main(int argc, char** argv) {
     Cli.ShowProgressBar = StreamIsTerminal(stderr) && !options.Json;
     Cli.Json = options.Json;
     Cli.PinGiven = options.PinGiven;
+    Cli.SaveMayReplace = options.Force;
     Cli.Pin = TextFromUtf8(options.Pin);
     InstallCancelOnInterrupt();
 

@@ -62,6 +62,10 @@ protected:
             if (a == line) return true;
         return false;
     }
+    static std::string StoredFileIn(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
     std::string Transcript() const { return StoredFile(board, "transcript.log"); }
 
     std::vector<Text> appended;
@@ -316,6 +320,33 @@ TEST_F(UploadJob, EncodeRequestWritesAFileAndDecodingStreamsItBack) {
     App.TextTypes = u"bas bae";
     Drop(work / "out.bae");
     EXPECT_EQ(StoredFile(board, "program.bas"), "Print \"a\"\nPrint 2\n");
+}
+
+// The headless program's output file: never the source, never through a link, and an
+// existing file only when allowed (--force).
+TEST_F(UploadJob, EncodedOutputSparesTheSourceLinksAndUnforcedExistingFiles) {
+    const std::string program = "'encode\r\nPrint 1\r\n";
+    fs::path source = WriteFile("src.bas", program);
+    fs::path victim = WriteFile("victim", "precious");
+    fs::create_symlink(victim, work / "link.bae");
+    Cli.SaveMayReplace = true;
+    for (const fs::path& target : {source, work / "link.bae"}) {
+        Cli.SaveName = Text(target.u16string());
+        Drop(source);
+        EXPECT_EQ(LastJobOutcome(), JobOutcome::NotSaved) << target;
+    }
+    EXPECT_EQ(StoredFileIn(source), program);
+    EXPECT_EQ(StoredFileIn(victim), "precious");
+
+    Cli.SaveName = Text((work / "out.bae").u16string());
+    Cli.SaveMayReplace = false;
+    Drop(source);
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    Drop(source);
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::NotSaved);
+    Cli.SaveMayReplace = true;
+    Drop(source);
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
 }
 
 TEST_F(UploadJob, DroppedFilesGoByTheirExtension) {
