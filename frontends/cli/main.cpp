@@ -20,7 +20,6 @@
 #include "app/upload.h"
 #include "frontends/cli/console.h"
 #include "frontends/cli/drive_wait.h"
-#include "frontends/cli/explain.h"
 #include "frontends/cli/terminal.h"
 #include "frontends/cli/window_cli.h"
 #include "link/serial.h"
@@ -423,17 +422,15 @@ bool StartConsole(const Options& o) {
     return ran;
 }
 
-void ExplainNoPort() {
-    std::string port = Utf8FromText(App.Comport);
-    if (App.Comport == kNotSet || App.Comport.empty()) {
+// Says on stderr why there is no port: how to name one when none is chosen, otherwise why
+// it could not be opened, unless the log showed that already under "Not found!".
+void ExplainNoPort(bool reasonLogged) {
+    if (App.Comport == kNotSet || App.Comport.empty())
         std::fprintf(stderr,
                      "qz-upload: no serial port chosen; give one with --port "
                      "('qz-upload --list-ports' lists them).\n");
-        return;
-    }
-    std::fprintf(
-        stderr, "qz-upload: %s\n",
-        ExplainOpenFailure(LastOpenFailure(), port, Utf8FromText(LastOpenFailureDetail())).c_str());
+    else if (!reasonLogged)
+        std::fprintf(stderr, "qz-upload: %s\n", Utf8FromText(LastOpenFailureReason()).c_str());
 }
 
 }  // namespace
@@ -498,7 +495,7 @@ int main(int argc, char** argv) {
     if (options.File.empty()) {  // a console alone
         if (StartConsole(options)) return kExitCompleted;
         OpenPort(App.Comport, LeadingNumber(App.SerialSpeed));  // for the failure's reason
-        ExplainNoPort();
+        ExplainNoPort(false);
         return kExitNoPort;
     }
     KeepPortAfterJob(options.Console);
@@ -534,7 +531,7 @@ int main(int argc, char** argv) {
                           : static_cast<int>(LeadingNumber(TextFromUtf8(options.WaitDrive)));
         if (WaitForFirmwareDrive(seconds)) outcome = JobOutcome::Completed;
     }
-    if (outcome == JobOutcome::NoPort) ExplainNoPort();
+    if (outcome == JobOutcome::NoPort) ExplainNoPort(true);
     // The headless program reads the settings file but never writes it.
     ClosePort();
     ReleaseChannelBuffers();
