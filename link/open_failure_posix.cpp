@@ -16,6 +16,7 @@ std::string GroupOf(const std::string& device) {
 
 std::string ExplainOpenFailure(OpenFailure failure, const std::string& port,
                                const std::string& device, const std::string& detail) {
+    if (port.empty()) return "no serial port is chosen.";
     switch (failure) {
         case OpenFailure::NoSuchDevice:
             return "cannot open " + port + ": no such device. Is the board plugged in? " +

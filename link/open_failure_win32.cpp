@@ -2,6 +2,7 @@
 
 std::string ExplainOpenFailure(OpenFailure failure, const std::string& port, const std::string&,
                                const std::string& detail) {
+    if (port.empty()) return "no serial port is chosen.";
     switch (failure) {
         case OpenFailure::NoSuchDevice:
             return "cannot open " + port + ": no such port. Is the board plugged in? " +
