@@ -28,6 +28,7 @@ bool ConnectBoard() {
     }
     AppendLog(App.BoardFamily + u" Not found!");
     AppendLog(kSetPortHint);
+    AppendLog(LastOpenFailureReason());  // why, and what to do about it
     ShowButton(ControlId::ProgramButton, true);
     App.ProgramButtonHidden = false;
     return false;

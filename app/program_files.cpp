@@ -18,6 +18,7 @@ Text ReadProgramFile(TextView path) {
     std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes) {
         AppendLog(u"File read failed!!");
+        if (Text why = ReadRefusal(path); !why.empty()) AppendLog(why);
         PumpEvents();
         return Text();
     }

@@ -6,6 +6,7 @@
 #include "link/serial.h"
 #include "settings/ports.h"
 #include "settings/settings.h"
+#include "ui/log.h"
 
 void StartupBeforeWindow(const std::vector<Text>& parameters, TextView settingsPath) {
     ResetAppState();
@@ -16,6 +17,8 @@ void StartupBeforeWindow(const std::vector<Text>& parameters, TextView settingsP
 }
 
 void StartupAfterWindow() {
+    for (const Text& note : TakeSettingsNotes())
+        AppendLog(note);
     RefreshPortBox();
     OnCommandLineFile();
 }

@@ -35,6 +35,9 @@ Hearing heard;
 
 constexpr size_t kLineQuoteLength = 40;  // how much of a program line a log line quotes
 
+// The longest file name the board's FAT file system takes.
+constexpr long long kLongestBoardFileName = 255;
+
 Text CtrlC() {
     return Text(1, kCtrlC);
 }
@@ -107,6 +110,23 @@ void RunEncodePath(const Text& firstLine) {
     Log(u"Encoding source code.");
     lastOutcome = EncodeAndSave(App.ProgramText) ? JobOutcome::Completed : JobOutcome::NotSaved;
     Log(u"Encoding completed.");
+}
+
+// Why a file name cannot go to the board inside a quoted command, as a log line; empty when
+// it can. A double quote would end the name and let the rest run as commands; a control
+// character or a character the code page lacks would reach the board's file system garbled.
+Text BoardFileNameProblem(TextView name) {
+    const Text refused = u"Not sent: the board cannot take the file name " + Text(name);
+    if (Contains(name, u"\"")) return refused + u" (it holds a double quote).";
+    for (char16_t c : name)
+        if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+            return refused + u" (it holds control characters).";
+    if (TextFromAnsi(AnsiFromText(name)) != name)
+        return refused + u" (it holds characters outside the code page).";
+    if (name.size() > kLongestBoardFileName)
+        return refused + u" (longer than " + DecimalText(kLongestBoardFileName) +
+               u" characters, more than the board's file system holds).";
+    return Text();
 }
 
 void ResetProfileFields() {
@@ -432,7 +452,16 @@ void RunUploadPath() {
         return;
     }
     AppendLog(App.StartedMessage);
-    if (!ConnectBoard()) {
+    // The cmm2 profile's start command names the file the board saves the program as.
+    Text nameProblem = App.StartCommand == u"AUTOSAVE \"" + App.TargetName + u"\""
+                           ? BoardFileNameProblem(App.TargetName)
+                           : Text();
+    if (!nameProblem.empty()) {
+        AppendLog(nameProblem);
+        PumpEvents();
+        lastOutcome = JobOutcome::TransferFailed;
+        return;
+    } else if (!ConnectBoard()) {
         lastOutcome = JobOutcome::NoPort;
     } else if (!AnswerPin()) {
         lastOutcome = StopRequested() ? StopUpload() : JobOutcome::WrongPin;
@@ -487,7 +516,11 @@ void UploadFile(TextView path, UploadAs as) {
                                                 : JobOutcome::FirmwareResetFailed;
     } else if (as == UploadAs::Xmodem) {
         lastOutcome = JobOutcome::NoPort;
-        if (ConnectBoard()) {
+        if (Text problem = BoardFileNameProblem(FileNameOfPath(path)); !problem.empty()) {
+            AppendLog(problem);
+            PumpEvents();
+            lastOutcome = JobOutcome::TransferFailed;
+        } else if (ConnectBoard()) {
             XmodemOutcome sent = SendFileByXmodem(path, FileNameOfPath(path), App.LineDelay,
                                                   WindowLinkHooks(), App.FastAlways);
             lastOutcome = sent == XmodemOutcome::Completed   ? JobOutcome::Completed

@@ -15,8 +15,8 @@
 // makes it the channel's port. A port already open is replaced, but only after the new one
 // opened; opening the port that is already open fails and leaves it open. False on failure.
 bool OpenPort(TextView name, long long baud);
-// The device path OpenPort hands to the system for a port name: the name cut to its first
-// 59 characters, made into the platform's form of a device path.
+// The device path OpenPort hands to the system for a port name, in the platform's form of a
+// device path (Windows: the name cut to its first 59 characters).
 Text DevicePathOf(TextView name);
 bool IsPortOpen();
 // -1 with no port open; 0 when nothing has arrived; else the bytes read: all that wait in
@@ -37,10 +37,22 @@ void ClosePort();
 bool PortVanished();
 
 // Why the last OpenPort failed, for front ends that explain it to the user.
-enum class OpenFailure { None, NoSuchDevice, PermissionDenied, Busy, BadSettings, Other };
+enum class OpenFailure {
+    None,
+    NoSuchDevice,
+    PermissionDenied,
+    Busy,
+    BadSettings,
+    NotASerialPort,
+    Other
+};
 OpenFailure LastOpenFailure();
 // The system's own words for the last failure, and the device path that was tried.
 Text LastOpenFailureDetail();
+// The same in words a user can act on: "cannot open PORT: " and why, with what to do (the
+// device's group and how to join it, the program that holds the port); empty after an open
+// that succeeded.
+Text LastOpenFailureReason();
 
 // ---- Portable ----
 

@@ -8,13 +8,17 @@
 // DTR is left as the driver sets it. The kernel sizes the driver queues itself (at least
 // the 8192 bytes each way the Windows build asks for), so there is nothing to set there.
 //
+// Only a terminal device is a port: a regular file, /dev/null or the user's own terminal is
+// refused as "not a serial port". A port that another program holds open is refused too
+// (naming it), since the two would take each other's replies; TIOCEXCL then keeps later
+// openers out.
+//
 // Port names. Users come with Windows habits and Windows-made settings files, so a name
 // is turned into a device path by this rule (DevicePathOf):
-//   1. the name is cut to its first 59 characters, as on Windows;
-//   2. a name holding "/" is a path and used as it is (/dev/ttyUSB0, a pty's /dev/pts/3,
-//      or a symlink anywhere);
-//   3. a bare name is looked up under /dev (ttyUSB0 -> /dev/ttyUSB0);
-//   4. a Windows name "comN" (any letter case; an options line lowercases it to com7) that
+//   1. a name holding "/" is a path and used as it is, however long (/dev/ttyUSB0, a pty's
+//      /dev/pts/3, a /dev/serial/by-id/... name or a symlink anywhere);
+//   2. a bare name is looked up under /dev (ttyUSB0 -> /dev/ttyUSB0);
+//   3. a Windows name "comN" (any letter case; an options line lowercases it to com7) that
 //      /dev does not hold as given maps to /dev/comN when that exists (a user's udev
 //      symlink), otherwise to /dev/ttyS(N-1), the same first-serial-port-is-1 counting.
 #include <fcntl.h>
@@ -30,6 +34,7 @@
 #include <string>
 
 #include "link/clock.h"
+#include "link/open_failure.h"
 #include "link/serial.h"
 
 namespace {
@@ -39,8 +44,7 @@ std::string portPath;  // the device path of the open port, to notice the node v
 bool vanished = false;
 OpenFailure lastFailure = OpenFailure::None;
 Text lastFailureDetail;
-
-constexpr size_t kNameLimit = 59;
+Text lastFailureReason;
 
 bool FileExistsAt(const std::string& path) {
     struct stat st {};
@@ -110,10 +114,20 @@ OpenFailure FailureOfErrno(int err) {
     }
 }
 
-bool Fail(OpenFailure kind, const std::string& why, const std::string& path) {
+bool Fail(OpenFailure kind, const std::string& why, TextView name, const std::string& path) {
     lastFailure = kind;
     lastFailureDetail = TextFromUtf8(why + ": " + path);
+    lastFailureReason = TextFromUtf8(ExplainOpenFailure(kind, Utf8FromText(name), path, why));
     return false;
+}
+
+// Why the open terminal `fd` is not a port to upload to; empty when it may be one.
+std::string NotAPortReason(int fd) {
+    if (!isatty(fd)) return "it is not a terminal device";
+    pid_t session = 0;
+    if (ioctl(fd, TIOCGSID, &session) == 0 && session == getsid(0))
+        return "it is this program's own terminal";
+    return std::string();
 }
 
 // Raw 8N1 at `speed`, receiver on, no flow control of either kind.
@@ -150,7 +164,7 @@ void NoteErrno(int err) {
 }  // namespace
 
 Text DevicePathOf(TextView name) {
-    std::string cut = Utf8FromText(name.substr(0, kNameLimit));
+    std::string cut = Utf8FromText(name);
     if (cut.find('/') != std::string::npos) return TextFromUtf8(cut);
     std::string asGiven = "/dev/" + cut;
     long com = ComNumber(cut);
@@ -165,21 +179,29 @@ bool OpenPort(TextView name, long long baud) {
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         int err = errno;
-        return Fail(FailureOfErrno(err), std::strerror(err), path);
+        return Fail(FailureOfErrno(err), std::strerror(err), name, path);
+    }
+    if (std::string why = NotAPortReason(fd); !why.empty()) {
+        close(fd);
+        return Fail(OpenFailure::NotASerialPort, why, name, path);
     }
     // TIOCEXCL keeps other programs out (root passes it), the lock keeps out a second copy
     // of this tool and our own second open of the same device.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         int err = errno;
         close(fd);
-        return Fail(OpenFailure::Busy, std::strerror(err), path);
+        return Fail(OpenFailure::Busy, std::strerror(err), name, path);
+    }
+    if (std::string holders = PortHolders(path); !holders.empty()) {
+        close(fd);
+        return Fail(OpenFailure::Busy, "held by " + holders, name, path);
     }
     speed_t speed = SpeedConstant(baud);
-    if (speed == B0 || !isatty(fd) || !ApplyLineSettings(fd, speed)) {
+    if (speed == B0 || !ApplyLineSettings(fd, speed)) {
         std::string why = speed == B0 ? "Unsupported baud rate " + std::to_string(baud)
                                       : std::string(std::strerror(errno));
         close(fd);
-        return Fail(OpenFailure::BadSettings, why, path);
+        return Fail(OpenFailure::BadSettings, why, name, path);
     }
     ioctl(fd, TIOCEXCL);
     int rts = TIOCM_RTS;
@@ -190,6 +212,7 @@ bool OpenPort(TextView name, long long baud) {
     vanished = false;
     lastFailure = OpenFailure::None;
     lastFailureDetail.clear();
+    lastFailureReason.clear();
     return true;
 }
 
@@ -298,4 +321,8 @@ OpenFailure LastOpenFailure() {
 
 Text LastOpenFailureDetail() {
     return lastFailureDetail;
+}
+
+Text LastOpenFailureReason() {
+    return lastFailureReason;
 }

@@ -103,3 +103,7 @@ OpenFailure LastOpenFailure() {
 Text LastOpenFailureDetail() {
     return Text();
 }
+
+Text LastOpenFailureReason() {
+    return Text();
+}

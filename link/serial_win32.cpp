@@ -9,6 +9,7 @@
 // (the write time-outs), so a board that stopped reading cannot hang the window for long.
 #include <windows.h>
 
+#include "link/open_failure.h"
 #include "link/serial.h"
 #include "source/system_message_win32.h"
 
@@ -20,6 +21,7 @@ HANDLE rxEvent = nullptr;  // manual-reset event of WaitCommEvent
 bool vanished = false;
 OpenFailure lastFailure = OpenFailure::None;
 Text lastFailureDetail;
+Text lastFailureReason;
 
 constexpr size_t kNameLimit = 59;
 constexpr DWORD kQueueSize = 8192;
@@ -46,9 +48,11 @@ OpenFailure FailureOfError(DWORD error) {
     }
 }
 
-bool Fail(OpenFailure kind, DWORD error, const Text& path) {
+bool Fail(OpenFailure kind, DWORD error, TextView name, const Text& path) {
     lastFailure = kind;
     lastFailureDetail = SystemMessage(error) + u": " + path;
+    lastFailureReason = TextFromUtf8(ExplainOpenFailure(
+        kind, Utf8FromText(name), Utf8FromText(path), Utf8FromText(SystemMessage(error))));
     return false;
 }
 
@@ -111,13 +115,13 @@ bool OpenPort(TextView name, long long baud) {
                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
-        return Fail(FailureOfError(error), error, path);
+        return Fail(FailureOfError(error), error, name, path);
     }
     SetupComm(h, kQueueSize, kQueueSize);
     if (baud <= 0 || baud > 0xFFFFFFFFLL || !ApplyLineSettings(h, baud)) {
         DWORD error = baud <= 0 ? ERROR_INVALID_PARAMETER : GetLastError();
         CloseHandle(h);
-        return Fail(OpenFailure::BadSettings, error, path);
+        return Fail(OpenFailure::BadSettings, error, name, path);
     }
     COMMTIMEOUTS timeouts{};
     timeouts.ReadIntervalTimeout = 0;
@@ -134,6 +138,7 @@ bool OpenPort(TextView name, long long baud) {
     vanished = false;
     lastFailure = OpenFailure::None;
     lastFailureDetail.clear();
+    lastFailureReason.clear();
     return true;
 }
 
@@ -213,4 +218,8 @@ OpenFailure LastOpenFailure() {
 
 Text LastOpenFailureDetail() {
     return lastFailureDetail;
+}
+
+Text LastOpenFailureReason() {
+    return lastFailureReason;
 }

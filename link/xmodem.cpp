@@ -314,7 +314,8 @@ XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay, cons
     // in full would otherwise go out with zero bytes in place of what was missing.
     std::optional<std::string> content = ReadWholeFile(path);
     if (!content) {
-        HookLog(hooks, u"Cannot read " + Text(path));
+        Text why = ReadRefusal(path);
+        HookLog(hooks, why.empty() ? u"Cannot read " + Text(path) : why);
         HookPump(hooks);
         return XmodemOutcome::Unreadable;
     }

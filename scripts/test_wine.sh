@@ -131,6 +131,7 @@ run qz_win32_checks.exe controls "$appdir"
 run qz_win32_checks.exe devicechange "$appdir" Q
 run qz_win32_checks.exe upload "$appdir" COM5 plain
 run qz_win32_checks.exe upload "$appdir" COM5 cancel
+run qz_win32_checks.exe missing "$appdir" com42
 run qz_win32_checks.exe report "$appdir"
 run qz_win32_checks.exe pin "$appdir" COM6
 if grep -q 'behind a PIN' "$work/pinstore/program.bas" 2>/dev/null; then

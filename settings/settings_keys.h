@@ -8,6 +8,10 @@
 
 // The group of the "My collection" list: LastUsed, then Device0, Device1, ...
 inline constexpr TextView kCollectionGroup = u"myDeviceList";
+// The key of collection entry n: this followed by n in decimal.
+inline Text CollectionKey(long long n) {
+    return u"Device" + DecimalText(n);
+}
 
 struct SettingKey {
     TextView Group;  // empty: the board family's group, named by App.BoardFamily

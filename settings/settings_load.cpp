@@ -8,14 +8,16 @@
 
 namespace {
 
+std::vector<Text> notes;
+
 // The "My collection" list as stored: Device0 always gives the first entry; Device1 to
 // Device50 follow when present and not empty, so missing numbers leave no gap.
 void LoadCollection(const SettingsDocument& doc, const AppState& defaults) {
     App.Collection.clear();
     App.Collection.push_back(
-        TextSetting(doc, kCollectionGroup, u"Device0", defaults.Collection.front()));
+        TextSetting(doc, kCollectionGroup, CollectionKey(0), defaults.Collection.front()));
     for (int n = 1; n <= 50; ++n) {
-        Text entry = TextSetting(doc, kCollectionGroup, u"Device" + DecimalText(n), u"");
+        Text entry = TextSetting(doc, kCollectionGroup, CollectionKey(n), u"");
         if (!entry.empty()) App.Collection.push_back(entry);
     }
 }
@@ -24,8 +26,12 @@ void LoadCollection(const SettingsDocument& doc, const AppState& defaults) {
 
 void LoadSettings(TextView path) {
     Text file = path.empty() ? SettingsFilePath() : Text(path);
+    notes.clear();
+    if (Text refusal = ReadRefusal(file, kSettingsFileLimit); !refusal.empty())
+        notes.push_back(u"Settings not read: " + refusal);
     // A missing or unreadable file reads as an empty document: every key takes its default.
-    SettingsDocument doc = ParseSettingsDocument(ReadWholeFile(file).value_or(std::string()));
+    SettingsDocument doc =
+        ParseSettingsDocument(ReadWholeFile(file, kSettingsFileLimit).value_or(std::string()));
     const AppState defaults;
     for (const SettingKey& key : kSettingKeys) {
         if (key.TextField)
@@ -37,5 +43,18 @@ void LoadSettings(TextView path) {
     LoadCollection(doc, defaults);
 
     // Every wait of an upload is a multiple of LineDelay; below 100 ms boards drop lines.
+    // Above a minute, the PIN probe alone (three delays) or a hand-edited typo would hang
+    // the tool for hours.
     if (App.LineDelay < 100) App.LineDelay = 100;
+    if (App.LineDelay > kMaxLineDelay) {
+        notes.push_back(u"LineDelay " + DecimalText(App.LineDelay) + u" ms is too long; " +
+                        DecimalText(kMaxLineDelay) + u" ms is used.");
+        App.LineDelay = kMaxLineDelay;
+    }
+}
+
+std::vector<Text> TakeSettingsNotes() {
+    std::vector<Text> taken;
+    taken.swap(notes);
+    return taken;
 }

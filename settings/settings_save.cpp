@@ -51,7 +51,7 @@ Text SettingsText() {
     // grown past Device50 is written in full even though a load reads only up to Device50.
     long long n = 0;
     for (const Text& entry : App.Collection)
-        if (IsCollectionEntryKept(entry)) PutKey(out, u"Device" + DecimalText(n++), entry);
+        if (IsCollectionEntryKept(entry)) PutKey(out, CollectionKey(n++), entry);
     return out;
 }
 
@@ -65,10 +65,13 @@ void SaveSettings(TextView path) {
     App.MainH = frame.Height;
 
     Text file = path.empty() ? SettingsFilePath() : Text(path);
+    // What was not read (a device, a FIFO, a huge file) is not replaced either.
+    if (!ReadRefusal(file, kSettingsFileLimit).empty()) return;
     // The per-user settings folder may not exist yet on a fresh account.
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(FolderOfPath(file)), ignored);
     // The new file is written beside the old one and renamed over it, so a full disk or a
-    // crash half-way leaves the old settings whole. A failure is not reported.
+    // crash half-way leaves the old settings whole; a read-only file stays as it is. A
+    // failure is not reported.
     ReplaceFileAtomically(file, Utf8FromText(SettingsText()));
 }

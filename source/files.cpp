@@ -16,17 +16,34 @@ size_t LastSeparator(TextView path) {
 }
 }  // namespace
 
-std::optional<std::string> ReadWholeFile(TextView path) {
-    if (path.empty()) return std::nullopt;
+Text ReadRefusal(TextView path, std::uintmax_t limit) {
     std::error_code ec;
     fs::path p = PathOf(path);
-    if (fs::is_directory(p, ec)) return std::nullopt;
+    fs::file_status status = fs::status(p, ec);
+    if (ec || !fs::exists(status)) return Text();
+    if (!fs::is_regular_file(status))
+        return Text(path) + u" is not a regular file; only files can be read.";
+    std::uintmax_t size = fs::file_size(p, ec);
+    if (!ec && size > limit)
+        return Text(path) + u" is too large (" + DecimalText(static_cast<long long>(size)) +
+               u" bytes; at most " + DecimalText(static_cast<long long>(limit)) + u").";
+    return Text();
+}
+
+std::optional<std::string> ReadWholeFile(TextView path, std::uintmax_t limit) {
+    if (path.empty() || !ReadRefusal(path, limit).empty()) return std::nullopt;
+    fs::path p = PathOf(path);
+    std::error_code ec;
+    if (!fs::is_regular_file(p, ec)) return std::nullopt;
     std::ifstream in(p, std::ios::binary);
     if (!in) return std::nullopt;
+    // The limit holds during the read too, should the file grow or be swapped meanwhile.
     std::string bytes;
     char chunk[65536];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0)
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
         bytes.append(chunk, static_cast<size_t>(in.gcount()));
+        if (bytes.size() > limit) return std::nullopt;
+    }
     if (in.bad()) return std::nullopt;
     return bytes;
 }
@@ -38,33 +55,6 @@ bool WriteWholeFile(TextView path, std::string_view bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     return !out.fail();
-}
-
-bool ReplaceFileAtomically(TextView path, std::string_view bytes) {
-    if (path.empty()) return false;
-    fs::path target = PathOf(path);
-    fs::path temporary = target;
-    temporary += ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.flush();
-        if (out.fail()) {
-            out.close();
-            std::error_code ignored;
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temporary, target, ec);  // replaces the old file in one step
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return false;
-    }
-    return true;
 }
 
 bool FileExists(TextView path) {

@@ -14,19 +14,19 @@
 
 #include "app/commands.h"
 #include "app/options.h"
-#include "app/pump.h"
 #include "app/profiles.h"
+#include "app/pump.h"
 #include "app/startup.h"
 #include "app/state.h"
 #include "app/upload.h"
 #include "frontends/cli/console.h"
 #include "frontends/cli/drive_wait.h"
-#include "frontends/cli/explain.h"
 #include "frontends/cli/terminal.h"
 #include "frontends/cli/window_cli.h"
 #include "link/serial.h"
 #include "qz_version.h"
 #include "settings/ports.h"
+#include "settings/settings.h"
 #include "source/files.h"
 #include "ui/controls.h"
 #include "ui/log.h"
@@ -75,7 +75,7 @@ struct Options {
     std::string File, Port, Baud, Device, Entry, Settings, LineDelay, Pin, PinFile, Output,
         WaitDrive, As, Capture;
     bool PinGiven = false, ListPorts = false, Help = false, Version = false, Console = false,
-         Json = false, Fast = false;
+         Json = false, Fast = false, Force = false;
 };
 
 // One table feeds both the parser and --help, so they never drift apart.
@@ -120,6 +120,7 @@ const OptionSpec kOptions[] = {
      &Options::Capture, nullptr},
     {"output", 'o', "FILE", "where an 'encode program is written (default: NAME.bae)",
      &Options::Output, nullptr},
+    {"force", 0, nullptr, "let --output replace an existing file", nullptr, &Options::Force},
     {"wait-drive", 0, "SECONDS",
      "how long to wait for the board's drive after a firmware reset "
      "(default 60)",
@@ -384,7 +385,7 @@ bool CheckOptions(Options& o) {
     }
     if (!o.Settings.empty() && !ReadWholeFile(TextFromUtf8(o.Settings)))
         return UsageError("cannot read the settings file " + o.Settings);
-    if (!o.LineDelay.empty() && !WholeNumberIn(o.LineDelay, 100, 60000, n))
+    if (!o.LineDelay.empty() && !WholeNumberIn(o.LineDelay, 100, kMaxLineDelay, n))
         return UsageError("the line delay is a number of milliseconds from 100 to 60000, not \"" +
                           o.LineDelay + "\"");
     if (!o.Baud.empty() && !WholeNumberIn(o.Baud, 50, 4000000, n))
@@ -476,17 +477,15 @@ void ExplainFirmware(JobOutcome outcome, int seconds) {
                      seconds);
 }
 
-void ExplainNoPort() {
-    std::string port = Utf8FromText(App.Comport);
-    if (App.Comport == kNotSet || App.Comport.empty()) {
+// Says on stderr why there is no port: how to name one when none is chosen, otherwise why
+// it could not be opened, unless the log showed that already under "Not found!".
+void ExplainNoPort(bool reasonLogged) {
+    if (App.Comport == kNotSet || App.Comport.empty())
         std::fprintf(stderr,
                      "qz-upload: no serial port chosen; give one with --port "
                      "('qz-upload --list-ports' lists them).\n");
-        return;
-    }
-    std::fprintf(
-        stderr, "qz-upload: %s\n",
-        ExplainOpenFailure(LastOpenFailure(), port, Utf8FromText(LastOpenFailureDetail())).c_str());
+    else if (!reasonLogged)
+        std::fprintf(stderr, "qz-upload: %s\n", Utf8FromText(LastOpenFailureReason()).c_str());
 }
 
 }  // namespace
@@ -521,6 +520,7 @@ int main(int argc, char** argv) {
     Cli.ShowProgressBar = StreamIsTerminal(stderr) && !options.Json;
     Cli.Json = options.Json;
     Cli.PinGiven = options.PinGiven;
+    Cli.SaveMayReplace = options.Force;
     Cli.Pin = TextFromUtf8(options.Pin);
     InstallCancelOnInterrupt();
     SetCancelEverywhere(true);
@@ -551,12 +551,24 @@ int main(int argc, char** argv) {
     if (options.File.empty()) {  // a console alone
         if (StartConsole(options)) return kExitCompleted;
         OpenPort(App.Comport, LeadingNumber(App.SerialSpeed));  // for the failure's reason
-        ExplainNoPort();
+        ExplainNoPort(false);
         return kExitNoPort;
     }
     KeepPortAfterJob(options.Console);
     if (options.File == "-") {
-        std::string input((std::istreambuf_iterator<char>(std::cin)), {});
+        // Bounded as a program file is: endless input must end in a message, not exhaust memory.
+        std::string input;
+        char chunk[65536];
+        while (std::cin.read(chunk, sizeof chunk) || std::cin.gcount() > 0) {
+            input.append(chunk, static_cast<size_t>(std::cin.gcount()));
+            if (input.size() > kProgramFileLimit) {
+                std::fprintf(stderr,
+                             "qz-upload: standard input holds more than %llu bytes; "
+                             "nothing was uploaded.\n",
+                             static_cast<unsigned long long>(kProgramFileLimit));
+                return kExitFailed;
+            }
+        }
         Cli.SaveName = TextFromUtf8(options.Output.empty() ? "program.bae" : options.Output);
         OnTextDropped(TextFromUtf8(input));
     } else {
@@ -578,7 +590,7 @@ int main(int argc, char** argv) {
         AppendLog(u"Firmware copy cancelled");
         outcome = JobOutcome::Aborted;
     }
-    if (outcome == JobOutcome::NoPort) ExplainNoPort();
+    if (outcome == JobOutcome::NoPort) ExplainNoPort(true);
     ExplainFirmware(outcome, seconds);
     // The headless program reads the settings file but never writes it.
     ClosePort();

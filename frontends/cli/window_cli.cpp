@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 
 #include "app/state.h"
 #include "frontends/cli/terminal.h"
 #include "link/clock.h"
+#include "source/encoded.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 #include "ui/window.h"
@@ -177,8 +179,30 @@ Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret
     return *answer;
 }
 
+// Why the encoded file may not be written at `name`; empty when it may. The program's own
+// source is never overwritten with ciphertext, and a link is never written through.
+std::string SaveRefusal(const Text& name) {
+    namespace fs = std::filesystem;
+    fs::path target(name), source(App.ProgramPath);
+    std::error_code ec;
+    fs::file_status status = fs::symlink_status(target, ec);
+    if (!fs::exists(status)) return std::string();
+    std::string shown = Utf8FromText(name);
+    if (!App.ProgramPath.empty() && fs::equivalent(target, source, ec))
+        return shown + " is the program's own source; give another output file.";
+    if (fs::is_symlink(status)) return shown + " is a symbolic link; it is not followed.";
+    if (!Cli.SaveMayReplace) return shown + " exists; give --force to replace it.";
+    return std::string();
+}
+
 Text AskSaveFileName(TextView title, TextView, TextView) {
-    return title == u"Save report" ? Cli.ReportName : Cli.SaveName;
+    if (title == u"Save report") return Cli.ReportName;
+    if (Cli.SaveName.empty()) return Text();
+    std::string refusal = SaveRefusal(WithDefaultExtension(Cli.SaveName));
+    if (refusal.empty()) return Cli.SaveName;
+    if (StreamIsTerminal(stderr)) refusal = VisibleControls(refusal);
+    std::fprintf(stderr, "qz-upload: %s\n", refusal.c_str());
+    return Text();  // as a cancelled dialog: nothing is written
 }
 
 void ShowMessageBox(TextView caption, TextView text) {

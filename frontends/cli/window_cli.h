@@ -15,7 +15,9 @@ struct CliWindowOptions {
     bool Json = false;             // log lines and progress as JSON events on LogOut
     bool PinGiven = false;         // a PIN was given in advance: answer with it
     Text Pin;
-    Text SaveName;    // the answer of the "Encoded file" dialog (empty: cancel)
+    Text SaveName;  // the answer of the "Encoded file" dialog (empty: cancel)
+    // The answer may name an existing file (never a link or the source).
+    bool SaveMayReplace = true;
     Text ReportName;  // the answer of the "Save report" dialog
     Text Clipboard;   // what "Paste code" finds on the clipboard
 };

@@ -35,7 +35,10 @@ TEST_F(Connect, OpensOnceAtTheSpeedOfTheSettingAndHidesProgram) {
 }
 
 TEST_F(Connect, AMissingPortOrAnUnusableSpeedIsReportedAsBoardNotFound) {
-    const std::vector<Text> expected{u"Micromite Not found!", kHint};
+    std::vector<Text> expected{u"Micromite Not found!", kHint,
+                               u"cannot open /dev/qz-no-such-port: no such device. Is the board "
+                               u"plugged in? 'qz-upload --list-ports' lists the serial ports "
+                               u"present."};
     App.Comport = u"/dev/qz-no-such-port";
     EXPECT_FALSE(ConnectBoard());
     EXPECT_EQ(LogLines(), expected);
@@ -46,6 +49,8 @@ TEST_F(Connect, AMissingPortOrAnUnusableSpeedIsReportedAsBoardNotFound) {
     App.Comport = PortName();
     App.SerialSpeed = u"fast";  // no number: 0 baud, which the port refuses
     EXPECT_FALSE(ConnectBoard());
+    expected.back() = u"cannot open " + PortName() +
+                      u": the port refused the line settings (check the baud rate).";
     EXPECT_EQ(LogLines(), expected);
     EXPECT_FALSE(IsPortOpen());
 }

@@ -1,4 +1,6 @@
 // The upload job end to end against the simulated board over a pseudo-terminal.
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <fstream>
 
@@ -9,6 +11,7 @@
 #include "app/upload.h"
 #include "frontends/cli/window_cli.h"
 #include "link/serial.h"
+#include "source/files.h"
 #include "tests/support/board_peer.h"
 #include "tests/support/fresh_core.h"
 #include "ui/controls.h"
@@ -58,6 +61,10 @@ protected:
         for (const Text& a : appended)
             if (a == line) return true;
         return false;
+    }
+    static std::string StoredFileIn(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
     std::string Transcript() const { return StoredFile(board, "transcript.log"); }
 
@@ -379,6 +386,33 @@ TEST_F(UploadJob, EncodeRequestWritesAFileAndDecodingStreamsItBack) {
     EXPECT_EQ(StoredFile(board, "program.bas"), "Print \"a\"\nPrint 2\n");
 }
 
+// The headless program's output file: never the source, never through a link, and an
+// existing file only when allowed (--force).
+TEST_F(UploadJob, EncodedOutputSparesTheSourceLinksAndUnforcedExistingFiles) {
+    const std::string program = "'encode\r\nPrint 1\r\n";
+    fs::path source = WriteFile("src.bas", program);
+    fs::path victim = WriteFile("victim", "precious");
+    fs::create_symlink(victim, work / "link.bae");
+    Cli.SaveMayReplace = true;
+    for (const fs::path& target : {source, work / "link.bae"}) {
+        Cli.SaveName = Text(target.u16string());
+        Drop(source);
+        EXPECT_EQ(LastJobOutcome(), JobOutcome::NotSaved) << target;
+    }
+    EXPECT_EQ(StoredFileIn(source), program);
+    EXPECT_EQ(StoredFileIn(victim), "precious");
+
+    Cli.SaveName = Text((work / "out.bae").u16string());
+    Cli.SaveMayReplace = false;
+    Drop(source);
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    Drop(source);
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::NotSaved);
+    Cli.SaveMayReplace = true;
+    Drop(source);
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+}
+
 TEST_F(UploadJob, DroppedFilesGoByTheirExtension) {
     Board();
     std::string data(300, '\0');
@@ -408,6 +442,42 @@ TEST_F(UploadJob, UnreadableDroppedFileIsReportedAndNothingIsCreated) {
     EXPECT_TRUE(Logged(u"File read failed!!"));
     EXPECT_TRUE(Logged(u"Nothing to load."));
     EXPECT_FALSE(fs::exists(work / "missing.bas"));
+}
+
+// Names that would break out of the board's quoted command, and files that never end or
+// would exhaust memory: each is refused with a log line, the board hears nothing of it.
+TEST_F(UploadJob, HostileNamesAndEndlessFilesAreRefusedBeforeAnythingIsSent) {
+    Board();
+    Drop(WriteFile("a\":KILL \"program.bas\":NEW:\"b.dat", "data"));
+    EXPECT_TRUE(
+        Logged(u"Not sent: the board cannot take the file name a\":KILL "
+               u"\"program.bas\":NEW:\"b.dat (it holds a double quote)."));
+    auto refused = [&] {
+        for (const Text& a : appended)
+            if (StartsWith(a, u"Not sent: the board cannot take the file name ")) return true;
+        return false;
+    };
+    for (const std::string& name : {std::string("bell\a.dat"), std::string(256, 'n') + ".dat"}) {
+        Drop(WriteFile(name, "data"));
+        EXPECT_TRUE(refused()) << name;
+        EXPECT_EQ(LastJobOutcome(), JobOutcome::TransferFailed);
+    }
+    Drop(WriteFile("x\":NEW:\".bas", "'onload cmm2 file/*\r\nPrint 1\r\n"));
+    EXPECT_TRUE(refused());
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::TransferFailed);
+
+    fs::path fifo = work / "fifo.bas";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    Drop(fifo);
+    EXPECT_TRUE(
+        Logged(Text(fifo.u16string()) + u" is not a regular file; only files can be read."));
+    fs::path huge = WriteFile("huge.bin", "");
+    fs::resize_file(huge, kProgramFileLimit + 1);  // sparse: no disk space taken
+    Drop(huge);
+    EXPECT_TRUE(
+        Logged(Text(huge.u16string()) + u" is too large (67108865 bytes; at most 67108864)."));
+    EXPECT_EQ(Transcript().find("XMODEM"), std::string::npos);
+    EXPECT_EQ(Transcript().find("NEW"), std::string::npos);
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 #include <fcntl.h>
+#include <grp.h>
 #include <pthread.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -116,21 +120,71 @@ TEST_F(Channel, PortNamesBecomeDevicePaths) {
         EXPECT_EQ(DevicePathOf(u"com3"), u"/dev/ttyS2");
         EXPECT_EQ(DevicePathOf(u"COM3"), u"/dev/ttyS2");
     }
-    EXPECT_EQ(DevicePathOf(Text(70, u'a')), u"/dev/" + Text(59, u'a'));
+    EXPECT_EQ(DevicePathOf(Text(70, u'a')), u"/dev/" + Text(70, u'a'));
 }
 
-TEST_F(Channel, ANameIsCutTo59CharactersBeforeItIsOpened) {
-    // A symlink whose path is exactly 59 characters long, named with 4 more.
-    auto folder = std::filesystem::temp_directory_path() / ("qzcut" + std::to_string(getpid()));
+TEST_F(Channel, ALongPathOpensAsGiven) {
+    // As a /dev/serial/by-id name is: a symlink whose path is longer than 59 characters.
+    auto folder = std::filesystem::temp_directory_path() / ("qzlong" + std::to_string(getpid()));
     std::filesystem::create_directories(folder);
-    std::string link = folder.string() + "/";
-    link += std::string(59 - link.size(), 'p');
+    std::string link =
+        folder.string() + "/usb-Board_Maker_Board_E6614C311B4A2D37-if00-port0-serial";
+    ASSERT_GT(link.size(), 59u);
     std::filesystem::create_symlink(board.path, link);
-    EXPECT_TRUE(OpenPort(TextFromUtf8(link + "EXTRA"), 9600));
+    EXPECT_TRUE(OpenPort(TextFromUtf8(link), 9600));
     WriteByte('k');
     EXPECT_EQ(ReadFor(board.master, 100), "k");
     ClosePort();
     std::filesystem::remove_all(folder);
+}
+
+// What is not a serial port, a port another program holds and a device the user may not
+// open are refused, each in words that say what to do.
+TEST_F(Channel, RefusalsNameWhatIsWrong) {
+    auto file = std::filesystem::temp_directory_path() / "qz_not_a_tty";
+    std::fclose(std::fopen(file.c_str(), "w"));
+    for (std::string path : {std::string("/dev/null"), file.string()}) {
+        EXPECT_FALSE(OpenPort(TextFromUtf8(path), 38400));
+        EXPECT_EQ(LastOpenFailure(), OpenFailure::NotASerialPort);
+        EXPECT_EQ(LastOpenFailureReason(), TextFromUtf8("cannot open " + path +
+                                                        ": not a serial port (it is not a "
+                                                        "terminal device)."));
+    }
+    std::filesystem::remove(file);
+
+    // Another program holds the port (not exclusively): it would take the board's replies.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, board.path.c_str(), O_RDWR | O_NOCTTY, 0);
+    pid_t holder = 0;
+    char sleepName[] = "sleep", seconds[] = "5";
+    char* argv[] = {sleepName, seconds, nullptr};
+    ASSERT_EQ(posix_spawnp(&holder, "sleep", &actions, nullptr, argv, environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    DelayMs(100);
+    EXPECT_FALSE(OpenPort(PortName(), 38400));
+    EXPECT_EQ(LastOpenFailure(), OpenFailure::Busy);
+    EXPECT_EQ(LastOpenFailureReason(),
+              u"cannot open " + PortName() + u": the port is busy, held by sleep (pid " +
+                  DecimalText(holder) + u"). Close that program and try again.");
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+    EXPECT_TRUE(OpenPort(PortName(), 38400));  // this process's own far end does not count
+    ClosePort();
+
+    // The permission message names the device's group, not a group of the error's text.
+    group* dialout = getgrnam("dialout");
+    if (geteuid() != 0 || !dialout) GTEST_SKIP() << "needs root and a dialout group";
+    ASSERT_EQ(fchown(board.holder, 0, dialout->gr_gid), 0);
+    ASSERT_EQ(fchmod(board.holder, 0660), 0);
+    ASSERT_EQ(seteuid(65534), 0);
+    bool opened = OpenPort(PortName(), 38400);
+    ASSERT_EQ(seteuid(0), 0);
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(LastOpenFailure(), OpenFailure::PermissionDenied);
+    EXPECT_TRUE(Contains(LastOpenFailureReason(),
+                         u"belongs to the group 'dialout'; join it "
+                         u"with 'sudo usermod -aG dialout $USER'"));
 }
 
 TEST_F(Channel, FailedOpensSayWhyAndLeaveTheOpenPortAlone) {
@@ -144,15 +198,6 @@ TEST_F(Channel, FailedOpensSayWhyAndLeaveTheOpenPortAlone) {
         EXPECT_FALSE(OpenPort(TextFromUtf8(other.path), baud)) << baud;
         EXPECT_EQ(LastOpenFailure(), OpenFailure::BadSettings);
     }
-    auto file = std::filesystem::temp_directory_path() / "qz_not_a_tty";
-    {
-        std::FILE* f = std::fopen(file.c_str(), "w");
-        std::fclose(f);
-    }
-    EXPECT_FALSE(OpenPort(TextFromUtf8(file.string()), 38400));
-    EXPECT_EQ(LastOpenFailure(), OpenFailure::BadSettings);
-    std::filesystem::remove(file);
-
     // After all that the first port is still the channel's.
     EXPECT_TRUE(IsPortOpen());
     WriteByte('!');

@@ -1,6 +1,9 @@
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
+#include <csignal>
 #include <filesystem>
 #include <random>
 #include <string>
@@ -125,14 +128,23 @@ TEST_F(SettingsFile, IntegersReadLeadingDigitsAndSaturate) {
     EXPECT_EQ(App.LastUsed, INT_MAX);
 }
 
-TEST_F(SettingsFile, LineDelayIsRaisedTo100AndWrittenBackSo) {
-    for (auto [text, expected] :
-         {std::pair{"50", 100}, {"-5", 100}, {"99", 100}, {"100", 100}, {"250", 250}}) {
+TEST_F(SettingsFile, LineDelayIsKeptBetween100AndAMinuteAndWrittenBackSo) {
+    for (auto [text, expected] : {std::pair{"50", 100},
+                                  {"-5", 100},
+                                  {"99", 100},
+                                  {"100", 100},
+                                  {"250", 250},
+                                  {"60000", 60000},
+                                  {"99999999999", 60000}}) {
         Load(std::string("[Micromite]\nLineDelay = ") + text + "\n");
         EXPECT_EQ(App.LineDelay, expected) << text;
         EXPECT_NE(SaveAndRead().find("LineDelay = " + std::to_string(expected) + "\r\n"),
                   std::string::npos);
     }
+    // Only the clamp from above is worth telling; it is told once.
+    EXPECT_EQ(TakeSettingsNotes(),
+              std::vector<Text>{u"LineDelay 2147483647 ms is too long; 60000 ms is used."});
+    EXPECT_TRUE(TakeSettingsNotes().empty());
 }
 
 TEST_F(SettingsFile, BoardFamilyNamesTheSerialGroup) {
@@ -223,14 +235,59 @@ TEST_F(SettingsFile, GeometryIsTakenFromTheWindowAtSave) {
 
 // ---- Saving replaces the old file only once the new one is complete ----
 
-TEST_F(SettingsFile, BlockedTemporaryLeavesOldFileWhole) {
+TEST_F(SettingsFile, WriteFailingPartWayLeavesOldFileWholeAndNoTemporary) {
     const std::string old = "[Micromite]\r\nComport = COM9\r\n; hand-written\r\n";
     WriteBytes(File, old);
-    std::filesystem::create_directory(Folder / "Pellimor.inf.new");
-    WriteBytes(Folder / "Pellimor.inf.new" / "keep", "x");
     App.Comport = u"COM1";
+    // A file-size limit below the new file's size stands in for a full disk.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
     SaveSettings(PathText(File));
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, SIG_DFL);
     EXPECT_EQ(ReadBytes(File), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder.Path),
+                            std::filesystem::directory_iterator()),
+              1);
+}
+
+// Links planted at the file or beside it are never written through; a file the user made
+// read-only and a FIFO stay as they are, and the FIFO does not block the start.
+TEST_F(SettingsFile, SaveWritesOnlyTheFileItselfAndLeavesReadOnlyAndSpecialFiles) {
+    namespace fs = std::filesystem;
+    const fs::path victim = Folder / "victim";
+    WriteBytes(victim, "precious");
+    fs::create_symlink(victim, Folder / "Pellimor.inf.new");
+    fs::create_symlink(victim, File);
+    SaveSettings(PathText(File));
+    EXPECT_EQ(ReadBytes(victim), "precious");
+    EXPECT_FALSE(fs::is_symlink(File));
+    EXPECT_EQ(ReadBytes(File), kDefaultFile);
+
+    fs::permissions(File, fs::perms::owner_read | fs::perms::owner_write);
+    App.Comport = u"COM3";
+    SaveSettings(PathText(File));  // the owner's own mode is kept
+    EXPECT_EQ(fs::status(File).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+
+    fs::permissions(File, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const std::string before = ReadBytes(File);
+    App.Comport = u"COM4";
+    SaveSettings(PathText(File));
+    EXPECT_EQ(ReadBytes(File), before);
+    EXPECT_EQ(fs::status(File).permissions() & fs::perms::owner_write, fs::perms::none);
+
+    fs::remove(File);
+    ASSERT_EQ(mkfifo(File.c_str(), 0600), 0);
+    LoadSettings(PathText(File));
+    EXPECT_EQ(TakeSettingsNotes(),
+              std::vector<Text>{u"Settings not read: " + PathText(File) +
+                                u" is not a regular file; only files can be read."});
+    SaveSettings(PathText(File));
+    EXPECT_TRUE(fs::is_fifo(File));
 }
 
 TEST_F(SettingsFile, DirectoryInPlaceOfTheFileStaysAndLeavesNoTemporary) {

@@ -50,10 +50,11 @@ TEST_F(ProgramFile, MissingFileIsReportedAndNotCreated) {
     EXPECT_FALSE(App.TextFromPaste);
     EXPECT_FALSE(FileExists(path));
 
-    // A folder is no program file either.
+    // A folder is no program file either, and the log says why.
     ClearLog();
     EXPECT_EQ(ReadProgramFile(dir.u16string()), u"");
-    EXPECT_EQ(LogText(), u"File read failed!!");
+    EXPECT_EQ(LogText(), u"File read failed!!\r\n" + Text(dir.u16string()) +
+                             u" is not a regular file; only files can be read.");
 }
 
 TEST_F(ProgramFile, EmptyPathGivesEmptyTextSilently) {

@@ -444,6 +444,23 @@ int UploadGroup(const Text& folder, const std::string& port, const std::string& 
     return failures;
 }
 
+// A port that cannot be opened: the window says why under "Micromite Not found!", in the
+// headless program's words. (Wine does not keep a second opener off a COM port, so the
+// "in use" case cannot be staged here.)
+int MissingPortGroup(const Text& folder, const std::string& port) {
+    if (!StartWindowOnPort(folder, u"missing.inf", "COM5")) return 1;
+    Text program = folder + u"missing.bas";  // its options line names the port
+    WriteWholeFile(program, "'onload " + port + ":115200\r\n10 PRINT 1\r\n");
+    DropFile(program);
+    RunUntilDisconnected();
+    Pump(100);
+    Check(LogPaneText().find(u"Micromite Not found!\r\nSet port number then run 'Program'\r\n"
+                             u"cannot open " +
+                             TextOf(port) + u": no such port.") != Text::npos,
+          "the window says why " + port + " cannot be opened: " + Narrow(LogPaneText()));
+    return failures;
+}
+
 // The PIN dialog, answered from a timer run by its own message loop: its title, a masked
 // field, and the answer that reaches the board.
 Text pinTitle;
@@ -553,6 +570,7 @@ int wmain(int argc, wchar_t** argv) {
     if (group == "registry") result = RegistryGroup(arg(1));
     if (group == "upload") result = UploadGroup(TextOf(arg(1)), arg(2), arg(3));
     if (group == "close") result = CloseGroup();
+    if (group == "missing") result = MissingPortGroup(TextOf(arg(1)), arg(2));
     if (group == "pin") result = PinGroup(TextOf(arg(1)), arg(2));
     if (group == "report") result = ReportGroup(TextOf(arg(1)));
     std::printf("%s: %d failed\n", group.c_str(), failures);
