@@ -502,6 +502,18 @@ void RunUploadJob() {
     RunUploadPath();
 }
 
+// A file sent by XMODEM has no options line of its own; the chosen collection entry's " fast"
+// word still picks fast mode for it, as it does for program text.
+namespace {
+bool FastForFile() {
+    if (App.FastAlways) return true;
+    if (Window.CollectionEntry == kManualEntry) return false;
+    // The same word test as the options line's.
+    return Contains(u" " + LowerText(SplitCollectionEntry(Window.CollectionEntry).Options),
+                    u" fast");
+}
+}  // namespace
+
 void UploadFile(TextView path, UploadAs as) {
     ForgetCancel();
     Text extension = LowerExtension(path);
@@ -522,7 +534,7 @@ void UploadFile(TextView path, UploadAs as) {
             lastOutcome = JobOutcome::TransferFailed;
         } else if (ConnectBoard()) {
             XmodemOutcome sent = SendFileByXmodem(path, FileNameOfPath(path), App.LineDelay,
-                                                  WindowLinkHooks(), App.FastAlways);
+                                                  WindowLinkHooks(), FastForFile());
             lastOutcome = sent == XmodemOutcome::Completed   ? JobOutcome::Completed
                           : sent == XmodemOutcome::Cancelled ? JobOutcome::Aborted
                                                              : JobOutcome::TransferFailed;

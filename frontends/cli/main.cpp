@@ -92,8 +92,7 @@ const OptionSpec kOptions[] = {
     {"port", 'p', "PORT", "serial port: a device path (/dev/ttyACM0), a name under /dev, or comN",
      &Options::Port, nullptr},
     {"baud", 'b', "RATE", "baud rate, such as 38400 or 115200", &Options::Baud, nullptr},
-    {"device", 'd', "TYPE", "micromite, maximite, picromite, cmm2 or command", &Options::Device,
-     nullptr},
+    {"device", 'd', "TYPE", "the board's device type, one of: ", &Options::Device, nullptr},
     {"entry", 'e', "NAME", "use the \"My collection\" entry of that name", &Options::Entry,
      nullptr},
     {"settings", 's', "FILE", "settings file to read (it is never written)", &Options::Settings,
@@ -154,6 +153,19 @@ std::string ExitStatusText() {
     return text;
 }
 
+// The device types, from the profile table, as the help and the usage error list them.
+std::string DeviceTypeList() {
+    std::string list;
+    for (const Text& type : DeviceTypeItems())
+        list += (list.empty() ? "" : ", ") + Utf8FromText(type);
+    return list;
+}
+
+// An option's help text; the device option's ends with the profile table's names.
+std::string HelpOf(const OptionSpec& o) {
+    return o.Value == &Options::Device ? o.Help + DeviceTypeList() : std::string(o.Help);
+}
+
 void PrintHelp(std::FILE* out) {
     std::fprintf(out, "Usage: qz-upload [OPTIONS] [FILE]\n%s\nOptions:\n", kDescription);
     for (const OptionSpec& o : kOptions) {
@@ -161,7 +173,7 @@ void PrintHelp(std::FILE* out) {
         left += o.Long;
         if (o.Argument) left += std::string(" ") + o.Argument;
         // The help text wrapped to fit 80 columns beside the option column.
-        std::string help = o.Help;
+        std::string help = HelpOf(o);
         while (help.size() > 50) {
             size_t cut = help.rfind(' ', 50);
             if (cut == std::string::npos) break;
@@ -208,7 +220,7 @@ bool WriteManualPage(const std::string& path) {
         if (o.Short) std::fprintf(out, "\\fB\\-%c\\fR, ", o.Short);
         std::fprintf(out, "\\fB%s\\fR", Roff(std::string("--") + o.Long).c_str());
         if (o.Argument) std::fprintf(out, " \\fI%s\\fR", o.Argument);
-        std::fprintf(out, "\n%s\n", Roff(o.Help).c_str());
+        std::fprintf(out, "\n%s\n", Roff(HelpOf(o)).c_str());
     }
     const std::string console =
         "With --console the port stays open after the job. What the board prints is shown "
@@ -376,12 +388,9 @@ bool CheckOptions(Options& o) {
         Text device = LowerText(TextFromUtf8(o.Device));
         o.Device = Utf8FromText(device);
         std::vector<Text> types = DeviceTypeItems();
-        if (std::find(types.begin(), types.end(), device) == types.end()) {
-            std::string list;
-            for (const Text& type : types)
-                list += (list.empty() ? "" : ", ") + Utf8FromText(type);
-            return UsageError("unknown device type \"" + o.Device + "\"; it is one of " + list);
-        }
+        if (std::find(types.begin(), types.end(), device) == types.end())
+            return UsageError("unknown device type \"" + o.Device + "\"; it is one of " +
+                              DeviceTypeList());
     }
     if (!o.Settings.empty() && !ReadWholeFile(TextFromUtf8(o.Settings)))
         return UsageError("cannot read the settings file " + o.Settings);
