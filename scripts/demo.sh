@@ -14,9 +14,12 @@ build/release/board/qz-board --store "$work/board" --link "$work/tty" >"$work/bo
 board=$!
 for _ in $(seq 50); do [ -e "$work/tty" ] && break; sleep 0.1; done
 
+# An empty settings file of its own, so that the demo never reads or depends on the user's.
+: >"$work/demo.inf"
+
 echo "== upload log"
 build/release/frontends/cli/qz-upload --port "$work/tty" --baud 115200 --device micromite \
-  --settings "$work/none.inf" examples/demo.bas
+  --settings "$work/demo.inf" examples/demo.bas
 echo
 echo "== program stored on the board"
 cat "$work/board/program.bas"
