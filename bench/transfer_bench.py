@@ -103,11 +103,17 @@ def bench_program(build, work, baud, latency, lines, fast):
             "landed": landed}
 
 
-def bench_xmodem(build, work, baud, latency, size, fast):
+def random_file(work, name, size):
+    """Writes SIZE random bytes to WORK/NAME; returns (the bytes, the path)."""
     data = os.urandom(size)
-    path = os.path.join(work, "bench.bin")
+    path = os.path.join(work, name)
     with open(path, "wb") as f:
         f.write(data)
+    return data, path
+
+
+def bench_xmodem(build, work, baud, latency, size, fast):
+    data, path = random_file(work, "bench.bin", size)
     board = Board(build, work, latency)
     try:
         wall, cpu, marks, code = run_upload(build, board, baud, path, fast)
@@ -118,10 +124,7 @@ def bench_xmodem(build, work, baud, latency, size, fast):
 
 
 def bench_sx(build, work, baud, latency, size):
-    data = os.urandom(size)
-    path = os.path.join(work, "sx.bin")
-    with open(path, "wb") as f:
-        f.write(data)
+    data, path = random_file(work, "sx.bin", size)
     board = Board(build, work, latency)
     try:
         fd = os.open(board.link, os.O_RDWR | os.O_NOCTTY)
