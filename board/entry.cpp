@@ -1,8 +1,10 @@
-// Program entry: AUTOSAVE (ended by Ctrl-Z or Ctrl-C), AUTO (ended by Ctrl-C) and
-// AUTOSAVE "name" (ended by ESC [11~ to save, or ESC [12~ to save and run; Ctrl-C abandons
-// it). Every line is echoed by the console's line editing and kept as received. A line longer
-// than the interpreter's limit ends program entry with an error, as real interpreters do: the
-// lines after it then land at the prompt and run as commands.
+// Program entry: AUTOSAVE (ended by Ctrl-Z), AUTO (ended by Ctrl-C) and AUTOSAVE "name" (ended
+// by ESC [11~ to save, or ESC [12~ to save and run). Ctrl-C abandons either AUTOSAVE, as real
+// interpreters do: nothing is saved and the program in memory stays the old one. AUTO keeps
+// its lines as they come, so Ctrl-C only ends it. Every line is echoed by the console's line
+// editing and kept as received. A line longer than the interpreter's limit ends program entry
+// with an error, as real interpreters do: the lines after it then land at the prompt and run
+// as commands.
 #include "board/console.h"
 #include "board/drive.h"
 #include "board/store.h"
@@ -66,10 +68,10 @@ bool EntryControlByte(Board& board, uint8_t byte) {
         return true;  // never part of a line
     }
     if (byte != kCtrlC) return false;
-    if (kind == EntryKind::Named)
-        AbandonEntry(board);
-    else
+    if (kind == EntryKind::Auto)
         FinishEntry(board, false);
+    else
+        AbandonEntry(board);
     return true;
 }
 

@@ -42,7 +42,9 @@ TEST_F(Entry, AutosaveEndedByCtrlZStoresAndRuns) {
     EXPECT_EQ(Say("RUN\r\n"), "RUN\r\n> ");
 }
 
-TEST_F(Entry, AutoAndPicromiteAutosaveEndWithCtrlC) {
+// AUTO keeps its lines as they come: Ctrl-C ends it. Ctrl-C abandons AUTOSAVE: nothing is
+// saved, and the program in memory (and on file) stays the one before.
+TEST_F(Entry, CtrlCEndsAutoButAbandonsAutosave) {
     Start();
     EXPECT_EQ(Say("AUTO\r\n", "\n"), "AUTO\r\n");
     StreamProgram(*this);
@@ -50,8 +52,9 @@ TEST_F(Entry, AutoAndPicromiteAutosaveEndWithCtrlC) {
     EXPECT_EQ(Stored("program.bas"), ProgramFile());
     EXPECT_EQ(Say("AUTOSAVE\r\n", "\n"), "AUTOSAVE\r\n");
     EXPECT_EQ(Say("print 1\r\n", "\n"), "print 1\r\n");
-    EXPECT_EQ(Say("\x03"), "\r\nSaved 8 bytes\r\n> ");
-    EXPECT_EQ(Stored("program.bas"), "print 1\n");
+    EXPECT_EQ(Say("\x03"), "\r\n> ");
+    EXPECT_EQ(Stored("program.bas"), ProgramFile());
+    EXPECT_EQ(Say("RUN\r\n"), "RUN\r\nline 2\r\nline 4\r\nline 6\r\ndone\r\n> ");
 }
 
 TEST_F(Entry, NamedAutosaveSavesOrSavesAndRuns) {
