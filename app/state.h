@@ -25,6 +25,9 @@ struct AppState {
     Text PicoPort = Text(kNotSet);
     Text TextTypes = u"bas txt inc";
     int MainX = 200, MainY = 200, MainW = 468, MainH = 287;
+    // The settings file gave the window's width: a first start (false) lets a window that
+    // lays out its controls itself open as wide as they need.
+    bool MainWStored = false;
     int LastUsed = 0;
     int MaximumComPort = 32;  // kept only: read at start-up and written back unchanged
 

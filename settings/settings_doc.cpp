@@ -94,3 +94,7 @@ int IntegerSetting(const SettingsDocument& doc, TextView group, TextView key, in
     if (!value) return fallback;
     return static_cast<int>(std::clamp<long long>(LeadingNumber(*value), INT_MIN, INT_MAX));
 }
+
+bool HasSetting(const SettingsDocument& doc, TextView group, TextView key) {
+    return FindValue(doc, group, key) != nullptr;
+}

@@ -23,3 +23,5 @@ Text TextSetting(const SettingsDocument& doc, TextView group, TextView key, Text
 // The value's leading decimal number (0 when it has none), limited to the range of int;
 // `fallback` only when the key is absent.
 int IntegerSetting(const SettingsDocument& doc, TextView group, TextView key, int fallback);
+// Whether the group holds the key (with any value, an empty one too).
+bool HasSetting(const SettingsDocument& doc, TextView group, TextView key);

@@ -41,6 +41,7 @@ void LoadSettings(TextView path) {
                 IntegerSetting(doc, GroupOf(key), key.Key, defaults.*key.IntegerField);
     }
     LoadCollection(doc, defaults);
+    App.MainWStored = HasSetting(doc, u"Windows", u"MainW");
 
     // Every wait of an upload is a multiple of LineDelay; below 100 ms boards drop lines.
     // Above a minute, the PIN probe alone (three delays) or a hand-edited typo would hang

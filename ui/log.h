@@ -4,6 +4,10 @@
 
 #include "source/text.h"
 
+// What an empty log pane shows, in grey, so that a new user knows how to start.
+inline constexpr TextView kEmptyLogHint =
+    u"Drop a program file here, or right-click and choose \"Paste code\"";
+
 // Adds one line at the end; an empty text adds an empty line. A text holding line breaks
 // shows as several lines.
 void AppendLog(TextView text);

@@ -1,12 +1,15 @@
 // The log pane: a rich-edit control (Msftedit.dll) in "Courier New" 8 pt, without word
-// wrap and with the largest text limit, so appending never fails for length.
+// wrap and with the largest text limit, so appending never fails for length. While it is
+// empty it shows, in grey, how to start.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <richedit.h>
 
 #include <string>
 
 #include "frontends/win32/main_window_win32.h"
+#include "ui/log.h"
 #include "ui/window.h"
 
 namespace {
@@ -16,6 +19,59 @@ HWND pane = nullptr;
 void SelectRange(LONG from, LONG to) {
     CHARRANGE range{from, to};
     SendMessageW(pane, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+}
+
+bool PaneEmpty(HWND h) {
+    return GetWindowTextLengthW(h) == 0;
+}
+
+// Draws the hint over the empty pane, in the pane's font, wrapped to its formatting area.
+void PaintHint(HWND h) {
+    std::wstring hint(kEmptyLogHint.begin(), kEmptyLogHint.end());
+    RECT area{};
+    SendMessageW(h, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&area));
+    HDC dc = GetDC(h);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(h, WM_GETFONT, 0, 0)));
+    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextW(dc, hint.c_str(), static_cast<int>(hint.size()), &area,
+              DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(h, dc);
+}
+
+// Messages that may change whether the pane holds any text.
+bool MayEditText(UINT message) {
+    switch (message) {
+        case WM_CHAR:
+        case WM_KEYDOWN:
+        case WM_PASTE:
+        case WM_CUT:
+        case WM_CLEAR:
+        case WM_UNDO:
+        case WM_SETTEXT:
+        case EM_UNDO:
+        case EM_REDO:
+        case EM_REPLACESEL:
+        case EM_SETTEXTEX:
+            return true;
+        default:
+            return false;
+    }
+}
+
+LRESULT CALLBACK LogPaneProc(HWND h, UINT message, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
+    if (message == WM_PAINT) {
+        LRESULT result = DefSubclassProc(h, message, w, l);
+        if (PaneEmpty(h)) PaintHint(h);
+        return result;
+    }
+    if (!MayEditText(message)) return DefSubclassProc(h, message, w, l);
+    // The control repaints only what it changed; the hint comes and goes as a whole.
+    bool wasEmpty = PaneEmpty(h);
+    LRESULT result = DefSubclassProc(h, message, w, l);
+    if (PaneEmpty(h) != wasEmpty) InvalidateRect(h, nullptr, TRUE);
+    return result;
 }
 
 }  // namespace
@@ -43,6 +99,7 @@ HWND CreateLogPane(HWND parent, HMENU id) {
     wcscpy(format.szFaceName, L"Courier New");
     SendMessageW(pane, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
     SendMessageW(pane, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    SetWindowSubclass(pane, LogPaneProc, 0, 0);
     return pane;
 }
 

@@ -15,6 +15,8 @@ HWND MainWindowHandle();
 // The native control that shows a control of the model.
 HWND ControlHandle(ControlId id);
 HWND LogPaneHandle();
+// The "Stay connected" check box.
+HWND StaySwitchHandle();
 // Places the log pane for an inner size W x H of the window.
 void ResizeLogPane(int width, int height);
 
@@ -61,9 +63,12 @@ enum : int {
     kIdCancelButton,
     kIdSaveSettingsButton,
     kIdLogPane,
+    kIdStaySwitch,
     kIdMenuPaste = 201,
     kIdMenuSelectAll,
     kIdMenuCopy,
     kIdMenuSaveAs,
 };
 constexpr UINT kMsgStartLogPaneDrop = WM_APP + 1;
+// The "Stay connected" switch's left edge: right of "Save settings" (420, 40, 100 wide).
+constexpr int kStaySwitchLeft = 530;

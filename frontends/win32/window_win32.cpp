@@ -18,6 +18,7 @@ namespace {
 HWND mainWindow = nullptr;
 HWND controls[9] = {};
 HWND saveSettingsButton = nullptr;
+HWND staySwitch = nullptr;
 HWND logPane = nullptr;
 Placement lastGeometry{};
 
@@ -66,6 +67,44 @@ void RenderBox(HWND h, const ComboBox& box) {
     for (const Text& item : box.Items)
         SendMessageW(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));
     SendMessageW(h, CB_SETCURSEL, static_cast<WPARAM>(box.Selected), 0);
+}
+
+// The "Stay connected" switch sits right of "Save settings", on the row above the log pane,
+// as wide as its box and caption need in the font it is drawn with. It shows once the
+// console behind it is wired up.
+HWND MakeStaySwitch() {
+    HWND h = CreateWindowExW(
+        0, WC_BUTTONW, L"Stay connected", WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX, kStaySwitchLeft,
+        40, 100, 20, mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdStaySwitch)),
+        GetModuleHandleW(nullptr), nullptr);
+    HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    HDC dc = GetDC(h);
+    HGDIOBJ old = SelectObject(dc, font);
+    SIZE caption{};
+    GetTextExtentPoint32W(dc, L"Stay connected", 14, &caption);
+    SelectObject(dc, old);
+    ReleaseDC(h, dc);
+    // The check box, the gap after it and a few pixels of slack for themes.
+    int width = GetSystemMetrics(SM_CXMENUCHECK) + 6 + caption.cx + 6;
+    SetWindowPos(h, nullptr, 0, 0, width, 20, SWP_NOMOVE | SWP_NOZORDER);
+    return h;
+}
+
+// The inner width that shows every control whole with the left margin repeated on the right.
+int WidthForAllControls() {
+    RECT inner{};
+    GetClientRect(mainWindow, &inner);
+    int right = 0;
+    for (HWND child = GetWindow(mainWindow, GW_CHILD); child;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        if (child == logPane) continue;
+        RECT r{};
+        GetWindowRect(child, &r);
+        MapWindowPoints(nullptr, mainWindow, reinterpret_cast<POINT*>(&r), 2);
+        if (r.right > right) right = r.right;
+    }
+    return right + 10;
 }
 
 void NoteGeometry() {
@@ -157,6 +196,10 @@ HWND ControlHandle(ControlId id) {
     return controls[static_cast<int>(id)];
 }
 
+HWND StaySwitchHandle() {
+    return staySwitch;
+}
+
 HWND LogPaneHandle() {
     return logPane;
 }
@@ -212,6 +255,7 @@ bool BuildMainWindow() {
         GetModuleHandleW(nullptr), nullptr);
     SendMessageW(saveSettingsButton, WM_SETFONT,
                  reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    staySwitch = MakeStaySwitch();
     logPane = CreateLogPane(mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLogPane)));
     AcceptDropsOnLogPane(logPane);
     ResizeLogPane(App.MainW, App.MainH);
@@ -225,6 +269,14 @@ bool BuildMainWindow() {
     AddTooltip(tips, controls[2], L"Connected device");
     AddTooltip(tips, controls[3], L"My collection");
     AddTooltip(tips, controls[6], L"Load program");
+
+    // A first start opens the window wide enough for every control; a stored width stays.
+    if (!App.MainWStored) {
+        RECT want{0, 0, WidthForAllControls(), App.MainH};
+        AdjustWindowRectEx(&want, WS_OVERLAPPEDWINDOW, FALSE, 0);
+        SetWindowPos(mainWindow, nullptr, 0, 0, want.right - want.left, want.bottom - want.top,
+                     SWP_NOMOVE | SWP_NOZORDER);
+    }
 
     DragAcceptFiles(mainWindow, TRUE);
     BuildControls();  // fills the model and renders every control, buttons hidden

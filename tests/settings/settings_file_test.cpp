@@ -70,6 +70,7 @@ TEST_F(SettingsFile, MissingFileGivesDefaultsAndTheExactDefaultFile) {
     EXPECT_EQ(App.LineDelay, 120);
     EXPECT_EQ(App.Comport, u"not set");
     EXPECT_EQ(App.MainW, 468);
+    EXPECT_FALSE(App.MainWStored);  // a first start: the window may open wider
     EXPECT_FALSE(std::filesystem::exists(Folder / "absent.inf"));  // reading creates nothing
 
     EXPECT_EQ(SaveAndRead(), kDefaultFile);
@@ -98,7 +99,8 @@ TEST_F(SettingsFile, LineShapesCommentsAndHeaders) {
         "Device = a = b\n");
     EXPECT_EQ(App.MainX, 10);  // case ignored, spaces around "=" optional
     EXPECT_EQ(App.MainY, 20);
-    EXPECT_EQ(App.MainW, 40);              // comments never count; the first occurrence wins
+    EXPECT_EQ(App.MainW, 40);  // comments never count; the first occurrence wins
+    EXPECT_TRUE(App.MainWStored);
     EXPECT_EQ(App.MainH, 287);             // a repeated header is ignored
     EXPECT_EQ(App.TextTypes, u"bas\tbi");  // header without "]"; value trimmed both ends
     EXPECT_EQ(App.Comport, u"");           // present without "=": empty, not the default

@@ -9,6 +9,7 @@
 #include <richedit.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -82,6 +83,34 @@ bool StartWindow(const Text& settings) {
     return true;
 }
 
+// The pixels of a window drawn in the system's grey text colour, once it has repainted.
+int GrayPixels(HWND h) {
+    Pump(50);
+    UpdateWindow(h);
+    RECT r{};
+    GetClientRect(h, &r);
+    HDC dc = GetDC(h);
+    int count = 0;
+    for (int y = 0; y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x)
+            count += GetPixel(dc, x, y) == GetSysColor(COLOR_GRAYTEXT);
+    ReleaseDC(h, dc);
+    return count;
+}
+
+// A width stored in the settings file is honoured, even one too narrow for the controls.
+int StoredSizeGroup(const Text& folder) {
+    Text settings = folder + u"stored.inf";
+    WriteWholeFile(settings, "[Windows]\r\nMainW = 468\r\nMainH = 300\r\n");
+    if (!StartWindow(settings)) return 1;
+    RECT inner{};
+    GetClientRect(MainWindowHandle(), &inner);
+    Check(inner.right == 468 && inner.bottom == 300, "stored size 468x300 honoured (is " +
+                                                         std::to_string(inner.right) + "x" +
+                                                         std::to_string(inner.bottom) + ")");
+    return failures;
+}
+
 void CheckPlace(ControlId id, const char* name) {
     Placement want = PlaceOf(id), got = PlaceInWindow(ControlHandle(id));
     Check(got.Left == want.Left && got.Top == want.Top && got.Width == want.Width &&
@@ -99,7 +128,40 @@ int ControlsGroup(const Text& folder) {
     GetWindowRect(main, &outer);
     GetClientRect(main, &inner);
     Check(outer.left == 200 && outer.top == 200, "frame corner at 200,200");
-    Check(inner.right == 468 && inner.bottom == 287, "inner area 468x287");
+    // A first start opens wide enough for every control, the switch beside the log
+    // included, and covers none of the controls with another.
+    HWND save = GetDlgItem(main, kIdSaveSettingsButton);
+    std::vector<RECT> placed;
+    for (HWND h : {ControlHandle(ControlId::PortBox), ControlHandle(ControlId::BaudBox),
+                   ControlHandle(ControlId::DeviceBox), ControlHandle(ControlId::CollectionBox),
+                   ControlHandle(ControlId::CollectionEntry),
+                   ControlHandle(ControlId::ProgramButton), save, StaySwitchHandle()}) {
+        Placement p = PlaceInWindow(h);  // a drop-down list's window includes its list
+        placed.push_back({p.Left, p.Top, p.Left + p.Width, p.Top + std::min(p.Height, 20)});
+    }
+    int right = 0;
+    bool apart = true;
+    for (size_t i = 0; i < placed.size(); ++i) {
+        right = std::max<int>(right, placed[i].right);
+        RECT both{};
+        for (size_t j = 0; j < i; ++j)
+            apart = apart && !IntersectRect(&both, &placed[i], &placed[j]);
+    }
+    Check(inner.bottom == 287 && inner.right >= right + 10,
+          "first start: inner area " + std::to_string(inner.right) + "x" +
+              std::to_string(inner.bottom) + " shows every control (right edge " +
+              std::to_string(right) + ")");
+    Check(apart, "no control covers another");
+    Placement stay = PlaceInWindow(StaySwitchHandle());
+    HDC dc = GetDC(StaySwitchHandle());
+    SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(StaySwitchHandle(), WM_GETFONT, 0, 0)));
+    SIZE caption{};
+    GetTextExtentPoint32W(dc, L"Stay connected", 14, &caption);
+    ReleaseDC(StaySwitchHandle(), dc);
+    Check(ControlText(StaySwitchHandle()) == u"Stay connected" && stay.Top == 40 &&
+              stay.Width >= caption.cx + GetSystemMetrics(SM_CXMENUCHECK) &&
+              PlaceInWindow(LogPaneHandle()).Top >= stay.Top + stay.Height,
+          "\"Stay connected\" above the log pane, its caption whole (" + Describe(stay) + ")");
     CheckPlace(ControlId::PortBox, "port box");
     CheckPlace(ControlId::BaudBox, "baud-rate box");
     CheckPlace(ControlId::DeviceBox, "device-type box");
@@ -109,8 +171,8 @@ int ControlsGroup(const Text& folder) {
     CheckPlace(ControlId::ProgramButton, "Program button");
     CheckPlace(ControlId::CancelButton, "Cancel button");
     Placement log = PlaceInWindow(LogPaneHandle());
-    Check(log.Left == 10 && log.Top == 75 && log.Width == 448 && log.Height == 202,
-          "log pane at 10,75 448x202 (is " + Describe(log) + ")");
+    Check(log.Left == 10 && log.Top == 75 && log.Width == inner.right - 20 && log.Height == 202,
+          "log pane at 10,75, 20 narrower than the window, 202 high (is " + Describe(log) + ")");
 
     HWND baud = ControlHandle(ControlId::BaudBox);
     int count = static_cast<int>(SendMessageW(baud, CB_GETCOUNT, 0, 0));
@@ -140,7 +202,6 @@ int ControlsGroup(const Text& folder) {
     Check(IsWindowVisible(ControlHandle(ControlId::ProgressLabel)) &&
               ControlText(ControlHandle(ControlId::ProgressLabel)).empty(),
           "empty progress label shown");
-    HWND save = GetDlgItem(main, kIdSaveSettingsButton);
     Check(ControlText(save) == u"Save settings" && IsWindowVisible(save) &&
               PlaceInWindow(save).Left == 420 && PlaceInWindow(save).Top == 40,
           "Save settings button at 420,40");
@@ -159,11 +220,16 @@ int ControlsGroup(const Text& folder) {
               Narrow(Text(format.szFaceName, format.szFaceName + wcslen(format.szFaceName))) + " " +
               std::to_string(format.yHeight / 20) + " pt)");
 
+    // The empty pane shows how to start, in grey; the first line takes the hint away.
+    Check(GrayPixels(LogPaneHandle()) > 50, "the empty log pane shows the hint in grey (" +
+                                                std::to_string(GrayPixels(LogPaneHandle())) +
+                                                " grey pixels)");
     // Appends: A, an empty line, B; then a text with its own CR LF.
     AppendLog(u"A");
     AppendLog(u"");
     AppendLog(u"B");
     Check(LogPaneText() == u"A\r\n\r\nB", "appends A, empty, B give three lines");
+    Check(GrayPixels(LogPaneHandle()) == 0, "no hint once the pane holds text");
     SelectAllLogPane();
     CopyLogPane();
     Check(ClipboardText() == u"A\r\n\r\nB", "Select All then Copy puts the log on the clipboard");
@@ -570,6 +636,7 @@ int wmain(int argc, wchar_t** argv) {
     if (group == "registry") result = RegistryGroup(arg(1));
     if (group == "upload") result = UploadGroup(TextOf(arg(1)), arg(2), arg(3));
     if (group == "close") result = CloseGroup();
+    if (group == "stored") result = StoredSizeGroup(TextOf(arg(1)));
     if (group == "missing") result = MissingPortGroup(TextOf(arg(1)), arg(2));
     if (group == "pin") result = PinGroup(TextOf(arg(1)), arg(2));
     if (group == "report") result = ReportGroup(TextOf(arg(1)));
