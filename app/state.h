@@ -50,6 +50,7 @@ struct AppState {
     bool ProgramButtonHidden = true;
     bool FirmwarePending = false;
     bool FastAlways = false;  // every upload in fast mode (qz-upload --fast)
+    bool Verify = false;      // read the stored program back before RUN (qz-upload --verify)
 
     // The "My collection" list (NAME|OPTIONS texts) and the discovered port names.
     std::vector<Text> Collection{Text(kManualEntry)};

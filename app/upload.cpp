@@ -9,6 +9,7 @@
 #include "app/profiles.h"
 #include "app/program_files.h"
 #include "app/pump.h"
+#include "app/readback.h"
 #include "app/state.h"
 #include "link/pacing.h"
 #include "link/sendwait.h"
@@ -332,15 +333,21 @@ StreamEnd StreamProgram() {
     return StreamEnd::Done;
 }
 
-void EndProgramEntry() {
+// Ends program entry, verifies the stored program when asked to, and runs it; a program
+// that was not verified is not run.
+JobOutcome EndProgramEntry() {
     // In fast mode an empty end sequence has nothing to wait for.
     Text reply = App.Fast && App.EndSequence.empty()
                      ? Text()
                      : Exchange(App.EndSequence, LineDelays(10), Until::PromptAtEnd);
-    if (StopRequested()) return;
+    if (StopRequested()) return JobOutcome::Aborted;
     if (!App.EndSequence.empty()) {
         AppendLog(reply);
         AppendLog(App.CompletedMessage);
+    }
+    if (App.Verify) {
+        JobOutcome verified = VerifyStoredProgram();
+        if (verified != JobOutcome::Completed) return verified;
     }
     AppendLog(u"");
     PumpEvents();
@@ -348,6 +355,7 @@ void EndProgramEntry() {
         AppendLog(Exchange(u"RUN\r\n", LineDelays(20), Until::PromptAtEnd));
         PumpEvents();
     }
+    return JobOutcome::Completed;
 }
 
 void Finish() {
@@ -422,9 +430,10 @@ JobOutcome TransferAndEnd() {
     WatchCancel(false);  // a press still unseen becomes a stop here (cancel everywhere)
     if (end == StreamEnd::Done && StopRequested()) end = StreamEnd::Stopped;
     switch (end) {
-        case StreamEnd::Done:
-            EndProgramEntry();
-            return StopRequested() ? StopUpload() : JobOutcome::Completed;
+        case StreamEnd::Done: {
+            JobOutcome ended = EndProgramEntry();
+            return StopRequested() ? StopUpload() : ended;
+        }
         case StreamEnd::Rejected:
             AppendLog(u"Program upload aborted");
             return JobOutcome::Rejected;
@@ -473,6 +482,19 @@ void RunUploadPath() {
 }
 
 }  // namespace
+
+Text BoardFileNameRefusal(TextView name) {
+    return BoardFileNameProblem(name);
+}
+
+bool ReachBoardPrompt() {
+    heard = Hearing();
+    return AnswerPin();
+}
+
+void FinishJob() {
+    Finish();
+}
 
 void KeepPortAfterJob(bool keep) {
     keepPort = keep;

@@ -21,6 +21,9 @@ enum class JobOutcome {
     FirmwareNoPort,       // no firmware port chosen
     FirmwareResetFailed,  // the firmware port could not be opened
     NotSaved,             // an encode request whose file was not written
+    NotOnBoard,           // the board answered a read-back with an error (no such file)
+    Differs,              // the program read back differs from what was sent
+    NotVerified,          // the program could not be read back to verify it
 };
 
 // Prepares `App.ProgramText` and uploads it (or writes an encoded file).
@@ -31,6 +34,14 @@ enum class UploadAs { ByExtension, ProgramText, Xmodem, Firmware };
 // A dropped file: firmware (.uf2), XMODEM (not a text type) or program text.
 void UploadFile(TextView path, UploadAs as = UploadAs::ByExtension);
 JobOutcome LastJobOutcome();
+// Why a file name cannot go to the board inside a quoted command, as a log line; empty when
+// it can.
+Text BoardFileNameRefusal(TextView name);
+// Brings the board to its prompt as an upload does (Ctrl-C, the PIN answered when it asks).
+// False when it must not go on: no PIN, a wrong one, or a stop asked for.
+bool ReachBoardPrompt();
+// Ends a job as an upload does: the port closed and "Disconnected." unless it is kept.
+void FinishJob();
 // Leaves the port open when a job ends (a console follows it) instead of closing it and
 // logging "Disconnected.". Off by default.
 void KeepPortAfterJob(bool keep);

@@ -34,6 +34,8 @@ struct BoardOptions {
     bool NakAll = false;
     long CanBlock = 0;
     bool IgnoreEot = false;
+    long CorruptSendBlock = 0;  // XMODEM SEND: damage this block on the wire, once
+    long AlterStoredLine = 0;   // keep this program line without its last character
     long VanishAfterLines = 0;
     bool LineSpeed = false;
     bool Help = false;
@@ -61,7 +63,7 @@ struct BoardWire {
     int64_t OutFreeUs = 0;  // when the transmit line is free for the next byte
 };
 
-enum class ConsoleMode { Locked, Pin, Prompt, Entry, Xmodem, Mute };
+enum class ConsoleMode { Locked, Pin, Prompt, Entry, Xmodem, XmodemSend, Mute };
 enum class EntryKind { Autosave, Auto, Named };
 
 // The interpreter's console (console.cpp, entry.cpp).
@@ -97,6 +99,20 @@ struct BoardXmodem {
     int64_t LastByteUs = 0;
 };
 
+// One XMODEM sending, behind XMODEM SEND (xmodem_send.cpp).
+struct BoardXmodemSend {
+    std::string Name;            // empty: the program in memory
+    std::vector<uint8_t> Image;  // the file, zero-padded to whole blocks
+    bool Started = false;
+    bool Crc = false;
+    long Block = 0;  // the block in flight, counting from 1; past the last: the EOT
+    int Naks = 0;    // NAKs of the block in flight
+    bool Corrupted = false;
+    bool CanSeen = false;
+    int64_t StartUs = 0;
+    int64_t LastByteUs = 0;
+};
+
 enum class BoardPhase { Serial, Drive, Rebooting, Vanished };
 
 // The firmware drive mode after a 1200-baud reset (drive.cpp).
@@ -113,6 +129,7 @@ struct Board {
     BoardWire Wire;
     BoardConsole Console;
     BoardXmodem Xmodem;
+    BoardXmodemSend XmodemSend;
     BoardDrive Drive;
     int Transcript = -1;
 };

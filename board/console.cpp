@@ -6,6 +6,7 @@
 #include "board/store.h"
 #include "board/wire.h"
 #include "board/xmodem.h"
+#include "board/xmodem_send.h"
 
 namespace {
 
@@ -154,6 +155,8 @@ void ConsoleByte(Board& board, uint8_t byte) {
             return;
         case ConsoleMode::Xmodem:
             return XmodemByte(board, byte);
+        case ConsoleMode::XmodemSend:
+            return XmodemSendByte(board, byte);
         case ConsoleMode::Locked:
             // Any byte wakes a locked board; a printable one already counts towards the PIN.
             con.Mode = ConsoleMode::Pin;
@@ -245,7 +248,16 @@ void ExecuteCommand(Board& board, const std::string& typed) {
         if ((TakeCommand(rest, "RECEIVE") || TakeCommand(rest, "R")) && QuotedName(rest, name) &&
             IsSafeFileName(name))
             return StartXmodemReceive(board, name);
-        SendToClient(board, "Error: XMODEM RECEIVE \"name\" expected\r\n");
+        if (TakeCommand(rest, "SEND") || TakeCommand(rest, "S")) {
+            // Without a name: the program in memory.
+            bool named = QuotedName(rest, name) && IsSafeFileName(name);
+            if (rest.empty() || named) {
+                if (StartXmodemSend(board, rest.empty() ? "" : name)) return;
+                SendToClient(board, "Error: File not found\r\n");
+                return SendToClient(board, kPrompt);
+            }
+        }
+        SendToClient(board, "Error: XMODEM RECEIVE \"name\" or SEND [\"name\"] expected\r\n");
     } else {
         DeliverBasicOutput(board, ExecuteImmediate(con.Basic, line));
     }

@@ -2,9 +2,9 @@
 // by ESC [11~ to save, or ESC [12~ to save and run). Ctrl-C abandons either AUTOSAVE, as real
 // interpreters do: nothing is saved and the program in memory stays the old one. AUTO keeps
 // its lines as they come, so Ctrl-C only ends it. Every line is echoed by the console's line
-// editing and kept as received. A line longer than the interpreter's limit ends program entry
-// with an error, as real interpreters do: the lines after it then land at the prompt and run
-// as commands.
+// editing and kept as the interpreter keeps text: TABs become spaces, blanks at a line's end
+// go. A line longer than the interpreter's limit ends program entry with an error, as real
+// interpreters do: the lines after it then land at the prompt and run as commands.
 #include "board/console.h"
 #include "board/drive.h"
 #include "board/store.h"
@@ -14,10 +14,29 @@ namespace {
 
 constexpr uint8_t kCtrlC = 0x03, kCtrlZ = 0x1A;
 
+// A line as the interpreter keeps it: each TAB turned into spaces up to the next column that
+// is a multiple of 8, and the blanks at its end dropped.
+std::string AsStored(const std::string& line) {
+    std::string out;
+    for (char ch : line) {
+        if (ch == '\t')
+            out.append(8 - out.size() % 8, ' ');
+        else
+            out += ch;
+    }
+    out.erase(out.find_last_not_of(' ') + 1);
+    return out;
+}
+
 void FinishEntry(Board& board, bool run) {
     BoardConsole& con = board.Console;
     if (!con.Line.empty()) con.EntryLines.push_back(con.Line);  // a last line without CR
     con.Line.clear();
+    for (std::string& line : con.EntryLines)
+        line = AsStored(line);
+    size_t altered = static_cast<size_t>(board.Options.AlterStoredLine);
+    if (altered > 0 && altered <= con.EntryLines.size() && !con.EntryLines[altered - 1].empty())
+        con.EntryLines[altered - 1].pop_back();
     std::string bytes;
     for (const std::string& line : con.EntryLines)
         bytes += line + "\n";

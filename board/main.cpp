@@ -19,6 +19,7 @@
 #include "board/store.h"
 #include "board/wire.h"
 #include "board/xmodem.h"
+#include "board/xmodem_send.h"
 
 namespace {
 
@@ -69,6 +70,7 @@ void ServeSerial(Board& board) {
         ConsoleByte(board, byte);
     if (board.Phase != BoardPhase::Serial) return;
     XmodemTick(board);
+    XmodemSendTick(board);
     WriteDueBytes(board);
     if (board.Port.Baud == 1200) EnterDriveMode(board);
 }

@@ -22,6 +22,8 @@ enum class Opt {
     NakAll,
     CanBlock,
     IgnoreEot,
+    CorruptSendBlock,
+    AlterStoredLine,
     VanishAfterLines,
     LineSpeed,
     DriveDir,
@@ -44,7 +46,9 @@ const OptionRow kOptions[] = {
     {"--wrong-pin", nullptr, Opt::WrongPin, "reject every PIN"},
     {"--pin-silent", nullptr, Opt::PinSilent, "say nothing at all once a PIN was entered"},
     {"--silent", nullptr, Opt::Silent, "never send anything back"},
-    {"--xmodem", "crc|checksum", Opt::Xmodem, "XMODEM receive mode to ask for (default crc)"},
+    {"--xmodem", "crc|checksum", Opt::Xmodem,
+     "XMODEM mode to ask for when receiving (default crc); with checksum, XMODEM SEND also "
+     "starts only on NAK, as boards that know no CRC do"},
     {"--echo-delay", "MS", Opt::EchoDelay,
      "hold back the echo of each line end and each XMODEM reply by MS ms (fractions too: 0.1)"},
     {"--lose-echo", "N", Opt::LoseEcho, "drop the echo of every Nth program line"},
@@ -53,6 +57,10 @@ const OptionRow kOptions[] = {
     {"--nak-all", nullptr, Opt::NakAll, "NAK every XMODEM block, forever"},
     {"--can-block", "N", Opt::CanBlock, "answer XMODEM block N with three CAN bytes"},
     {"--ignore-eot", nullptr, Opt::IgnoreEot, "never acknowledge the XMODEM end (EOT)"},
+    {"--corrupt-send-block", "N", Opt::CorruptSendBlock,
+     "XMODEM SEND: damage one byte of block N on the wire, the first time it goes"},
+    {"--alter-stored-line", "N", Opt::AlterStoredLine,
+     "keep program line N without its last character, as if a byte were lost"},
     {"--vanish-after-lines", "N", Opt::VanishAfterLines,
      "drop off the line (port closed, link removed) after N program lines"},
     {"--line-speed", nullptr, Opt::LineSpeed,
@@ -153,6 +161,10 @@ bool ApplyOption(Opt id, const char* arg, BoardOptions& o, std::string& error) {
         case Opt::IgnoreEot:
             o.IgnoreEot = true;
             return true;
+        case Opt::CorruptSendBlock:
+            return ApplyNumber(arg, o.CorruptSendBlock, error, "--corrupt-send-block");
+        case Opt::AlterStoredLine:
+            return ApplyNumber(arg, o.AlterStoredLine, error, "--alter-stored-line");
         case Opt::VanishAfterLines:
             return ApplyNumber(arg, o.VanishAfterLines, error, "--vanish-after-lines");
         case Opt::LineSpeed:

@@ -1,6 +1,7 @@
 // The board's storage, a folder given by --store (nothing is written without it):
 //   transcript.log   every byte received, as received, from the board's start
-//   program.bas      the program saved by AUTOSAVE or AUTO: each line as received + LF
+//   program.bas      the program saved by AUTOSAVE or AUTO: each line + LF, as the
+//                    interpreter keeps it (TABs made spaces, blanks at its end dropped)
 //   <name>           a program saved by AUTOSAVE "name" (same format) or a file received by
 //                    XMODEM (every block's data as received, padding included)
 //   run-output.txt   what the last RUN printed, lines ending LF

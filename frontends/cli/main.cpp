@@ -16,6 +16,7 @@
 #include "app/options.h"
 #include "app/profiles.h"
 #include "app/pump.h"
+#include "app/readback.h"
 #include "app/startup.h"
 #include "app/state.h"
 #include "app/upload.h"
@@ -47,6 +48,9 @@ enum Exit {
     kExitRejected = 10,
     kExitNoReply = 11,
     kExitNotEchoed = 12,
+    kExitDiffers = 15,
+    kExitNotOnBoard = 20,
+    kExitNotVerified = 21,
 };
 
 // What each exit code means: a short name (the JSON outcome) and the words of --help.
@@ -56,7 +60,7 @@ const struct {
     const char* Meaning;
 } kExitMeanings[] = {
     {kExitCompleted, "completed", "completed"},
-    {kExitFailed, "failed", "the encoded file was not written"},
+    {kExitFailed, "failed", "the encoded file (or the file --get received) was not written"},
     {kExitUsage, "bad usage", "bad usage"},
     {kExitNoPort, "no port", "no port: not chosen, or it cannot be opened"},
     {kExitWrongPin, "wrong PIN", "wrong PIN, none given, or no terminal to ask for one"},
@@ -69,13 +73,18 @@ const struct {
     {kExitRejected, "rejected", "the board rejected the program (its words are in the log)"},
     {kExitNoReply, "no reply", "no reply from the board: check the port and the baud rate"},
     {kExitNotEchoed, "not echoed", "some program lines were not echoed"},
+    {kExitDiffers, "differs",
+     "--verify: the board stored something else (the log names the lines)"},
+    {kExitNotOnBoard, "not on board",
+     "--get: the board has no such file (its words are in the log)"},
+    {kExitNotVerified, "not verified", "--verify: the stored program could not be read back"},
 };
 
 struct Options {
     std::string File, Port, Baud, Device, Entry, Settings, LineDelay, Pin, PinFile, Output,
-        WaitDrive, As, Capture;
+        WaitDrive, As, Capture, Get;
     bool PinGiven = false, ListPorts = false, Help = false, Version = false, Console = false,
-         Json = false, Fast = false, Force = false;
+         Json = false, Fast = false, Force = false, GetGiven = false, Verify = false, Watch = false;
 };
 
 // One table feeds both the parser and --help, so they never drift apart.
@@ -117,9 +126,24 @@ const OptionSpec kOptions[] = {
      nullptr, &Options::Json},
     {"capture", 0, "FILE", "with --console, also write everything the board prints to FILE",
      &Options::Capture, nullptr},
-    {"output", 'o', "FILE", "where an 'encode program is written (default: NAME.bae)",
+    {"output", 'o', "FILE",
+     "where an 'encode program is written (default: NAME.bae), or the file --get receives",
      &Options::Output, nullptr},
     {"force", 0, nullptr, "let --output replace an existing file", nullptr, &Options::Force},
+    // Reading back from the board, and the edit loop.
+    {"get", 0, "NAME",
+     "receive the board's file NAME by XMODEM and write it to --output (default: NAME in "
+     "the current folder); an empty NAME (\"\") gets the program in memory (default file "
+     "program.bas). The zero bytes that pad the last block are dropped",
+     &Options::Get, &Options::GetGiven},
+    {"verify", 0, nullptr,
+     "read the stored program back before it runs and compare it with what was sent, as the "
+     "board keeps text; it runs only when they agree",
+     nullptr, &Options::Verify},
+    {"watch", 0, nullptr,
+     "upload FILE, stay in the console, and each time FILE is saved stop the program and "
+     "upload it again; Ctrl-] leaves",
+     nullptr, &Options::Watch},
     {"wait-drive", 0, "SECONDS",
      "how long to wait for the board's drive after a firmware reset "
      "(default 60)",
@@ -354,6 +378,12 @@ int ExitCodeOf(JobOutcome outcome) {
             return kExitFirmwareNotCopied;
         case JobOutcome::NotSaved:
             return kExitFailed;
+        case JobOutcome::Differs:
+            return kExitDiffers;
+        case JobOutcome::NotOnBoard:
+            return kExitNotOnBoard;
+        case JobOutcome::NotVerified:
+            return kExitNotVerified;
     }
     return kExitFailed;
 }
@@ -406,6 +436,11 @@ bool CheckOptions(Options& o) {
     if (!o.As.empty() && (o.File.empty() || o.File == "-")) return UsageError("--as needs a FILE");
     if (!o.Capture.empty() && !o.Console) return UsageError("--capture goes with --console");
     if (o.Json && o.Console) return UsageError("--json and --console do not go together");
+    if (o.GetGiven && (!o.File.empty() || o.Verify || o.Watch || o.Console))
+        return UsageError("--get takes no FILE, --verify, --watch or --console");
+    if ((o.Verify || o.Watch) && (o.File.empty() || o.File == "-"))
+        return UsageError(std::string(o.Verify ? "--verify" : "--watch") + " needs a FILE");
+    if (o.Watch && o.Json) return UsageError("--json and --watch do not go together");
     return true;
 }
 
@@ -497,6 +532,22 @@ void ExplainNoPort(bool reasonLogged) {
         std::fprintf(stderr, "qz-upload: %s\n", Utf8FromText(LastOpenFailureReason()).c_str());
 }
 
+// --get: the board's file (or program) to a file here, never over one without --force.
+int GetFromBoard(const Options& o) {
+    std::string target = !o.Output.empty() ? o.Output
+                         : o.Get.empty()   ? "program.bas"
+                                           : Utf8FromText(FileNameOfPath(TextFromUtf8(o.Get)));
+    if (!o.Force && FileExists(TextFromUtf8(target))) {
+        std::fprintf(stderr, "qz-upload: %s exists; give --force to replace it.\n", target.c_str());
+        return kExitFailed;
+    }
+    JobOutcome outcome = GetFileFromBoard(TextFromUtf8(o.Get), TextFromUtf8(target), o.Force);
+    if (outcome == JobOutcome::NoPort) ExplainNoPort(true);
+    ClosePort();
+    ReleaseChannelBuffers();
+    return ExitCodeOf(outcome);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -520,7 +571,7 @@ int main(int argc, char** argv) {
             std::printf("%s\n", Utf8FromText(DescribePort(port)).c_str());
         return kExitCompleted;
     }
-    if (options.File.empty() && !options.Console) {
+    if (options.File.empty() && !options.Console && !options.GetGiven) {
         PrintHelp(stderr);
         return kExitUsage;
     }
@@ -547,6 +598,7 @@ int main(int argc, char** argv) {
     if (!options.Device.empty()) App.Device = TextFromUtf8(options.Device);
     if (!options.LineDelay.empty()) App.LineDelay = std::stoi(options.LineDelay);
     App.FastAlways = options.Fast;
+    App.Verify = options.Verify;
     // A firmware file given with a port is reset on that port.
     if (LowerExtension(TextFromUtf8(options.File)) == u"uf2" && portChosen)
         App.PicoPort = App.Comport;
@@ -557,6 +609,7 @@ int main(int argc, char** argv) {
     ShowInBox(ControlId::PortBox, App.Comport == kNotSet ? Text() : App.Comport);
     ShowInBox(ControlId::BaudBox, App.SerialSpeed);
 
+    if (options.GetGiven) return Outcome(options, GetFromBoard(options));
     if (options.File.empty()) {  // a console alone
         if (StartConsole(options)) return kExitCompleted;
         OpenPort(App.Comport, LeadingNumber(App.SerialSpeed));  // for the failure's reason

@@ -17,10 +17,11 @@ void StreamProgram(BoardTest& t) {
         EXPECT_EQ(t.Say(std::string(line) + "\r\n", "\n"), std::string(line) + "\r\n");
 }
 
+// The program as the board keeps it: the TAB at column 0 is eight spaces.
 std::string ProgramFile() {
     std::string text;
-    for (const char* line : kProgram)
-        text += std::string(line) + "\n";
+    for (std::string line : kProgram)
+        text += (line[0] == '\t' ? std::string(8, ' ') + line.substr(1) : line) + "\n";
     return text;
 }
 

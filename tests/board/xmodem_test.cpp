@@ -173,7 +173,8 @@ TEST_F(Xmodem, OutOfSequenceBlockCancels) {
     EXPECT_EQ(Say(Packet(3, "skip", true)),
               std::string(3, kCan) + "\r\nError: XMODEM block out of sequence\r\n> ");
     EXPECT_EQ(Say("XMODEM RECEIVE \"../up.bin\"\r\n"),
-              "XMODEM RECEIVE \"../up.bin\"\r\nError: XMODEM RECEIVE \"name\" expected\r\n> ");
+              "XMODEM RECEIVE \"../up.bin\"\r\nError: XMODEM RECEIVE \"name\" or SEND [\"name\"] "
+              "expected\r\n> ");
 }
 
 }  // namespace

@@ -190,9 +190,8 @@ void Relay::Run() {
                 toB.Carry(std::move(bytes), now);
             } else {
                 command_ += bytes;
-                size_t end = command_.find("\r\n", command_.find("XMODEM RECEIVE"));
-                if (command_.find("XMODEM RECEIVE") == std::string::npos ||
-                    end == std::string::npos)
+                size_t end = command_.find("\r\n", command_.find("XMODEM "));
+                if (command_.find("XMODEM ") == std::string::npos || end == std::string::npos)
                     continue;
                 std::string rest = command_.substr(end + 2);
                 command_.resize(end + 2);

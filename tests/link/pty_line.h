@@ -38,7 +38,7 @@ int WaitChild(pid_t pid, int timeoutMs);
 
 // Carries bytes both ways between two descriptors in a thread of its own. With a baud rate,
 // each byte takes its line time (10 bits) in each direction. As an interpreter, the relay
-// swallows what comes from `a` up to the end of the first "XMODEM RECEIVE" line and holds
+// swallows what comes from `a` up to the end of the first "XMODEM" command line and holds
 // what comes from `b` until 250 ms after that line, as a board does when it starts its
 // receiver on command.
 struct RelayOptions {

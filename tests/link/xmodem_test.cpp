@@ -8,6 +8,7 @@
 
 #include "link/clock.h"
 #include "link/xmodem.h"
+#include "link/xmodem_receive.h"
 #include "tests/link/link_support.h"
 
 namespace fs = std::filesystem;
@@ -147,6 +148,28 @@ TEST_F(Xmodem, AFileThatCannotBeReadStopsBeforeTheBoardIsTold) {
               XmodemOutcome::Unreadable);
     EXPECT_EQ(LogLines(), std::vector<Text>{u"Cannot read " + missing});
     EXPECT_EQ(ReadFor(board.master, 50), "");
+}
+
+// lrzsz's sx as the board's sender: it pads the last block with 0x1A, which is kept (only
+// zero padding is dropped).
+TEST_F(Xmodem, ReceivesFromSx) {
+    std::string data = RandomBytes(1000, 9);
+    std::ofstream(folder / "board" / "f.bin", std::ios::binary) << data;
+    int sxEnd = -1;
+    pid_t sx = SpawnOnSocket({"sx", "-q", "f.bin"}, (folder / "board").string(), &sxEnd);
+    ReceivedFile file;
+    std::string command;
+    {
+        Relay line(board.master, sxEnd, {0, true});
+        file = ReceiveFileByXmodem(u"f.bin", WindowLinkHooks());
+        command = line.Command();
+    }
+    EXPECT_EQ(WaitChild(sx, 5000), 0);
+    close(sxEnd);
+    EXPECT_EQ(command, "XMODEM SEND \"f.bin\"\r\n");
+    EXPECT_EQ(file.Outcome, ReceiveOutcome::Completed);
+    EXPECT_TRUE(file.Bytes == data + std::string(24, '\x1a'));
+    EXPECT_EQ(LogLines().back(), u"Received 1024 bytes in 8 blocks");
 }
 
 TEST(XmodemCrc, MatchesTheCheckValueOfCrc16Xmodem) {

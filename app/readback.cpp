@@ -1,0 +1,158 @@
+#include "app/readback.h"
+
+#include "app/connect.h"
+#include "app/pump.h"
+#include "app/state.h"
+#include "link/sendwait.h"
+#include "link/serial.h"
+#include "link/xmodem_receive.h"
+#include "source/files.h"
+#include "source/program.h"
+#include "ui/log.h"
+
+namespace {
+
+constexpr size_t kQuoteLength = 60;
+
+struct NumberedLine {
+    long Number;
+    Text Line;
+};
+
+// A line as compared: blanks and TABs at both ends dropped, every run of blanks one space, and
+// letters outside double quotes lowercased.
+Text Comparable(TextView line) {
+    Text out;
+    bool quoted = false, blank = false;
+    for (char16_t ch : line) {
+        if (ch == u'\t' || ch == u' ') {
+            blank = true;
+            continue;
+        }
+        if (blank && !out.empty()) out += u' ';
+        blank = false;
+        if (ch == u'"') quoted = !quoted;
+        out += quoted ? Text(1, ch) : LowerText(Text(1, ch));
+    }
+    return out;
+}
+
+std::vector<NumberedLine> NonBlank(const std::vector<Text>& lines) {
+    std::vector<NumberedLine> out;
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (!TrimBlanks(lines[i]).empty()) out.push_back({static_cast<long>(i + 1), lines[i]});
+    return out;
+}
+
+Text Quote(TextView line) {
+    Text t = TrimBlanks(line);
+    return u"\"" + (t.size() > kQuoteLength ? t.substr(0, kQuoteLength) + u"..." : t) + u"\"";
+}
+
+// The program lines as they went to the board: trimmed, without echo and options lines.
+std::vector<Text> SentLines() {
+    std::vector<Text> sent;
+    for (const Text& line : WalkLines(App.ProgramText)) {
+        Text t = TrimBlanks(line);
+        if (!IsEchoLine(t) && !IsOnloadLine(t)) sent.push_back(t);
+    }
+    return sent;
+}
+
+JobOutcome OutcomeOfReceive(ReceiveOutcome outcome) {
+    switch (outcome) {
+        case ReceiveOutcome::Completed:
+            return JobOutcome::Completed;
+        case ReceiveOutcome::Refused:
+            return JobOutcome::NotOnBoard;
+        case ReceiveOutcome::Cancelled:
+            return JobOutcome::Aborted;
+        case ReceiveOutcome::Failed:
+        case ReceiveOutcome::NoStart:
+            break;
+    }
+    return JobOutcome::TransferFailed;
+}
+
+}  // namespace
+
+std::vector<Text> StoredTextDifferences(const std::vector<Text>& sentLines, TextView stored,
+                                        size_t limit) {
+    std::vector<NumberedLine> sent = NonBlank(sentLines);
+    std::vector<NumberedLine> kept = NonBlank(WalkLines(stored));
+    std::vector<Text> out;
+    size_t i = 0;
+    for (; i < sent.size() && i < kept.size() && out.size() < limit; ++i)
+        if (Comparable(sent[i].Line) != Comparable(kept[i].Line))
+            out.push_back(u"Line " + DecimalText(sent[i].Number) + u" differs: sent " +
+                          Quote(sent[i].Line) + u", the board has " + Quote(kept[i].Line));
+    if (out.size() < limit && i == kept.size() && i < sent.size())
+        out.push_back(u"Line " + DecimalText(sent[i].Number) + u" is missing on the board" +
+                      (sent.size() - i > 1
+                           ? u", and " + DecimalText(static_cast<long long>(sent.size() - i - 1)) +
+                                 u" lines after it"
+                           : Text()) +
+                      u": " + Quote(sent[i].Line));
+    if (out.size() < limit && i == sent.size() && i < kept.size())
+        out.push_back(u"The board has " + DecimalText(static_cast<long long>(kept.size() - i)) +
+                      u" lines more than were sent, from " + Quote(kept[i].Line));
+    return out;
+}
+
+JobOutcome VerifyStoredProgram() {
+    if (App.StartCommand.empty()) {
+        AppendLog(u"Not verified: this board type keeps no program to read back");
+        return JobOutcome::NotVerified;
+    }
+    // A profile whose end sequence also runs the program: it is stopped first.
+    SendAndWaitUntil(Text(1, u'\x03'), Until::PromptAtEnd, kPromptPolls * kPollStepMs,
+                     WindowLinkHooks());
+    bool named = App.StartCommand == u"AUTOSAVE \"" + App.TargetName + u"\"";
+    ReceivedFile got = ReceiveFileByXmodem(named ? App.TargetName : Text(), WindowLinkHooks());
+    PumpEvents();
+    if (got.Outcome != ReceiveOutcome::Completed) {
+        if (got.Outcome == ReceiveOutcome::Cancelled) return JobOutcome::Aborted;
+        AppendLog(u"Not verified: the stored program could not be read back");
+        return JobOutcome::NotVerified;
+    }
+    std::vector<Text> differences = StoredTextDifferences(SentLines(), TextFromAnsi(got.Bytes));
+    for (const Text& line : differences)
+        AppendLog(line);
+    if (!differences.empty()) {
+        AppendLog(u"Verify failed: the board stored something else than was sent");
+        return JobOutcome::Differs;
+    }
+    AppendLog(u"Verified: the board stored the program as sent");
+    return JobOutcome::Completed;
+}
+
+JobOutcome GetFileFromBoard(TextView name, TextView target, bool mayReplace) {
+    ForgetCancel();
+    if (Text problem = BoardFileNameRefusal(name); !problem.empty()) {
+        AppendLog(problem);
+        return JobOutcome::TransferFailed;
+    }
+    JobOutcome outcome = JobOutcome::NoPort;
+    if (ConnectBoard()) {
+        if (!ReachBoardPrompt()) {
+            outcome = StopRequested() ? JobOutcome::Aborted : JobOutcome::WrongPin;
+        } else {
+            ReceivedFile got = ReceiveFileByXmodem(name, WindowLinkHooks());
+            outcome = OutcomeOfReceive(got.Outcome);
+            if (outcome == JobOutcome::Completed) {
+                // Looked at again now: the file may have come into being meanwhile.
+                if (!mayReplace && FileExists(target)) {
+                    AppendLog(Text(target) + u" exists; it was not replaced");
+                    outcome = JobOutcome::NotSaved;
+                } else if (!ReplaceFileAtomically(target, got.Bytes)) {
+                    AppendLog(u"Cannot write " + Text(target));
+                    outcome = JobOutcome::NotSaved;
+                } else {
+                    AppendLog(u"Written to " + Text(target));
+                }
+            }
+        }
+        FinishJob();
+    }
+    return outcome;
+}
