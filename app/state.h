@@ -28,6 +28,7 @@ struct AppState {
     // The settings file gave the window's width: a first start (false) lets a window that
     // lays out its controls itself open as wide as they need.
     bool MainWStored = false;
+    int StayConnected = 0;  // 1: the window's log pane is the board's console between jobs
     int LastUsed = 0;
     int MaximumComPort = 32;  // kept only: read at start-up and written back unchanged
 
@@ -51,6 +52,9 @@ struct AppState {
     bool FirmwarePending = false;
     bool FastAlways = false;  // every upload in fast mode (qz-upload --fast)
     bool Verify = false;      // read the stored program back before RUN (qz-upload --verify)
+    // RUN goes out without a wait for its reply: a console that follows the job shows all of
+    // the reply as it comes, rather than one read of it.
+    bool RunReplyToConsole = false;
 
     // The "My collection" list (NAME|OPTIONS texts) and the discovered port names.
     std::vector<Text> Collection{Text(kManualEntry)};

@@ -352,6 +352,11 @@ JobOutcome EndProgramEntry() {
     AppendLog(u"");
     PumpEvents();
     if (!App.NoRun && !StopRequested()) {
+        if (App.RunReplyToConsole) {
+            std::string run = "RUN\r\n";
+            WriteBytes(reinterpret_cast<const uint8_t*>(run.data()), static_cast<int>(run.size()));
+            return JobOutcome::Completed;
+        }
         AppendLog(Exchange(u"RUN\r\n", LineDelays(20), Until::PromptAtEnd));
         PumpEvents();
     }

@@ -67,6 +67,24 @@ void RefreshPortBox() {
     // a machine without ports is open.
     SetBoxItems(ControlId::PortBox, {});
     DiscoverPorts();
-    SetBoxItems(ControlId::PortBox, App.PortList);
+    // Each port with what the system knows of it; likely boards first, the rest in the
+    // system's order. The value chosen stays the port's path.
+    std::vector<PortIdentity> known = ListSerialPortIdentities();
+    std::vector<Text> items, labels, boards, boardLabels;
+    for (const Text& port : App.PortList) {
+        auto it = std::find_if(known.begin(), known.end(),
+                               [&](const PortIdentity& p) { return p.Path == port; });
+        PortIdentity identity;
+        if (it != known.end())
+            identity = *it;
+        else
+            identity.Path = port;
+        bool board = LooksLikeBoard(identity);
+        (board ? boards : items).push_back(port);
+        (board ? boardLabels : labels).push_back(PortLabel(identity));
+    }
+    boards.insert(boards.end(), items.begin(), items.end());
+    boardLabels.insert(boardLabels.end(), labels.begin(), labels.end());
+    SetBoxItems(ControlId::PortBox, boards, boardLabels);
     SelectBoxText(ControlId::PortBox, App.Comport);
 }

@@ -36,6 +36,10 @@ bool LooksLikeBoard(const PortIdentity& port);
 // name, and a mark for a likely board.
 Text DescribePort(const PortIdentity& port);
 
+// Platform: what the port box shows for a port: "ttyACM0 - maker product (serial)" on
+// Linux, "COM5 - description" on Windows; the port's name alone when nothing more is known.
+Text PortLabel(const PortIdentity& port);
+
 // Platform: copies the firmware file over any file of that name (firmware_copy_posix.cpp,
 // firmware_copy_win32.cpp). Returns the system's reason when it failed, empty text when the
 // copy succeeded.

@@ -10,6 +10,7 @@
 
 #include "link/serial.h"
 #include "settings/ports.h"
+#include "source/files.h"
 
 namespace fs = std::filesystem;
 
@@ -140,6 +141,17 @@ std::vector<Text> ListSerialPorts() {
 std::vector<PortIdentity> ListSerialPortIdentities() {
     return ListSerialPortIdentitiesUnder(RootFromEnvironment("QZ_SYSFS_ROOT", u"/sys"),
                                          RootFromEnvironment("QZ_DEV_ROOT", u"/dev"));
+}
+
+Text PortLabel(const PortIdentity& port) {
+    // The device's name without its folder, what the USB device says of itself, and its
+    // serial number, which tells two boards of one kind apart. A port the system knows
+    // nothing of keeps its whole path.
+    Text words = port.Maker;
+    if (!port.Product.empty()) words += (words.empty() ? u"" : u" ") + port.Product;
+    if (!port.Serial.empty()) words += (words.empty() ? u"(" : u" (") + port.Serial + u")";
+    if (words.empty()) return port.Path;
+    return Text(FileNameOfPath(port.Path)) + u" - " + words;
 }
 
 bool PortNamePresent(TextView name) {

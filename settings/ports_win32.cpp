@@ -272,6 +272,10 @@ std::vector<PortIdentity> ListSerialPortIdentities() {
     return ports;
 }
 
+Text PortLabel(const PortIdentity& port) {
+    return port.Product.empty() ? port.Path : port.Path + u" - " + port.Product;
+}
+
 bool PortNamePresent(TextView) {
     return true;
 }

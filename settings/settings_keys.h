@@ -19,6 +19,8 @@ struct SettingKey {
     Text AppState::*TextField;    // a text key, or
     int AppState::*IntegerField;  // a number key
     TextView HeaderNote;          // a comment line written under the group's header
+    bool OmitZero = false;        // a number key written only when it is not 0, so that a
+                                  // file stays as it was until the user turns it on
 };
 
 inline constexpr SettingKey kSettingKeys[] = {
@@ -26,6 +28,7 @@ inline constexpr SettingKey kSettingKeys[] = {
     {u"Windows", u"MainY", nullptr, &AppState::MainY, u""},
     {u"Windows", u"MainW", nullptr, &AppState::MainW, u""},
     {u"Windows", u"MainH", nullptr, &AppState::MainH, u""},
+    {u"Windows", u"StayConnected", nullptr, &AppState::StayConnected, u"", true},
     {u"", u"Comport", &AppState::Comport, nullptr, u""},
     {u"", u"SerialSpeed", &AppState::SerialSpeed, nullptr, u""},
     {u"", u"Device", &AppState::Device, nullptr, u""},

@@ -44,7 +44,7 @@ Text SettingsText() {
         }
         if (key.TextField)
             PutKey(out, key.Key, App.*key.TextField);
-        else
+        else if (!key.OmitZero || App.*key.IntegerField != 0)
             PutKey(out, key.Key, App.*key.IntegerField);
     }
     // Kept entries are numbered in the order written, so skipped ones leave no gap; a list

@@ -32,6 +32,11 @@ Placement LogPanePlacement(int w, int h) {
     return {10, kLayoutOffset + 40, w - 20, h - kLayoutOffset - 50};
 }
 
+Text BoxLabel(const ComboBox& box, size_t i) {
+    if (i < box.Labels.size()) return box.Labels[i];
+    return i < box.Items.size() ? box.Items[i] : Text();
+}
+
 Text BoxText(const ComboBox& box) {
     if (box.Selected < 0 || box.Selected >= static_cast<int>(box.Items.size())) return Text();
     return box.Items[static_cast<size_t>(box.Selected)];
@@ -68,8 +73,9 @@ ComboBox& BoxOf(ControlId box) {
     }
 }
 
-void SetBoxItems(ControlId box, const std::vector<Text>& items) {
+void SetBoxItems(ControlId box, const std::vector<Text>& items, const std::vector<Text>& labels) {
     BoxOf(box).Items = items;
+    BoxOf(box).Labels = labels.size() == items.size() ? labels : std::vector<Text>();
     BoxOf(box).Selected = -1;
     RenderControl(box);
 }

@@ -21,8 +21,9 @@ enum class ControlId {
 };
 
 struct ComboBox {
-    std::vector<Text> Items;
-    int Selected = -1;  // -1: no selection, the box shows an empty field
+    std::vector<Text> Items;   // the values: what a choice stores
+    int Selected = -1;         // -1: no selection, the box shows an empty field
+    std::vector<Text> Labels;  // what the box shows for each item; empty: the items themselves
 };
 
 struct Controls {
@@ -47,6 +48,11 @@ Placement LogPanePlacement(int innerWidth, int innerHeight);
 inline const std::vector<Text> kBaudItems = {u"4800",   u"9600",   u"19200",  u"38400", u"57600",
                                              u"115200", u"230400", u"460800", u"921600"};
 
+// What the box shows for item `i`.
+Text BoxLabel(const ComboBox& box, size_t i);
+// The caption of the switch that keeps the port open as the board's console between jobs.
+inline constexpr TextView kStayConnectedCaption = u"Stay connected";
+
 // The selected item's text, or empty with no selection.
 Text BoxText(const ComboBox& box);
 // Selects the item equal to `text` with letter case ignored; no match leaves the selection
@@ -56,7 +62,8 @@ void SelectByText(ComboBox& box, TextView text);
 Text EntryName(TextView entry);
 
 // Changes that the core makes; each updates the model and has the front end render it.
-void SetBoxItems(ControlId box, const std::vector<Text>& items);
+void SetBoxItems(ControlId box, const std::vector<Text>& items,
+                 const std::vector<Text>& labels = {});
 void SelectBoxText(ControlId box, TextView text);
 void SetCollectionEntry(TextView text);
 void SetProgressLabel(TextView text);

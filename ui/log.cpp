@@ -6,21 +6,77 @@
 namespace {
 Text logText;
 int logLines = 0;
+bool streamLast = false;  // the board's output was appended last, and may go on on its line
+
+bool AtLineStart() {
+    return !logText.empty() && logText.back() == u'\n';
+}
+
+void Add(const Text& piece) {
+    if (piece.empty()) return;
+    logText += piece;
+    RenderLogAppend(piece);
+}
+
 }  // namespace
 
 void AppendLog(TextView text) {
     // Line breaks go only between lines: an empty first line still counts as a line, so the
-    // next append starts on the second one.
-    Text piece = logLines > 0 ? Text(u"\r\n") : Text();
+    // next append starts on the second one. Board output that ended its line leaves a line
+    // open for this one.
+    bool onOpenLine = streamLast && AtLineStart();
+    Text piece = logLines > 0 && !onOpenLine ? Text(u"\r\n") : Text();
     piece += text;
     logText += piece;
-    ++logLines;
+    if (!onOpenLine) ++logLines;
+    streamLast = false;
     RenderLogAppend(piece);
+}
+
+void AppendLogStream(TextView text) {
+    Text piece;
+    if (!streamLast) {
+        if (logLines > 0) piece = u"\r\n";
+        ++logLines;
+        streamLast = true;
+    }
+    for (char16_t c : text) {
+        if (c == u'\r') continue;
+        if (c == u'\n') {
+            piece += u"\r\n";
+            ++logLines;
+        } else if (c != u'\b') {
+            piece += c;
+        } else if (!piece.empty() && piece.back() != u'\n') {
+            piece.pop_back();
+        } else if (piece.empty() && !logText.empty() && !AtLineStart()) {
+            logText.pop_back();
+            RenderLogEraseEnd(1);
+        }
+    }
+    Add(piece);
+}
+
+void KeepLastLogLines(int lines) {
+    // Dropped a tenth at a time, so that a board printing without end costs one cut per
+    // couple of thousand lines rather than one per line.
+    if (lines <= 0 || logLines <= lines) return;
+    int drop = logLines - lines + lines / 10;
+    size_t at = 0;
+    for (int n = 0; n < drop && at != Text::npos; ++n) {
+        at = logText.find(u'\n', at);
+        if (at != Text::npos) ++at;
+    }
+    if (at == Text::npos) return;
+    logText.erase(0, at);
+    logLines -= drop;
+    RenderLogDropFirstLines(drop);
 }
 
 void ClearLog() {
     logText.clear();
     logLines = 0;
+    streamLast = false;
     RenderLogClear();
 }
 

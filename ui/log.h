@@ -12,6 +12,14 @@ inline constexpr TextView kEmptyLogHint =
 // shows as several lines.
 void AppendLog(TextView text);
 void ClearLog();
+// Adds what the board printed, as it comes: no line break is added between pieces, so a
+// line the board prints in parts shows as one. A piece that follows a line of AppendLog
+// starts on a line of its own, and a line appended after it does too. CR is dropped and LF
+// ends the line; a backspace removes the character before it on the same line.
+void AppendLogStream(TextView text);
+// Drops the oldest lines so that at most `lines` (and not fewer than nine tenths of them)
+// remain, when there are more.
+void KeepLastLogLines(int lines);
 void ShowLogEnd();
 // What the core has appended since the last clear, lines separated by "\r\n".
 const Text& LogText();

@@ -13,6 +13,10 @@ void RenderControl(ControlId id);
 // ("\r\n") when needed, then the appended text.
 void RenderLogAppend(TextView piece);
 void RenderLogClear();
+// Removes the last `count` characters of the pane's last line (never a line break).
+void RenderLogEraseEnd(int count);
+// Removes the pane's first `lines` lines with the line breaks after them.
+void RenderLogDropFirstLines(int lines);
 // Puts the caret after the last character so that the last line is visible.
 void RenderShowLogEnd();
 // The pane's whole text as the user sees it (the user may have typed into it).

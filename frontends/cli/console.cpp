@@ -2,7 +2,6 @@
 
 #include "link/clock.h"
 #include "link/serial.h"
-#include "settings/ports.h"
 
 namespace {
 
@@ -32,45 +31,12 @@ bool ShowBoardOutput(const ConsoleSettings& s) {
     return true;
 }
 
-// The USB identity of the port the console was started on, when it has a serial number:
-// a board that comes back under another name (ttyACM1 instead of ttyACM0) is still found.
-PortIdentity IdentityOf(TextView port) {
-    Text path = DevicePathOf(port);
-    for (const PortIdentity& p : ListSerialPortIdentities())
-        if (!p.Serial.empty() && (p.Path == path || p.StableName == path)) return p;
-    return {};
-}
-
-// A present port with the same USB identity; empty when there is none.
-Text PortWithIdentity(const PortIdentity& wanted) {
-    if (wanted.Serial.empty()) return {};
-    for (const PortIdentity& p : ListSerialPortIdentities())
-        if (p.VendorId == wanted.VendorId && p.ProductId == wanted.ProductId &&
-            p.Serial == wanted.Serial)
-            return p.Path;
-    return {};
-}
-
 }  // namespace
-
-std::string ConsoleShows(const std::string& bytes, bool escapeControls) {
-    std::string utf8 = Utf8FromText(TextFromAnsi(bytes));
-    if (!escapeControls) return utf8;
-    std::string out;
-    size_t start = 0;
-    for (size_t i = 0; i <= utf8.size(); ++i) {
-        if (i < utf8.size() && utf8[i] != '\b') continue;
-        out += VisibleControls(std::string_view(utf8).substr(start, i - start));
-        if (i < utf8.size()) out += '\b';
-        start = i + 1;
-    }
-    return out;
-}
 
 bool RunConsole(const ConsoleSettings& s) {
     std::string port = Utf8FromText(s.Port);
     if (!IsPortOpen() && !OpenPort(s.Port, s.Baud)) return false;
-    PortIdentity identity = IdentityOf(s.Port);
+    ConsoleTarget target = TargetOf(s.Port, s.Baud);
     bool raw = EnterRawKeyboard();
     Notice(s, "console on " + port + (raw ? "; Ctrl-] leaves" : ""), true);
     bool keyboardOpen = true;
@@ -82,18 +48,18 @@ bool RunConsole(const ConsoleSettings& s) {
             ClosePort();
             waiting = true;
             Notice(s, "the board went away; waiting for it on " + port +
-                          (identity.Serial.empty() ? "" : " or any port with its USB identity"));
+                          (target.Identity.Serial.empty() ? ""
+                                                          : " or any port with its USB identity"));
         }
         if (waiting && ElapsedMs() >= nextTry) {
             nextTry = ElapsedMs() + kReconnectEveryMs;
-            Text again = PortWithIdentity(identity);
-            if (OpenPort(s.Port, s.Baud)) {
-                waiting = false;
-                Notice(s, "the board is back on " + port);
-            } else if (!again.empty() && OpenPort(again, s.Baud)) {
+            Text again = ReopenTarget(target);
+            if (!again.empty()) {
                 waiting = false;
                 Notice(s, "the board is back on " + Utf8FromText(again) +
-                              " (same USB serial number " + Utf8FromText(identity.Serial) + ")");
+                              (again == s.Port ? std::string()
+                                               : " (same USB serial number " +
+                                                     Utf8FromText(target.Identity.Serial) + ")"));
             }
         }
         bool shown = !waiting && ShowBoardOutput(s);

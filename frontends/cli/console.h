@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/console.h"
 #include "source/text.h"
 
 // The key that ends the console: Ctrl-], which the board never needs.
@@ -27,11 +28,6 @@ struct ConsoleSettings {
 // nothing left to show, or a request to stop (SIGTERM, SIGHUP; SIGINT when the keyboard is
 // not raw). Returns false when the port could not be opened at the start.
 bool RunConsole(const ConsoleSettings& settings);
-
-// What the console shows for bytes the board sent: decoded from the ANSI code page, and on
-// a terminal with control characters made visible, except backspace, which only moves the
-// cursor back as the board's line editing means it to.
-std::string ConsoleShows(const std::string& bytes, bool escapeControls);
 
 // ---- Platform (console_posix.cpp, console_win32.cpp) ----
 

@@ -150,6 +150,10 @@ void RenderLogClear() {
     if (CliHooks.OnLogClear) CliHooks.OnLogClear();
 }
 
+// The terminal's lines are printed for good: nothing of them can be taken back.
+void RenderLogEraseEnd(int) {}
+void RenderLogDropFirstLines(int) {}
+
 void RenderShowLogEnd() {}
 
 Text LogPaneText() {

@@ -7,6 +7,7 @@
 #include <QUrl>
 
 #include "app/commands.h"
+#include "app/console.h"
 #include "frontends/qt/main_window_qt.h"
 
 namespace {
@@ -34,10 +35,12 @@ void TakeDrop(QDropEvent* event, bool textToo) {
     QMetaObject::invokeMethod(
         qApp,
         [files, text, isText] {
-            if (isText)
-                OnTextDropped(text);
-            else
-                OnFilesDropped(files);
+            QtConsole().RunJob([&] {
+                if (isText)
+                    OnTextDropped(text);
+                else
+                    OnFilesDropped(files);
+            });
         },
         Qt::QueuedConnection);
 }

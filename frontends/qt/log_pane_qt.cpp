@@ -1,17 +1,25 @@
 // The log pane: a plain-text view in the system's fixed font at 8 points, without wrap,
-// with its popup menu ("Paste code", "Select All", "Copy", "Save As...") and drops.
+// with its popup menu ("Paste code", "Select All", "Copy", "Save As...") and drops. While
+// the console holds the port, the keys typed here go to the board instead of into the pane.
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFontDatabase>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QTextCursor>
+#include <algorithm>
+#include <optional>
+#include <utility>
 
 #include "app/commands.h"
+#include "app/console.h"
 #include "frontends/qt/main_window_qt.h"
 #include "frontends/qt/window_qt.h"
+#include "ui/log.h"
 #include "ui/window.h"
 
 namespace {
@@ -29,7 +37,7 @@ protected:
         QAction* save = menu.addAction("Save As...");
         QAction* chosen = menu.exec(event->globalPos());
         if (chosen == paste)
-            OnPasteCode();
+            QtConsole().RunJob(OnPasteCode);
         else if (chosen == all)
             selectAll();
         else if (chosen == copyAction)
@@ -48,6 +56,60 @@ protected:
         event->accept();
     }
     void dropEvent(QDropEvent* event) override { TakeDrop(event, true); }
+    void keyPressEvent(QKeyEvent* event) override {
+        WindowConsole& console = QtConsole();
+        if (!console.TakesKeys()) return QPlainTextEdit::keyPressEvent(event);
+        event->accept();
+        if (event->matches(QKeySequence::Paste) ||
+            (event->key() == Qt::Key_Insert && event->modifiers() == Qt::ShiftModifier))
+            return console.Paste(ClipboardText());
+        if (std::optional<ConsoleKey> key = KeyWithoutCharacter(event->key()))
+            return console.TypeKey(*key);
+        console.TypeText(T(CharactersOf(event)));
+    }
+    void inputMethodEvent(QInputMethodEvent* event) override {
+        WindowConsole& console = QtConsole();
+        if (!console.TakesKeys()) return QPlainTextEdit::inputMethodEvent(event);
+        event->accept();
+        console.TypeText(T(event->commitString()));
+    }
+    // Tab is a key for the board while the console listens, not a move to the next control.
+    bool focusNextPrevChild(bool next) override {
+        return QtConsole().TakesKeys() ? false : QPlainTextEdit::focusNextPrevChild(next);
+    }
+
+private:
+    static std::optional<ConsoleKey> KeyWithoutCharacter(int key) {
+        static const std::pair<int, ConsoleKey> keys[] = {
+            {Qt::Key_Up, ConsoleKey::Up},         {Qt::Key_Down, ConsoleKey::Down},
+            {Qt::Key_Right, ConsoleKey::Right},   {Qt::Key_Left, ConsoleKey::Left},
+            {Qt::Key_Home, ConsoleKey::Home},     {Qt::Key_Insert, ConsoleKey::Insert},
+            {Qt::Key_Delete, ConsoleKey::Delete}, {Qt::Key_End, ConsoleKey::End},
+            {Qt::Key_PageUp, ConsoleKey::PageUp}, {Qt::Key_PageDown, ConsoleKey::PageDown},
+            {Qt::Key_F1, ConsoleKey::F1},         {Qt::Key_F2, ConsoleKey::F2},
+            {Qt::Key_F3, ConsoleKey::F3},         {Qt::Key_F4, ConsoleKey::F4},
+            {Qt::Key_F5, ConsoleKey::F5},         {Qt::Key_F6, ConsoleKey::F6},
+            {Qt::Key_F7, ConsoleKey::F7},         {Qt::Key_F8, ConsoleKey::F8},
+            {Qt::Key_F9, ConsoleKey::F9},         {Qt::Key_F10, ConsoleKey::F10},
+            {Qt::Key_F11, ConsoleKey::F11},       {Qt::Key_F12, ConsoleKey::F12},
+        };
+        for (const auto& [qt, console] : keys)
+            if (qt == key) return console;
+        return std::nullopt;
+    }
+    // What a key types for the board: Enter is CR, Backspace 0x08, Ctrl with a letter or
+    // one of @[\]^_ the control character (Ctrl-C is 0x03); otherwise the key's own text.
+    static QString CharactersOf(const QKeyEvent* event) {
+        int key = event->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) return QStringLiteral("\r");
+        if (key == Qt::Key_Backspace) return QStringLiteral("\b");
+        if (key == Qt::Key_Escape) return QStringLiteral("\x1b");
+        if (key == Qt::Key_Tab) return QStringLiteral("\t");
+        bool control = event->modifiers() & Qt::ControlModifier;
+        if (control && key >= Qt::Key_At && key <= Qt::Key_Underscore)
+            return QString(QChar(key - Qt::Key_At));
+        return event->text();
+    }
 };
 
 }  // namespace
@@ -63,6 +125,7 @@ QPlainTextEdit* CreateLogPane(QWidget* parent) {
     pane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     pane->setMaximumBlockCount(0);
     pane->setAcceptDrops(true);
+    pane->setPlaceholderText(Q(kEmptyLogHint));
     return pane;
 }
 
@@ -79,6 +142,26 @@ void RenderLogAppend(TextView piece) {
 
 void RenderLogClear() {
     if (QPlainTextEdit* pane = QtLogPane()) pane->clear();
+}
+
+void RenderLogEraseEnd(int count) {
+    QPlainTextEdit* pane = QtLogPane();
+    if (!pane) return;
+    QTextCursor cursor(pane->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.movePosition(QTextCursor::Left, QTextCursor::KeepAnchor,
+                        std::min(count, cursor.positionInBlock()));
+    cursor.removeSelectedText();
+}
+
+void RenderLogDropFirstLines(int lines) {
+    QPlainTextEdit* pane = QtLogPane();
+    if (!pane) return;
+    QTextCursor cursor(pane->document());
+    cursor.movePosition(QTextCursor::Start);
+    if (!cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, lines))
+        cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cursor.removeSelectedText();
 }
 
 void RenderShowLogEnd() {

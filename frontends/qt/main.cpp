@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <vector>
 
+#include "app/console.h"
 #include "app/startup.h"
+#include "frontends/qt/main_window_qt.h"
 #include "frontends/qt/window_qt.h"
 #include "ui/controls.h"
 
@@ -19,6 +21,6 @@ int main(int argc, char** argv) {
     StartupBeforeWindow(parameters);
     BuildControls();
     BuildQtWindow(Text());
-    StartupAfterWindow();
+    QtConsole().RunJob(StartupAfterWindow);
     return QApplication::exec();
 }

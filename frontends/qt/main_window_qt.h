@@ -7,6 +7,7 @@
 #include "source/text.h"
 
 class QDropEvent;
+class WindowConsole;
 class QPlainTextEdit;
 class QWidget;
 
@@ -17,6 +18,10 @@ inline QString Q(TextView t) {
 inline Text T(const QString& s) {
     return Text(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<size_t>(s.size()));
 }
+
+// The window's console ("Stay connected"): every command that may start a job runs through
+// it, and the log pane's keys go to it while it holds the port.
+WindowConsole& QtConsole();
 
 // The "Cancel" button, the one control that takes input while a job pumps the window.
 QWidget* CancelWidget();

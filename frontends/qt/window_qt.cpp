@@ -2,6 +2,7 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDragEnterEvent>
@@ -16,8 +17,10 @@
 #include <QSocketNotifier>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
+#include <QTimer>
 
 #include "app/commands.h"
+#include "app/console.h"
 #include "app/profiles.h"
 #include "app/startup.h"
 #include "app/state.h"
@@ -33,7 +36,17 @@ Text savePath;
 
 class MainWindow : public QWidget {
 public:
-    MainWindow() { setAcceptDrops(true); }
+    MainWindow() {
+        setAcceptDrops(true);
+        // The console looks at the port between events; while a job pumps the window it
+        // leaves the port to the job.
+        QObject::connect(&consoleTimer, &QTimer::timeout, this, [this] {
+            if (!Draining()) console.Poll();
+        });
+        consoleTimer.start(kConsolePollMs);
+    }
+
+    WindowConsole console;
 
 protected:
     void closeEvent(QCloseEvent* event) override {
@@ -54,6 +67,10 @@ protected:
         }
     }
     void dropEvent(QDropEvent* event) override { TakeDrop(event, false); }
+
+private:
+    static constexpr int kConsolePollMs = 10;
+    QTimer consoleTimer;
 };
 
 MainWindow* window = nullptr;
@@ -62,6 +79,7 @@ QComboBox *portBox, *baudBox, *deviceBox, *collectionBox;
 QLineEdit* entry;
 QLabel* progress;
 QPushButton *programButton, *secondProgramButton, *cancelButton, *saveButton;
+QCheckBox* stayConnected;
 
 QComboBox* BoxWidget(ControlId id) {
     switch (id) {
@@ -81,8 +99,8 @@ void RenderBox(ControlId id) {
     const ComboBox& model = BoxOf(id);
     QSignalBlocker block(w);
     w->clear();
-    for (const Text& item : model.Items)
-        w->addItem(Q(item));
+    for (size_t i = 0; i < model.Items.size(); ++i)
+        w->addItem(Q(BoxLabel(model, i)));
     w->setCurrentIndex(model.Selected);
     // The open list is as wide as its longest item, so that a long port path can be read in
     // full there.
@@ -92,9 +110,10 @@ void RenderBox(ControlId id) {
 }
 
 // A drop-down list as wide as its widest sample text, and, where `fitItems`, its widest
-// item (the fixed lists of baud rates and device types). A current text wider than the box
-// is shortened with an ellipsis: at its start for the port box (serial ports on Linux start
-// with "/dev/tty", so the end tells one from another), at its end for the others.
+// item (the fixed lists of baud rates and device types, the port labels). A current text
+// wider than the box is shortened with an ellipsis: in its middle for the port box (a
+// port's name comes first and its serial number or the end of its path last, and those tell
+// one port from another), at its end for the others.
 class FittedBox : public QComboBox {
 public:
     FittedBox(QWidget* parent, QStringList samples, bool fitItems, Qt::TextElideMode elide)
@@ -136,7 +155,7 @@ private:
 QComboBox* MakeBox(ControlId id, const char* tooltip, void (*command)(), QStringList samples,
                    bool fitItems) {
     auto* box = new FittedBox(window, std::move(samples), fitItems,
-                              id == ControlId::PortBox ? Qt::ElideLeft : Qt::ElideRight);
+                              id == ControlId::PortBox ? Qt::ElideMiddle : Qt::ElideRight);
     box->setToolTip(tooltip);
     box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     QObject::connect(box, &QComboBox::activated, box, [id, command](int index) {
@@ -175,7 +194,10 @@ void LayOut() {
     job->addWidget(cancelButton);
     job->addStretch(1);
     grid->addLayout(job, 0, 4);
-    grid->addWidget(entry, 1, 0, 1, 4);
+    // The console's switch sits in the second row under "My collection", next to the pane
+    // it turns into the board's console, where it takes no width of its own.
+    grid->addWidget(entry, 1, 0, 1, 3);
+    grid->addWidget(stayConnected, 1, 3, Qt::AlignLeft);
     grid->addWidget(saveButton, 1, 4, Qt::AlignLeft);
     grid->addWidget(logPane, 2, 0, 1, 6);
     grid->setColumnStretch(5, 1);
@@ -205,6 +227,10 @@ void WatchDevices(const std::string& devFolder, const std::string& mountTable) {
 
 }  // namespace
 
+WindowConsole& QtConsole() {
+    return window->console;
+}
+
 QWidget* CancelWidget() {
     return cancelButton;
 }
@@ -222,8 +248,10 @@ QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
         bauds << Q(t);
     for (const Text& t : DeviceTypeItems())
         devices << Q(t);
+    // The port box fits its ports' labels up to about 48 characters.
     portBox = MakeBox(ControlId::PortBox, "Serial port", OnPortBoxChosen,
-                      {"/dev/ttyACM0", "/dev/ttyUSB10", "COM12"}, false);
+                      {"/dev/ttyACM0", "/dev/ttyUSB10", "COM12"}, true);
+    portBox->setMaximumWidth(portBox->fontMetrics().horizontalAdvance(QString(48, 'x')));
     baudBox = MakeBox(ControlId::BaudBox, "Serial baud rate", OnBaudBoxChosen, bauds, true);
     deviceBox = MakeBox(ControlId::DeviceBox, "Connected device", OnDeviceBoxChosen, devices, true);
     // The collection's names are the user's: the box fits them up to about 24 characters.
@@ -245,9 +273,10 @@ QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
     secondProgramButton = MakeButton("Program", "secondProgram", nullptr);
     cancelButton = MakeButton("Cancel", "cancel", nullptr);
     saveButton = MakeButton("Save settings", "saveSettings", nullptr);
-    QObject::connect(programButton, &QPushButton::clicked, window, [] { OnProgramButton(); });
+    QObject::connect(programButton, &QPushButton::clicked, window,
+                     [] { QtConsole().RunJob(OnProgramButton); });
     QObject::connect(secondProgramButton, &QPushButton::clicked, window,
-                     [] { OnSecondProgramButton(); });
+                     [] { QtConsole().RunJob(OnSecondProgramButton); });
     QObject::connect(cancelButton, &QPushButton::clicked, window, [] { NoteCancelPressed(); });
     QObject::connect(saveButton, &QPushButton::clicked, window, [] {
         Window.CollectionEntry = T(entry->text());
@@ -259,6 +288,17 @@ QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
     entry->setMinimumWidth(entry->fontMetrics().horizontalAdvance(QString(30, 'x')));
     QObject::connect(entry, &QLineEdit::textEdited, window,
                      [](const QString& text) { Window.CollectionEntry = T(text); });
+
+    stayConnected = new QCheckBox(Q(kStayConnectedCaption), window);
+    stayConnected->setObjectName("stayConnected");
+    stayConnected->setToolTip(
+        "Keep the port open after a job: the log shows what the board "
+        "prints, and keys typed there go to the board");
+    stayConnected->setChecked(App.StayConnected != 0);
+    QObject::connect(stayConnected, &QCheckBox::toggled, window, [](bool on) {
+        QtConsole().SetOn(on);
+        if (on) QtLogPane()->setFocus();
+    });
 
     logPane = CreateLogPane(window);
     LayOut();

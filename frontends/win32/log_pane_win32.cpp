@@ -115,6 +115,30 @@ void RenderLogClear() {
     SetWindowTextW(pane, L"");
 }
 
+// A rich-edit control keeps a line break as one character (CR), so the ends of the range
+// are found by the control's own counting.
+void RenderLogEraseEnd(int count) {
+    GETTEXTLENGTHEX lengthOf{GTL_NUMCHARS | GTL_PRECISE, 1200};
+    LRESULT end = SendMessageW(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthOf), 0);
+    LRESULT lastLine = SendMessageW(pane, EM_EXLINEFROMCHAR, 0, end);
+    LRESULT lineStart = SendMessageW(pane, EM_LINEINDEX, static_cast<WPARAM>(lastLine), 0);
+    LRESULT from = end - count < lineStart ? lineStart : end - count;
+    if (from >= end) return;
+    SendMessageW(pane, EM_HIDESELECTION, TRUE, 0);
+    SelectRange(static_cast<LONG>(from), static_cast<LONG>(end));
+    SendMessageW(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+    SendMessageW(pane, EM_HIDESELECTION, FALSE, 0);
+}
+
+void RenderLogDropFirstLines(int lines) {
+    LRESULT upTo = SendMessageW(pane, EM_LINEINDEX, static_cast<WPARAM>(lines), 0);
+    if (upTo <= 0) return;
+    SendMessageW(pane, EM_HIDESELECTION, TRUE, 0);
+    SelectRange(0, static_cast<LONG>(upTo));
+    SendMessageW(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+    SendMessageW(pane, EM_HIDESELECTION, FALSE, 0);
+}
+
 void RenderShowLogEnd() {
     SelectRange(-1, -1);
     SendMessageW(pane, EM_SCROLLCARET, 0, 0);

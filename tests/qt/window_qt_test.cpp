@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -649,6 +650,48 @@ private slots:
              {"MainX = 150\r\n", "MainY = 90\r\n", "MainW = 700\r\n", "MainH = 450\r\n",
               "Comport = /dev/ttyUSB10\r\n", "Device1 = Slow|'onload micromite com:9600\r\n"})
             QVERIFY2(text.contains(line), qPrintable(text));
+    }
+
+    // With "Stay connected" on, the log pane is the board's console after a job: all of a
+    // long reply, the answer to INPUT and a typed command reach it, and a board restarted on
+    // the same port is found again without a click. The switch is saved.
+    void stayConnectedMakesTheLogTheBoardsConsole() {
+        std::string link = (folder / "console-port").string();
+        BoardPeer board = StartBoard({"--link", link});
+        QVERIFY(board.Pid > 0);
+        fs::path settings = SettingsFor("console", link);
+        OpenWindow(settings);
+        QCOMPARE(QtLogPane()->placeholderText(),
+                 QString("Drop a program file here, or right-click and choose \"Paste code\""));
+        auto* stay = Find<QCheckBox>("stayConnected");
+        QVERIFY(!stay->isChecked());
+        ClickThroughWindow(stay);
+        QTRY_VERIFY(LogShown().contains("keys typed here go to the board"));
+
+        fs::path program = folder / "flood.bas";
+        std::ofstream(program) << "For i = 1 To 1100\nPrint \"0123456789 row \"; i\nNext\n"
+                                  "Input \"Name\"; n$\nPrint \"hi \"; n$\n";
+        Watch([&] { DropFile(QtMainWindow(), program); });
+        QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
+        QTRY_VERIFY_WITH_TIMEOUT(LogShown().contains("Name? "), 10000);
+        // About 23 000 bytes, every line of them.
+        QCOMPARE(LogShown().count("0123456789 row"), 1100);
+        QVERIFY(LogShown().contains("0123456789 row 1100\nName? "));
+        TypeThroughWindow(QtLogPane(), "Ada");
+        QTest::keyClick(QtMainWindow()->windowHandle(), Qt::Key_Return);
+        QTRY_VERIFY(LogShown().contains("hi Ada\n"));
+
+        StopBoard(board);
+        QTRY_VERIFY(LogShown().contains("The board went away; waiting for it on " +
+                                        QString::fromStdString(link)));
+        board = StartBoard({"--link", link});
+        QTRY_VERIFY(LogShown().contains("The board is back on " + QString::fromStdString(link)));
+        TypeThroughWindow(QtLogPane(), "PRINT 6*7");
+        QTest::keyClick(QtMainWindow()->windowHandle(), Qt::Key_Return);
+        QTRY_VERIFY(LogShown().contains("PRINT 6*7\n42\n"));
+        QVERIFY(QtMainWindow()->close());
+        QVERIFY(QString::fromStdString(ReadBytes(settings)).contains("StayConnected = 1\r\n"));
+        StopBoard(board);
     }
 };
 

@@ -91,6 +91,23 @@ TEST_F(PortDiscovery, NoPortsShowsTheMessageAndAnEmptyBox) {
     EXPECT_EQ(Window.PortBox.Selected, -1);
 }
 
+// The box shows what the system knows of each port, likely boards first; a choice stores
+// the port's path.
+TEST_F(PortDiscovery, TheBoxLabelsPortsAndListsLikelyBoardsFirst) {
+    Sys.AddUsb("ttyUSB0", "1-2", true, "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI");
+    Sys.Add("ttyS0", true, "4");
+    Sys.AddUsb("ttyACM1", "1-1", false, "2e8a", "000a", "Raspberry Pi", "Pico", "E6614C311B");
+    App.Comport = u"/dev/ttyUSB0";
+    Refresh();
+    std::vector<Text> labels;
+    for (size_t i = 0; i < Window.PortBox.Items.size(); ++i)
+        labels.push_back(BoxLabel(Window.PortBox, i));
+    EXPECT_EQ(labels, (Ports{u"ttyACM1 - Raspberry Pi Pico (E6614C311B)",
+                             u"ttyUSB0 - FTDI FT232R USB UART (A50285BI)", u"/dev/ttyS0"}));
+    EXPECT_EQ(BoxText(Window.PortBox), App.Comport);
+    EXPECT_EQ(Window.PortBox.Items[0], u"/dev/ttyACM1");
+}
+
 TEST_F(PortDiscovery, SelectionFollowsComportAcrossUnplugAndReplug) {
     Sys.Add("ttyUSB0", true);
     Sys.Add("ttyACM0", true);

@@ -235,6 +235,19 @@ TEST_F(SettingsFile, GeometryIsTakenFromTheWindowAtSave) {
               std::string::npos);
 }
 
+// The console switch is written beside the window's place only once it is on, so a file
+// stays as it was for everyone who never turns it on.
+TEST_F(SettingsFile, StayConnectedIsWrittenOnlyWhenOn) {
+    App.StayConnected = 1;
+    EXPECT_NE(SaveAndRead().find("MainH = 287\r\nStayConnected = 1\r\n\r\n[Micromite]"),
+              std::string::npos);
+    ResetAppState();
+    LoadSettings(PathText(File));
+    EXPECT_EQ(App.StayConnected, 1);
+    App.StayConnected = 0;
+    EXPECT_EQ(SaveAndRead(), kDefaultFile);
+}
+
 // ---- Saving replaces the old file only once the new one is complete ----
 
 TEST_F(SettingsFile, WriteFailingPartWayLeavesOldFileWholeAndNoTemporary) {

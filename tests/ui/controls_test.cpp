@@ -6,7 +6,7 @@
 namespace {
 
 TEST(Controls, SelectByTextIgnoresCaseAndKeepsTheSelectionOnNoMatch) {
-    ComboBox box{{u"COM7", u"COM3"}, -1};
+    ComboBox box{{u"COM7", u"COM3"}, -1, {}};
     SelectByText(box, u"com3");
     EXPECT_EQ(BoxText(box), u"COM3");
     SelectByText(box, u"not set");

@@ -36,6 +36,37 @@ TEST_F(LogPane, LineBreaksGoOnlyBetweenLines) {
     EXPECT_EQ(LogText(), u"one\r\ntwo");
 }
 
+// Board output joins its line across pieces, takes back what a backspace erases within its
+// own line only, and sits between log lines on lines of its own.
+TEST_F(LogPane, BoardOutputStreamsBetweenLogLines) {
+    AppendLog(u"Connected");
+    AppendLogStream(u"RUN\r");
+    AppendLogStream(u"\nhel");
+    AppendLogStream(u"lo\r\n> PRX\b");
+    AppendLogStream(u"INX");
+    AppendLogStream(u"\bT");
+    EXPECT_EQ(LogText(), u"Connected\r\nRUN\r\nhello\r\n> PRINT");
+    AppendLog(u"went away");
+    AppendLogStream(u"\b\bok\r\n");
+    AppendLog(u"Disconnected.");
+    EXPECT_EQ(LogText(),
+              u"Connected\r\nRUN\r\nhello\r\n> PRINT\r\nwent away\r\nok\r\nDisconnected.");
+    EXPECT_EQ(LogLineCount(), 7);
+}
+
+TEST_F(LogPane, TheScrollBackKeepsTheLastLines) {
+    AppendLog(u"first");
+    for (int i = 1; i <= 300; ++i)
+        AppendLogStream(u"line " + DecimalText(i) + u"\r\n");
+    KeepLastLogLines(100);
+    EXPECT_LE(LogLineCount(), 100);
+    EXPECT_GE(LogLineCount(), 90);
+    EXPECT_TRUE(StartsWith(LogText(), u"line "));
+    EXPECT_TRUE(Contains(LogText(), u"line 300\r\n"));
+    KeepLastLogLines(100);  // within the bound: nothing goes
+    EXPECT_TRUE(Contains(LogText(), u"line 212\r\n"));
+}
+
 std::string ReadBytes(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);
     std::stringstream s;

@@ -1,0 +1,271 @@
+#include "app/console.h"
+
+#include "app/commands.h"
+#include "app/state.h"
+#include "app/upload.h"
+#include "link/clock.h"
+#include "link/serial.h"
+#include "ui/log.h"
+
+namespace {
+
+constexpr int kReconnectEveryMs = 250;
+// What one Poll shows at most, so that a board printing flat out cannot hold the window.
+constexpr int kMostBytesPerPoll = 16384;
+// A pasted line whose echo does not come (a program that reads keys without echoing them)
+// holds the next one back this long.
+constexpr int kPasteEchoWaitMs = 1000;
+
+}  // namespace
+
+std::string ConsoleShows(const std::string& bytes, bool escapeControls) {
+    std::string utf8 = Utf8FromText(TextFromAnsi(bytes));
+    if (!escapeControls) return utf8;
+    std::string out;
+    size_t start = 0;
+    for (size_t i = 0; i <= utf8.size(); ++i) {
+        if (i < utf8.size() && utf8[i] != '\b') continue;
+        out += VisibleControls(std::string_view(utf8).substr(start, i - start));
+        if (i < utf8.size()) out += '\b';
+        start = i + 1;
+    }
+    return out;
+}
+
+ConsoleTarget TargetOf(TextView port, long long baud) {
+    ConsoleTarget target{Text(port), baud, {}};
+    // Only a port with a serial number can be recognised under another name.
+    Text path = DevicePathOf(port);
+    for (const PortIdentity& p : ListSerialPortIdentities())
+        if (!p.Serial.empty() && (p.Path == path || p.StableName == path)) {
+            target.Identity = p;
+            break;
+        }
+    return target;
+}
+
+Text ReopenTarget(const ConsoleTarget& target) {
+    if (OpenPort(target.Port, target.Baud)) return target.Port;
+    const PortIdentity& wanted = target.Identity;
+    if (wanted.Serial.empty()) return Text();
+    for (const PortIdentity& p : ListSerialPortIdentities())
+        if (p.VendorId == wanted.VendorId && p.ProductId == wanted.ProductId &&
+            p.Serial == wanted.Serial && OpenPort(p.Path, target.Baud))
+            return p.Path;
+    return Text();
+}
+
+std::string ConsoleKeyBytes(ConsoleKey key) {
+    switch (key) {
+        case ConsoleKey::Up:
+            return "\x1b[A";
+        case ConsoleKey::Down:
+            return "\x1b[B";
+        case ConsoleKey::Right:
+            return "\x1b[C";
+        case ConsoleKey::Left:
+            return "\x1b[D";
+        case ConsoleKey::Home:
+            return "\x1b[1~";
+        case ConsoleKey::Insert:
+            return "\x1b[2~";
+        case ConsoleKey::Delete:
+            return "\x1b[3~";
+        case ConsoleKey::End:
+            return "\x1b[4~";
+        case ConsoleKey::PageUp:
+            return "\x1b[5~";
+        case ConsoleKey::PageDown:
+            return "\x1b[6~";
+        case ConsoleKey::F1:
+            return "\x1bOP";
+        case ConsoleKey::F2:
+            return "\x1bOQ";
+        case ConsoleKey::F3:
+            return "\x1bOR";
+        case ConsoleKey::F4:
+            return "\x1bOS";
+        case ConsoleKey::F5:
+            return "\x1b[15~";
+        case ConsoleKey::F6:
+            return "\x1b[17~";
+        case ConsoleKey::F7:
+            return "\x1b[18~";
+        case ConsoleKey::F8:
+            return "\x1b[19~";
+        case ConsoleKey::F9:
+            return "\x1b[20~";
+        case ConsoleKey::F10:
+            return "\x1b[21~";
+        case ConsoleKey::F11:
+            return "\x1b[23~";
+        case ConsoleKey::F12:
+            return "\x1b[24~";
+    }
+    return std::string();
+}
+
+WindowConsole::~WindowConsole() {
+    if (state_ == State::Connected) ClosePort();
+}
+
+bool WindowConsole::On() const {
+    return App.StayConnected != 0;
+}
+
+void WindowConsole::SetOn(bool on) {
+    App.StayConnected = on ? 1 : 0;
+    openDue_ = on;
+    if (!on && state_ != State::Closed) {
+        Close();
+        AppendLog(u"Disconnected.");
+        ShowLogEnd();
+    }
+}
+
+bool WindowConsole::TakesKeys() const {
+    return On() && state_ == State::Connected && !inJob_;
+}
+
+void WindowConsole::RunJob(const std::function<void()>& command) {
+    if (!On() || inJob_ || CommandRunning()) {
+        command();
+        return;
+    }
+    // The job opens the port itself and says so, as it always does.
+    Close();
+    inJob_ = true;
+    KeepPortAfterJob(true);
+    App.RunReplyToConsole = true;
+    command();
+    App.RunReplyToConsole = false;
+    KeepPortAfterJob(false);
+    inJob_ = false;
+    // The port the job left open is the console's now; a job that opened none (nothing to
+    // load, a port that would not open) leaves the console to open its own.
+    chosenPort_ = App.Comport;
+    chosenSpeed_ = App.SerialSpeed;
+    target_ = TargetOf(App.Comport, LeadingNumber(App.SerialSpeed));
+    state_ = IsPortOpen() ? State::Connected : State::Closed;
+    openDue_ = state_ == State::Closed;
+}
+
+void WindowConsole::Open() {
+    chosenPort_ = App.Comport;
+    chosenSpeed_ = App.SerialSpeed;
+    if (App.Comport == kNotSet || App.Comport.empty()) return;  // nothing to follow yet
+    target_ = TargetOf(App.Comport, LeadingNumber(App.SerialSpeed));
+    if (OpenPort(target_.Port, target_.Baud)) {
+        state_ = State::Connected;
+        AppendLog(u"Stay connected: console on " + target_.Port + u" at " + App.SerialSpeed +
+                  u"; keys typed here go to the board");
+    } else {
+        AppendLog(LastOpenFailureReason());
+        AppendLog(u"Waiting for the board on " + target_.Port);
+        state_ = State::Waiting;
+        nextTry_ = ElapsedMs() + kReconnectEveryMs;
+    }
+    ShowLogEnd();
+}
+
+void WindowConsole::Close() {
+    ClosePort();
+    state_ = State::Closed;
+    paste_.clear();
+    pasteAwaiting_ = false;
+}
+
+void WindowConsole::WentAway() {
+    Close();
+    state_ = State::Waiting;
+    nextTry_ = ElapsedMs() + kReconnectEveryMs;
+    AppendLog(u"The board went away; waiting for it on " + target_.Port +
+              (target_.Identity.Serial.empty() ? u"" : u" or any port with its USB identity"));
+    ShowLogEnd();
+}
+
+bool WindowConsole::Poll() {
+    if (!On() || inJob_ || CommandRunning()) return false;
+    // Switched on, or a new port or rate chosen in the boxes: the console (re)opens.
+    if (openDue_ || chosenPort_ != App.Comport || chosenSpeed_ != App.SerialSpeed) {
+        openDue_ = false;
+        Close();
+        Open();
+        return true;
+    }
+    if (state_ == State::Waiting) {
+        if (ElapsedMs() < nextTry_) return false;
+        nextTry_ = ElapsedMs() + kReconnectEveryMs;
+        Text back = ReopenTarget(target_);
+        if (back.empty()) return false;
+        state_ = State::Connected;
+        AppendLog(u"The board is back on " + back +
+                  (back == target_.Port
+                       ? Text()
+                       : u" (same USB serial number " + target_.Identity.Serial + u")"));
+        ShowLogEnd();
+        return true;
+    }
+    if (state_ != State::Connected) return false;
+    std::string arrived;
+    uint8_t buffer[4096];
+    while (arrived.size() < kMostBytesPerPoll) {
+        int got = ReadAvailable(buffer, sizeof buffer);
+        if (got <= 0) break;
+        arrived.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(got));
+    }
+    if (!arrived.empty()) ShowArrived(arrived);
+    if (pasteAwaiting_ && ElapsedMs() > pasteDeadline_) SendNextPasteLine();
+    if (arrived.empty() && PortVanished()) WentAway();
+    return !arrived.empty();
+}
+
+void WindowConsole::ShowArrived(const std::string& bytes) {
+    AppendLogStream(TextFromUtf8(ConsoleShows(bytes, true)));
+    KeepLastLogLines(kConsoleScrollBackLines);
+    ShowLogEnd();
+    if (pasteAwaiting_ && FeedEcho(pasteEcho_, TextFromAnsi(bytes)) != EchoVerdict::Waiting)
+        SendNextPasteLine();
+}
+
+void WindowConsole::Send(const std::string& bytes) {
+    if (state_ != State::Connected || bytes.empty()) return;
+    WriteBytes(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int>(bytes.size()));
+}
+
+void WindowConsole::TypeText(TextView text) {
+    Send(AnsiFromText(text));
+}
+
+void WindowConsole::TypeKey(ConsoleKey key) {
+    Send(ConsoleKeyBytes(key));
+}
+
+void WindowConsole::Paste(TextView text) {
+    if (state_ != State::Connected) return;
+    // LF ends a line, which goes as Enter (CR); CR is dropped. A last line without a line
+    // end is typed but not entered.
+    size_t start = 0;
+    for (size_t at = 0; at <= text.size(); ++at) {
+        if (at < text.size() && text[at] != u'\n') continue;
+        Text line;
+        for (char16_t c : text.substr(start, at - start))
+            if (c != u'\r') line += c;
+        if (at < text.size() || !line.empty()) paste_.push_back({line, at < text.size()});
+        start = at + 1;
+    }
+    if (!pasteAwaiting_) SendNextPasteLine();
+}
+
+void WindowConsole::SendNextPasteLine() {
+    pasteAwaiting_ = false;
+    if (paste_.empty()) return;
+    PasteLine next = paste_.front();
+    paste_.pop_front();
+    Send(AnsiFromText(next.Line) + (next.Entered ? "\r" : ""));
+    if (!next.Entered) return SendNextPasteLine();
+    pasteEcho_ = EchoCheck();
+    ExpectEcho(pasteEcho_, next.Line, ++pasteNumber_);
+    pasteAwaiting_ = true;
+    pasteDeadline_ = ElapsedMs() + kPasteEchoWaitMs;
+}
