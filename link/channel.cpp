@@ -35,10 +35,15 @@ uint8_t* TransmitBuffer() {
 
 Text DecodeReceived(const uint8_t* bytes, int count) {
     if (count <= 0) return Text();
-    int length = 0;
-    while (length < count && bytes[length] != 0)
-        ++length;
-    return TextFromAnsi(std::string_view(reinterpret_cast<const char*>(bytes), length));
+    std::string_view all(reinterpret_cast<const char*>(bytes), static_cast<size_t>(count));
+    Text text;
+    for (size_t start = 0;;) {
+        size_t zero = all.find('\0', start);
+        text += TextFromAnsi(all.substr(start, zero - start));
+        if (zero == std::string_view::npos) return text;
+        text += u"\\x00";
+        start = zero + 1;
+    }
 }
 
 Text ReadPendingInput() {

@@ -63,7 +63,8 @@ void ReleaseChannelBuffers();
 uint8_t* ReceiveBuffer();
 uint8_t* TransmitBuffer();
 
-// The bytes up to, not including, the first zero byte, decoded from the ANSI code page.
+// The bytes decoded from the ANSI code page, each zero byte as the four characters "\x00":
+// what follows a zero byte (the prompt, say) is kept, and every log pane can show it.
 Text DecodeReceived(const uint8_t* bytes, int count);
 // What has arrived since the last read (at most 5000 bytes), as text; empty when nothing
 // arrived or no port is open.

@@ -56,7 +56,7 @@ TEST_F(Channel, OpensRaw8N1WithoutFlowControlAtTheAskedRate) {
     EXPECT_EQ(tio.c_oflag & OPOST, tcflag_t{0});
 }
 
-TEST_F(Channel, ReadsTakeWhatWaitsUpToTheCapacityAndStopAtAZeroByte) {
+TEST_F(Channel, ReadsTakeWhatWaitsUpToTheCapacityAndKeepAZeroByteVisible) {
     ASSERT_TRUE(OpenPort(PortName(), 115200));
     EXPECT_EQ(ReadAll(64), "");
     WriteAll(board.master, "0123456789");
@@ -64,10 +64,10 @@ TEST_F(Channel, ReadsTakeWhatWaitsUpToTheCapacityAndStopAtAZeroByte) {
     EXPECT_EQ(ReadAll(4), "0123");
     EXPECT_EQ(ReadAll(64), "456789");
 
-    // Received bytes 4F 4B 00 58: the text ends before the zero byte, the rest is dropped.
+    // Received bytes 4F 4B 00 58: the zero byte is shown escaped, what follows it is kept.
     WriteAll(board.master, std::string("OK\0X", 4));
     DelayMs(50);
-    EXPECT_EQ(ReadPendingInput(), u"OK");
+    EXPECT_EQ(ReadPendingInput(), u"OK\\x00X");
     EXPECT_EQ(ReadPendingInput(), u"");
     WriteAll(board.master, "\xE9t\xE9");  // the ANSI code page, not UTF-8
     DelayMs(50);

@@ -67,10 +67,11 @@ TEST_F(SendWait, APromptWaitStopsAtTheFirstPollThatBroughtThePrompt) {
                   u"NEW\r\n\r\n> ");
     }
     EXPECT_LT(ElapsedMs() - start, 300);
-    // A zero byte ends the text of its read; later reads still count.
+    // A zero byte is kept visible in its read; later reads still count.
     {
         auto b = Board(1, {{0, std::string("OK\0junk", 7)}, {60, ">"}});
-        EXPECT_EQ(SendAndWait(u"x", kWaitForPrompt, App.LineDelay, WindowLinkHooks()), u"OK>");
+        EXPECT_EQ(SendAndWait(u"x", kWaitForPrompt, App.LineDelay, WindowLinkHooks()),
+                  u"OK\\x00junk>");
     }
 }
 
