@@ -10,9 +10,13 @@
 Text FirstLine(TextView text);
 // Everything after the first LF; the text unchanged when it has no LF.
 Text DropFirstLine(TextView text);
-// The text with every CR removed and one LF appended when it does not end in LF; its lines
-// are the runs between LFs (an empty text is one empty line).
+// The text with LF line ends: CR LF (also CR CR LF) and a lone CR each become LF, and one
+// LF is appended when it does not end in one; its lines are the runs between LFs (an empty
+// text is one empty line).
 Text NormaliseLineEnds(TextView text);
+// The text with each lone CR (no LF after it or its run of CRs) made CR LF; the rest is
+// untouched.
+Text LoneCrsAsLineEnds(TextView text);
 // The lines of the line model, without their LFs.
 std::vector<Text> WalkLines(TextView text);
 

@@ -46,7 +46,7 @@ TEST(Crunch, WholeTextEndsEveryLineInCrLf) {
     EXPECT_EQ(Crunch(expected), expected);  // a crunched text stays as it is
     EXPECT_EQ(Crunch(u""), u"");
     EXPECT_EQ(Crunch(u"\r\n\n  \n' all comment\n"), u"");
-    EXPECT_EQ(Crunch(u"A\rB"), u"AB\r\n");  // a lone CR is removed, it ends no line
+    EXPECT_EQ(Crunch(u"A\rB"), u"A\r\nB\r\n");  // a lone CR ends a line
 }
 
 TEST(Crunch, AMegabyteLineIsCrunchedInOnePass) {

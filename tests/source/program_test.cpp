@@ -68,13 +68,14 @@ TEST(LineModel, CrLfAndLfWalkToTheSameLines) {
     std::vector<Text> expected{u"10 A=1", u"20 B=2", u"", u"30 END"};
     EXPECT_EQ(WalkLines(u"10 A=1\r\n20 B=2\r\n\r\n30 END\r\n"), expected);
     EXPECT_EQ(WalkLines(u"10 A=1\n20 B=2\n\n30 END\n"), expected);
-    // No final line end, a CR inside a line, lone CRs and a CR CR LF all vanish the same way.
-    EXPECT_EQ(WalkLines(u"10 A\r=1\n20 B=2\r\r\n\r\n30 END"), expected);
+    // No final line end, a lone CR (old Mac files) and a CR CR LF each end one line.
+    EXPECT_EQ(WalkLines(u"10 A=1\r20 B=2\r\r\n\r\n30 END"), expected);
+    EXPECT_EQ(WalkLines(u"10 A=1\r20 B=2\r\r30 END\r"), expected);
 }
 
 TEST(LineModel, EdgeTexts) {
     EXPECT_EQ(WalkLines(u""), std::vector<Text>{u""});
-    EXPECT_EQ(WalkLines(u"\r\r"), std::vector<Text>{u""});
+    EXPECT_EQ(WalkLines(u"\r\r"), (std::vector<Text>{u"", u""}));
     EXPECT_EQ(WalkLines(u"\n"), std::vector<Text>{u""});
     EXPECT_EQ(WalkLines(u"\n\n"), (std::vector<Text>{u"", u""}));
     EXPECT_EQ(WalkLines(Text(u"a\0b\nc", 5)), (std::vector<Text>{Text(u"a\0b", 3), u"c"}));
