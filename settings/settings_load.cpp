@@ -43,10 +43,25 @@ void LoadSettings(TextView path) {
     LoadCollection(doc, defaults);
     App.MainWStored = HasSetting(doc, u"Windows", u"MainW");
 
+    // LineDelay as stored is a whole number of milliseconds; a hand-edited "-5", "1e9" or
+    // "0x200" is not read by its leading digits without a word.
+    Text lineDelay;
+    for (const SettingKey& key : kSettingKeys)
+        if (key.IntegerField == &AppState::LineDelay)
+            lineDelay = TrimBlanks(TextSetting(doc, GroupOf(key), key.Key, u""));
+    size_t digits = lineDelay.find_first_not_of(u"+-") == 1 ? 1 : 0;
+    bool whole = lineDelay.size() > digits &&
+                 lineDelay.find_first_not_of(u"0123456789", digits) == Text::npos;
     // Every wait of an upload is a multiple of LineDelay; below 100 ms boards drop lines.
     // Above a minute, the PIN probe alone (three delays) or a hand-edited typo would hang
     // the tool for hours.
-    if (App.LineDelay < 100) App.LineDelay = 100;
+    if (!lineDelay.empty() && !whole)
+        notes.push_back(u"LineDelay \"" + lineDelay +
+                        u"\" is not a whole number of milliseconds; 100 ms is used.");
+    else if (!lineDelay.empty() && App.LineDelay < 100)
+        notes.push_back(u"LineDelay " + DecimalText(App.LineDelay) +
+                        u" ms is too short; 100 ms is used.");
+    if (App.LineDelay < 100 || (!lineDelay.empty() && !whole)) App.LineDelay = 100;
     if (App.LineDelay > kMaxLineDelay) {
         notes.push_back(u"LineDelay " + DecimalText(App.LineDelay) + u" ms is too long; " +
                         DecimalText(kMaxLineDelay) + u" ms is used.");

@@ -143,10 +143,20 @@ TEST_F(SettingsFile, LineDelayIsKeptBetween100AndAMinuteAndWrittenBackSo) {
         EXPECT_NE(SaveAndRead().find("LineDelay = " + std::to_string(expected) + "\r\n"),
                   std::string::npos);
     }
-    // Only the clamp from above is worth telling; it is told once.
+    // A clamp is told, once; so is a value that is no whole number (read as 100, not as its
+    // leading digits without a word).
     EXPECT_EQ(TakeSettingsNotes(),
               std::vector<Text>{u"LineDelay 2147483647 ms is too long; 60000 ms is used."});
     EXPECT_TRUE(TakeSettingsNotes().empty());
+    for (auto [text, note] :
+         {std::pair{"-5", u"LineDelay -5 ms is too short; 100 ms is used."},
+          {"1e9", u"LineDelay \"1e9\" is not a whole number of milliseconds; 100 ms is used."},
+          {"0x200",
+           u"LineDelay \"0x200\" is not a whole number of milliseconds; 100 ms is used."}}) {
+        Load(std::string("[Micromite]\nLineDelay = ") + text + "\n");
+        EXPECT_EQ(App.LineDelay, 100) << text;
+        EXPECT_EQ(TakeSettingsNotes(), std::vector<Text>{note}) << text;
+    }
 }
 
 TEST_F(SettingsFile, BoardFamilyNamesTheSerialGroup) {
