@@ -6,6 +6,7 @@
 #include "app/upload.h"
 #include "link/serial.h"
 #include "source/files.h"
+#include "source/firmware.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 #include "ui/window.h"
@@ -112,7 +113,10 @@ void OnCommandLineFile() {
         ClearLog();
         AppendLog(App.ProgramPath);
         if (LowerExtension(App.ProgramPath) == u"uf2") {
-            FirmwareReset();
+            if (Text problem = FirmwareFileProblem(App.ProgramPath); !problem.empty())
+                AppendLog(problem);  // no reset for a file that cannot be installed
+            else
+                FirmwareReset();
         } else {
             App.ProgramText = ReadProgramFile(App.ProgramPath);
             RunUploadJob();

@@ -9,16 +9,18 @@ void OnPortNotice(TextView name, bool arrived) {
     RefreshPortBox();
 }
 
-void OnVolumeNotice(TextView label, TextView root, bool arrived) {
+bool OnVolumeNotice(TextView label, TextView root, bool arrived) {
     AppendLog(u"  Device Drive " + Text(label));
     // Only a drive that appears can be the board in firmware mode; a stick pulled out while
     // the board is still resetting must not use up the one copy. A drive without a root
     // gives no place to copy to (the copy would land in the current folder).
-    if (!App.FirmwarePending || !arrived || root.empty()) return;
+    if (!App.FirmwarePending || !arrived || root.empty()) return false;
     App.FirmwarePending = false;
     DelayMs(1000);  // the board's drive needs a moment before it takes files
     Text target = Text(root) + FileNameOfPath(App.ProgramPath);
     AppendLog(target);
     Text failure = CopyFirmwareFile(App.ProgramPath, target);
-    if (!failure.empty()) AppendLog(u"Firmware copy failed: " + failure);
+    if (failure.empty()) return true;
+    AppendLog(u"Firmware copy failed: " + failure);
+    return false;
 }

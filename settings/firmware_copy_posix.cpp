@@ -1,15 +1,44 @@
-#include <filesystem>
-#include <system_error>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <string>
 
 #include "settings/ports.h"
+#include "source/files.h"
+#include "source/firmware.h"
 
-namespace fs = std::filesystem;
+namespace {
 
+Text Reason(int err) {
+    return err == ELOOP ? Text(u"it is a symbolic link; it is not written through")
+                        : TextFromAnsi(std::strerror(err));
+}
+
+}  // namespace
+
+// The file is read and checked whole, then written in one piece; a symbolic link planted in
+// the drive under the file's name is refused, never followed to another file.
 Text CopyFirmwareFile(TextView from, TextView to) {
-    std::error_code ec;
-    fs::copy_file(fs::path(Text(from)), fs::path(Text(to)), fs::copy_options::overwrite_existing,
-                  ec);
-    if (!ec) return Text();
-    Text reason = TextFromAnsi(ec.message());
-    return reason.empty() ? Text(u"error ") + DecimalText(ec.value()) : reason;
+    std::optional<std::string> bytes = ReadWholeFile(from);
+    if (!bytes) return u"cannot read " + Text(from);
+    if (FirstNonUf2Block(*bytes) != 0) return Text(from) + u" is not a UF2 file";
+    std::string target = Utf8FromText(to);
+    int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) return Reason(errno);
+    std::string_view left(*bytes);
+    while (!left.empty()) {
+        ssize_t put = write(fd, left.data(), left.size());
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            int err = put < 0 ? errno : EIO;
+            close(fd);
+            return Reason(err);
+        }
+        left.remove_prefix(static_cast<size_t>(put));
+    }
+    if (close(fd) != 0) return Reason(errno);
+    return Text();
 }

@@ -41,8 +41,8 @@ Text DescribePort(const PortIdentity& port);
 Text PortLabel(const PortIdentity& port);
 
 // Platform: copies the firmware file over any file of that name (firmware_copy_posix.cpp,
-// firmware_copy_win32.cpp). Returns the system's reason when it failed, empty text when the
-// copy succeeded.
+// firmware_copy_win32.cpp), never through a symbolic link of that name. Returns the
+// reason when it failed, empty text when the copy succeeded.
 Text CopyFirmwareFile(TextView from, TextView to);
 
 // Rebuilds `App.PortList`; shows "OOPS!" / "No com ports found" when there is none.
@@ -54,5 +54,6 @@ void RefreshPortBox();
 void OnPortNotice(TextView name, bool arrived);
 // A volume was added or removed. `label` is what the log shows after "  Device Drive "
 // (a drive letter, a mount point); `root` is where a pending firmware file goes (with its
-// trailing separator). Media changes and network drives are not passed here.
-void OnVolumeNotice(TextView label, TextView root, bool arrived);
+// trailing separator). Media changes and network drives are not passed here. True when the
+// pending firmware file was copied to it.
+bool OnVolumeNotice(TextView label, TextView root, bool arrived);

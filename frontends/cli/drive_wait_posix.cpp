@@ -33,9 +33,8 @@ bool WaitForFirmwareDrive(int seconds) {
         for (const std::string& point : MountPoints()) {
             if (before.count(point)) continue;
             Text root = TextFromUtf8(point);
-            OnVolumeNotice(root, root + u"/", true);
-            if (!App.FirmwarePending)
-                return FileExists(root + u"/" + FileNameOfPath(App.ProgramPath));
+            bool copied = OnVolumeNotice(root, root + u"/", true);
+            if (!App.FirmwarePending) return copied;
         }
     }
     return false;

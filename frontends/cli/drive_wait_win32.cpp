@@ -18,9 +18,8 @@ bool WaitForFirmwareDrive(int seconds) {
         for (int bit = 0; bit < 26 && App.FirmwarePending; ++bit) {
             if (!(added & (1u << bit))) continue;
             Text letter(1, static_cast<char16_t>(u'A' + bit));
-            OnVolumeNotice(letter, letter + u":\\", true);
-            if (!App.FirmwarePending)
-                return FileExists(letter + u":\\" + FileNameOfPath(App.ProgramPath));
+            bool copied = OnVolumeNotice(letter, letter + u":\\", true);
+            if (!App.FirmwarePending) return copied;
         }
     }
     return false;

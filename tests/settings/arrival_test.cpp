@@ -8,6 +8,7 @@
 #include "frontends/cli/window_cli.h"
 #include "settings/ports.h"
 #include "tests/settings/fake_sysfs.h"
+#include "tests/support/uf2_image.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 
@@ -21,7 +22,7 @@ protected:
         ClearLog();
         Sys.Install();
         App.ProgramPath = PathText(Files / "firmware.uf2");
-        WriteBytes(Files / "firmware.uf2", "UF2 image");
+        WriteBytes(Files / "firmware.uf2", Uf2Image(1));
         std::filesystem::create_directory(Files / "drive");
         Root = PathText(Files / "drive") + u"/";
     }
@@ -67,7 +68,7 @@ TEST_F(DeviceArrival, RemovalKeepsThePendingCopyForTheBoardsDrive) {
     auto waited = std::chrono::steady_clock::now() - start;
     EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count(), 990);
     EXPECT_FALSE(App.FirmwarePending);
-    EXPECT_EQ(ReadBytes(Copied()), "UF2 image");
+    EXPECT_EQ(ReadBytes(Copied()), Uf2Image(1));
     EXPECT_EQ(LogText(),
               u"  Device Drive /media/stick\r\n  Device Drive /media/nowhere\r\n"
               u"  Device Drive /media/RPI-RP2\r\n" +
@@ -89,6 +90,15 @@ TEST_F(DeviceArrival, FailedCopyIsLogged) {
         u"\r\n" + vanished + u"firmware.uf2\r\nFirmware copy failed: " +
         TextFromAnsi(std::make_error_code(std::errc::no_such_file_or_directory).message())))
         << Utf8FromText(LogText());
+
+    // A link planted in the drive under the file's name is not written through.
+    WriteBytes(Files / "victim.txt", "kept");
+    std::filesystem::create_symlink(Files / "victim.txt", Copied());
+    App.FirmwarePending = true;
+    EXPECT_FALSE(OnVolumeNotice(u"E", Root, true));
+    EXPECT_EQ(ReadBytes(Files / "victim.txt"), "kept");
+    EXPECT_TRUE(LogText().ends_with(
+        u"Firmware copy failed: it is a symbolic link; it is not written through"));
 }
 
 }  // namespace

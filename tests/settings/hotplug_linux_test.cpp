@@ -12,6 +12,7 @@
 #include "frontends/cli/window_cli.h"
 #include "settings/mount_table.h"
 #include "tests/settings/fake_sysfs.h"
+#include "tests/support/uf2_image.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 
@@ -101,7 +102,7 @@ TEST_F(Hotplug, MountedAndUnmountedDrivesAreReported) {
 TEST_F(Hotplug, ThePendingFirmwareWaitsForAMountedDrive) {
     std::filesystem::create_directory(Files / "old");
     std::filesystem::create_directory(Files / "RPI RP2");
-    WriteBytes(Files / "fw.uf2", "UF2 image");
+    WriteBytes(Files / "fw.uf2", Uf2Image(1));
     WriteTable("80 22 8:33 / " + (Files / "old").string() + " rw - ext4 /dev/sdc1 rw\n");
     ASSERT_GE(OpenVolumeWatch(Table.string()), 0);
     App.ProgramPath = PathText(Files / "fw.uf2");
@@ -117,7 +118,7 @@ TEST_F(Hotplug, ThePendingFirmwareWaitsForAMountedDrive) {
     WriteTable("90 22 8:17 / " + escaped + " rw - vfat /dev/sdb1 rw\n");
     HandleVolumeWatch();
     EXPECT_FALSE(App.FirmwarePending);
-    EXPECT_EQ(ReadBytes(Files / "RPI RP2" / "fw.uf2"), "UF2 image");
+    EXPECT_EQ(ReadBytes(Files / "RPI RP2" / "fw.uf2"), Uf2Image(1));
 }
 
 // The headless drive wait reads the mounts format; both formats give device mounts only,
