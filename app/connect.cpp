@@ -12,7 +12,14 @@ const Text kSetPortHint = u"Set port number then run 'Program'";
 
 }  // namespace
 
+bool FirmwareBaudChosen() {
+    if (LeadingNumber(App.SerialSpeed) != kFirmwareResetBaud) return false;
+    AppendLog(kFirmwareBaudRefusal);
+    return true;
+}
+
 bool ConnectBoard() {
+    if (FirmwareBaudChosen()) return false;
     if (App.Comport == kNotSet) {
         AppendLog(kSetPortHint);
         ShowButton(ControlId::ProgramButton, true);

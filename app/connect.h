@@ -2,7 +2,19 @@
 // showing the button that lets the user try again.
 #pragma once
 
+#include "source/text.h"
+
+// The rate whose opening makes a board reboot into its firmware drive. Only the firmware
+// reset opens a port at it; an upload or a console at it is refused.
+inline constexpr long long kFirmwareResetBaud = 1200;
+inline constexpr char16_t kFirmwareBaudRefusal[] =
+    u"1200 baud is refused: opening the port at 1200 baud resets the board into its "
+    u"firmware drive. Choose another rate.";
+// True, with the refusal logged, when `SerialSpeed` is the firmware reset's rate.
+bool FirmwareBaudChosen();
+
 // Opens `Comport` at `SerialSpeed` for an upload, logging the outcome; reuses an open port.
+// Never at the firmware reset's rate.
 bool ConnectBoard();
 // The 1200-baud reset that puts a board into its firmware drive mode.
 void FirmwareReset();

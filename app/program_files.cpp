@@ -12,11 +12,13 @@
 // The file is opened for reading only: a read-only program file uploads like any other, a
 // file that another program holds open for reading still reads, and a mistyped path never
 // leaves an empty file behind.
-Text ReadProgramFile(TextView path) {
+Text ReadProgramFile(TextView path, bool* readFailed) {
     App.TextFromPaste = false;
+    if (readFailed) *readFailed = false;
     if (path.empty()) return Text();
     std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes) {
+        if (readFailed) *readFailed = true;
         AppendLog(u"File read failed!!");
         if (Text why = ReadRefusal(path); !why.empty()) AppendLog(why);
         PumpEvents();
@@ -51,12 +53,15 @@ bool EncodeAndSave(TextView text) {
     Text name = AskSaveFileName(u"Encoded file", u"Code (*.bae)|*.bae;*.txt|All files (*.*)|*.*",
                                 App.ProgramFolder);
     if (name.empty()) return false;
-    name = WithDefaultExtension(name);
+    name = EncodedFileName(name);
     AppendLog(u"Saving to " + name);
     PumpEvents();
-    // The job logs "Encoding completed." after this; without this line a file that could
-    // not be written would look saved.
-    if (!WriteWholeFile(name, bytes)) {
+    // A device (/dev/stdout) takes the bytes as they are; a file is replaced whole or not at
+    // all. The job logs "Encoding completed." after this; without this line a file that
+    // could not be written would look saved.
+    bool written =
+        NamesDevice(name) ? WriteWholeFile(name, bytes) : ReplaceFileAtomically(name, bytes);
+    if (!written) {
         AppendLog(u"File write failed!!");
         PumpEvents();
         return false;

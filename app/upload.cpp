@@ -17,6 +17,7 @@
 #include "link/xmodem.h"
 #include "source/crunch.h"
 #include "source/files.h"
+#include "source/firmware.h"
 #include "source/program.h"
 #include "ui/controls.h"
 #include "ui/log.h"
@@ -473,9 +474,16 @@ void RunUploadPath() {
     if (!nameProblem.empty()) {
         AppendLog(nameProblem);
         PumpEvents();
-        lastOutcome = JobOutcome::TransferFailed;
+        lastOutcome = JobOutcome::NameRefused;
         return;
-    } else if (!ConnectBoard()) {
+    }
+    // An options line may name any rate; the firmware reset's would reboot the board.
+    if (FirmwareBaudChosen()) {
+        PumpEvents();
+        lastOutcome = JobOutcome::BaudRefused;
+        return;
+    }
+    if (!ConnectBoard()) {
         lastOutcome = JobOutcome::NoPort;
     } else if (!AnswerPin()) {
         lastOutcome = StopRequested() ? StopUpload() : JobOutcome::WrongPin;
@@ -509,10 +517,17 @@ JobOutcome LastJobOutcome() {
     return lastOutcome;
 }
 
+bool IsPlausiblePin(TextView pin) {
+    return !pin.empty() && pin.size() <= kLongestPin &&
+           pin.find_first_not_of(u"0123456789") == TextView::npos;
+}
+
 void RunUploadJob() {
     ForgetCancel();
-    if (StartsWithEncodedMagic(App.ProgramText) && !App.TextFromPaste)
-        App.ProgramText = DecodeEncodedFile();
+    bool decoded = StartsWithEncodedMagic(App.ProgramText) && !App.TextFromPaste;
+    if (decoded) App.ProgramText = DecodeEncodedFile();
+    // A lone CR (old Mac files) ends a line as CR LF does; the lines are not run together.
+    App.ProgramText = LoneCrsAsLineEnds(App.ProgramText);
     App.ProgramText = StripEditorMarkers(App.ProgramText);
     // Also after decoding and stripping: an encoded file that holds nothing, or a text of
     // marker lines only, would otherwise be uploaded as nothing, after NEW wiped the board.
@@ -523,6 +538,14 @@ void RunUploadJob() {
     }
     Text firstLine = TrimBlanks(FirstLine(App.ProgramText));
     if (IsEncodeRequest(App.ProgramText)) {
+        // An encoded file that asks to be encoded: writing it again would make NAME.bae.bae
+        // from a file that is already enciphered.
+        if (decoded) {
+            Log(u"Not encoded again: " + FileNameOfPath(App.ProgramPath) +
+                u" is an encoded file already; its first line asks for encoding.");
+            lastOutcome = JobOutcome::NotSaved;
+            return;
+        }
         RunEncodePath(LowerText(firstLine));
         return;
     }
@@ -549,6 +572,13 @@ void UploadFile(TextView path, UploadAs as) {
              : extension.empty() || !Contains(App.TextTypes, extension) ? UploadAs::Xmodem
                                                                         : UploadAs::ProgramText;
     if (as == UploadAs::Firmware) {
+        // Checked before the reset: a board reset for a file that cannot be copied would be
+        // left in its drive mode.
+        if (Text problem = FirmwareFileProblem(path); !problem.empty()) {
+            Log(problem);
+            lastOutcome = JobOutcome::FirmwareRefused;
+            return;
+        }
         FirmwareReset();
         lastOutcome = App.FirmwarePending       ? JobOutcome::FirmwareWaiting
                       : App.PicoPort == kNotSet ? JobOutcome::FirmwareNoPort
@@ -558,17 +588,29 @@ void UploadFile(TextView path, UploadAs as) {
         if (Text problem = BoardFileNameProblem(FileNameOfPath(path)); !problem.empty()) {
             AppendLog(problem);
             PumpEvents();
-            lastOutcome = JobOutcome::TransferFailed;
+            lastOutcome = JobOutcome::NameRefused;
+        } else if (FirmwareBaudChosen()) {
+            PumpEvents();
+            lastOutcome = JobOutcome::BaudRefused;
         } else if (ConnectBoard()) {
             XmodemOutcome sent = SendFileByXmodem(path, FileNameOfPath(path), App.LineDelay,
                                                   WindowLinkHooks(), FastForFile());
-            lastOutcome = sent == XmodemOutcome::Completed   ? JobOutcome::Completed
-                          : sent == XmodemOutcome::Cancelled ? JobOutcome::Aborted
-                                                             : JobOutcome::TransferFailed;
+            SetProgressLabel(u"");  // a stopped transfer leaves no progress shown
+            lastOutcome = sent == XmodemOutcome::Completed    ? JobOutcome::Completed
+                          : sent == XmodemOutcome::Cancelled  ? JobOutcome::Aborted
+                          : sent == XmodemOutcome::Unreadable ? JobOutcome::NotRead
+                                                              : JobOutcome::TransferFailed;
+            // A board unplugged mid-transfer fails it; the reason is the port, not XMODEM.
+            if (lastOutcome == JobOutcome::TransferFailed && PortVanished()) {
+                Log(u"The port went away during the transfer");
+                lastOutcome = JobOutcome::PortVanished;
+            }
             if (!keepPort) ClosePort();
         }
     } else {
-        App.ProgramText = ReadProgramFile(path);
+        bool readFailed = false;
+        App.ProgramText = ReadProgramFile(path, &readFailed);
         RunUploadJob();
+        if (readFailed) lastOutcome = JobOutcome::NotRead;
     }
 }

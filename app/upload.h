@@ -24,6 +24,10 @@ enum class JobOutcome {
     NotOnBoard,           // the board answered a read-back with an error (no such file)
     Differs,              // the program read back differs from what was sent
     NotVerified,          // the program could not be read back to verify it
+    FirmwareRefused,      // the firmware file is missing or not a UF2 image: no reset done
+    NotRead,              // the file could not be read (missing, not a file, too large)
+    NameRefused,          // the board cannot take the file name; nothing was sent
+    BaudRefused,          // the upload would run at the firmware reset's 1200 baud
 };
 
 // Prepares `App.ProgramText` and uploads it (or writes an encoded file).
@@ -42,6 +46,10 @@ Text BoardFileNameRefusal(TextView name);
 bool ReachBoardPrompt();
 // Ends a job as an upload does: the port closed and "Disconnected." unless it is kept.
 void FinishJob();
+// The longest PIN the board is answered with.
+inline constexpr size_t kLongestPin = 10;
+// A PIN the board can take: digits only, one to kLongestPin of them.
+bool IsPlausiblePin(TextView pin);
 // Leaves the port open when a job ends (a console follows it) instead of closing it and
 // logging "Disconnected.". Off by default.
 void KeepPortAfterJob(bool keep);

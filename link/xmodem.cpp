@@ -202,6 +202,8 @@ BlockResult SendBlock(Transfer& t, long n) {
         }
         if (HookStopped(*t.hooks)) return BlockResult::Stopped;
         if (answer == kAck) return BlockResult::Acknowledged;
+        // An unplugged board answers nothing ever again: no point in asking twenty times.
+        if (PortVanished()) return BlockResult::Abort;
         if (answer == kCan) {
             // Receivers cancel with several CANs; a lone one may be line noise.
             if (t.replyCount >= 3 && t.reply[1] == kCan && t.reply[2] == kCan)

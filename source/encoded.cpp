@@ -2,6 +2,8 @@
 // enciphered. There is no length field and no checksum: the file size gives the length.
 #include "source/encoded.h"
 
+#include "source/files.h"
+
 namespace {
 
 constexpr std::string_view kMagic = "QZHEX";
@@ -25,6 +27,10 @@ Text DecodeProgramBytes(std::string_view fileBytes) {
     size_t zero = body.find('\0');
     if (zero != std::string::npos) body.resize(zero);
     return TextFromAnsi(body);
+}
+
+Text EncodedFileName(TextView path) {
+    return NamesDevice(path) ? Text(path) : WithDefaultExtension(path);
 }
 
 Text WithDefaultExtension(TextView path) {

@@ -23,3 +23,6 @@ Text DecodeProgramBytes(std::string_view fileBytes);
 
 // The path with ".bae" appended when its file name has no extension.
 Text WithDefaultExtension(TextView path);
+// The name an encoded file is written to: as WithDefaultExtension, except that a device
+// (/dev/stdout) is taken as named.
+Text EncodedFileName(TextView path);

@@ -62,6 +62,12 @@ bool FileExists(TextView path) {
     return !path.empty() && fs::exists(PathOf(path), ec);
 }
 
+bool NamesDevice(TextView path) {
+    std::error_code ec;
+    fs::file_status status = fs::status(PathOf(path), ec);
+    return !ec && fs::exists(status) && !fs::is_regular_file(status) && !fs::is_directory(status);
+}
+
 Text FolderOfPath(TextView path) {
     size_t cut = LastSeparator(path);
     return cut == TextView::npos ? Text() : Text(path.substr(0, cut + 1));

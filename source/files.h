@@ -30,6 +30,12 @@ bool WriteWholeFile(TextView path, std::string_view bytes);
 // as it is. False when the new content was not put in place.
 bool ReplaceFileAtomically(TextView path, std::string_view bytes);
 bool FileExists(TextView path);
+// True when `path` is something other than a file or folder: a device (/dev/stdout), a
+// FIFO or a socket. Such a name is written to as it is, never replaced.
+bool NamesDevice(TextView path);
+// Platform: true when users other than the owner may read the file (POSIX mode bits;
+// always false on Windows, where the file's access list decides).
+bool ReadableByOthers(TextView path);
 
 // The folder part of a path, including its last separator ("/" or "\"); empty when the
 // path has no separator.

@@ -21,6 +21,11 @@ bool WriteAll(int fd, std::string_view bytes) {
 
 }  // namespace
 
+bool ReadableByOthers(TextView path) {
+    struct stat s {};
+    return stat(Utf8FromText(path).c_str(), &s) == 0 && (s.st_mode & (S_IRGRP | S_IROTH)) != 0;
+}
+
 bool ReplaceFileAtomically(TextView path, std::string_view bytes) {
     if (path.empty()) return false;
     std::string target = Utf8FromText(path);

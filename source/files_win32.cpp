@@ -5,6 +5,10 @@
 
 #include "source/files.h"
 
+bool ReadableByOthers(TextView) {
+    return false;
+}
+
 bool ReplaceFileAtomically(TextView path, std::string_view bytes) {
     if (path.empty()) return false;
     std::wstring target(path.begin(), path.end());

@@ -1,5 +1,8 @@
 #include "frontends/cli/console.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "link/clock.h"
 #include "link/serial.h"
 
@@ -21,9 +24,14 @@ bool ShowBoardOutput(const ConsoleSettings& s) {
     int got = ReadAvailable(buffer, sizeof buffer);
     if (got <= 0) return false;
     std::string bytes(reinterpret_cast<const char*>(buffer), static_cast<size_t>(got));
-    if (s.Capture) {
-        std::fwrite(bytes.data(), 1, bytes.size(), s.Capture);
-        std::fflush(s.Capture);
+    if (s.Capture && !std::ferror(s.Capture)) {
+        bool written = std::fwrite(bytes.data(), 1, bytes.size(), s.Capture) == bytes.size() &&
+                       std::fflush(s.Capture) == 0;
+        // The stream's error flag stays set: nothing more is captured, and the caller
+        // finds the capture incomplete.
+        if (!written)
+            Notice(s, "the capture file cannot be written (" + std::string(std::strerror(errno)) +
+                          "); nothing more is captured");
     }
     std::string shown = ConsoleShows(bytes, s.ShowControlsEscaped);
     std::fwrite(shown.data(), 1, shown.size(), s.Out);

@@ -20,8 +20,10 @@ struct ConsoleSettings {
     long long Baud = 38400;
     std::FILE* Out = stdout;          // where the board's output is shown
     bool ShowControlsEscaped = true;  // a terminal: control characters shown as \xHH
-    std::FILE* Capture = nullptr;     // when set, gets every byte the board sent, unchanged
-    std::FILE* Notices = stderr;      // the console's own lines (waiting, back, leaving)
+    // When set, gets every byte the board sent, unchanged. A write that fails is said once
+    // and leaves the stream's error flag set; later output is not captured.
+    std::FILE* Capture = nullptr;
+    std::FILE* Notices = stderr;  // the console's own lines (waiting, back, leaving)
 };
 
 // Runs the console on the open port (or opens it) until the quit key, end of input with
@@ -42,3 +44,6 @@ void LeaveRawKeyboard();
 int ReadKeyboard(uint8_t* buffer, int capacity, int waitMs);
 // True once SIGTERM or SIGHUP (or SIGINT outside raw mode) asked the console to stop.
 bool ConsoleStopRequested();
+// Opens the capture file for appending, created when missing, never through a symbolic link.
+// nullptr, with the reason in `why`, when it cannot be opened.
+std::FILE* OpenCaptureFile(const std::string& utf8Path, std::string& why);

@@ -1,9 +1,11 @@
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "frontends/cli/console.h"
 
@@ -61,4 +63,20 @@ int ReadKeyboard(uint8_t* buffer, int capacity, int waitMs) {
 
 bool ConsoleStopRequested() {
     return stopRequested != 0;
+}
+
+std::FILE* OpenCaptureFile(const std::string& utf8Path, std::string& why) {
+    int fd = open(utf8Path.c_str(),
+                  O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        why =
+            errno == ELOOP ? "it is a symbolic link, which is not followed" : std::strerror(errno);
+        return nullptr;
+    }
+    std::FILE* file = fdopen(fd, "ab");
+    if (!file) {
+        why = std::strerror(errno);
+        close(fd);
+    }
+    return file;
 }

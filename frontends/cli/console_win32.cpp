@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -111,4 +112,17 @@ int ReadKeyboard(uint8_t* buffer, int capacity, int waitMs) {
 
 bool ConsoleStopRequested() {
     return InterlockedCompareExchange(&stopRequested, 0, 0) != 0;
+}
+
+std::FILE* OpenCaptureFile(const std::string& utf8Path, std::string& why) {
+    Text path = TextFromUtf8(utf8Path);
+    std::wstring wide(path.begin(), path.end());
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        why = "it is a symbolic link, which is not followed";
+        return nullptr;
+    }
+    std::FILE* file = _wfopen(wide.c_str(), L"ab");
+    if (!file) why = std::strerror(errno);
+    return file;
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "app/commands.h"
+#include "app/connect.h"
 #include "app/options.h"
 #include "app/profiles.h"
 #include "app/pump.h"
@@ -49,6 +51,10 @@ enum Exit {
     kExitNoReply = 11,
     kExitNotEchoed = 12,
     kExitDiffers = 15,
+    kExitNotRead = 16,
+    kExitCaptureFailed = 17,
+    kExitNameRefused = 18,
+    kExitBaudRefused = 19,
     kExitNotOnBoard = 20,
     kExitNotVerified = 21,
 };
@@ -67,7 +73,7 @@ const struct {
     {kExitAborted, "cancelled", "cancelled (Cancel or Ctrl-C)"},
     {kExitTransferFailed, "transfer failed", "XMODEM transfer failed"},
     {kExitFirmwareNotCopied, "firmware not copied",
-     "firmware not copied: no firmware port, reset failed, or no drive"},
+     "firmware not copied: not a UF2 file, no firmware port, reset failed, or no drive"},
     {kExitNothingToLoad, "nothing to load", "nothing to load"},
     {kExitPortVanished, "port vanished", "the port went away"},
     {kExitRejected, "rejected", "the board rejected the program (its words are in the log)"},
@@ -75,6 +81,12 @@ const struct {
     {kExitNotEchoed, "not echoed", "some program lines were not echoed"},
     {kExitDiffers, "differs",
      "--verify: the board stored something else (the log names the lines)"},
+    {kExitNotRead, "not read",
+     "FILE or standard input was not read: missing, not a file, or too large"},
+    {kExitCaptureFailed, "capture failed", "the --capture file could not be opened or written"},
+    {kExitNameRefused, "name refused", "the board cannot take the file name"},
+    {kExitBaudRefused, "baud refused",
+     "1200 baud refused: it resets boards into their firmware drive"},
     {kExitNotOnBoard, "not on board",
      "--get: the board has no such file (its words are in the log)"},
     {kExitNotVerified, "not verified", "--verify: the stored program could not be read back"},
@@ -98,7 +110,9 @@ struct OptionSpec {
 };
 
 const OptionSpec kOptions[] = {
-    {"port", 'p', "PORT", "serial port: a device path (/dev/ttyACM0), a name under /dev, or comN",
+    {"port", 'p', "PORT",
+     "serial port: a device path (/dev/ttyACM0), a file in the current folder (a link to a "
+     "board), else a name under /dev, or comN",
      &Options::Port, nullptr},
     {"baud", 'b', "RATE", "baud rate, such as 38400 or 115200", &Options::Baud, nullptr},
     {"device", 'd', "TYPE", "the board's device type, one of: ", &Options::Device, nullptr},
@@ -324,6 +338,22 @@ void ShowInBox(ControlId box, const Text& text) {
     }
 }
 
+// Text for the error stream: names from files and devices may hold escape sequences, which
+// a terminal would obey; there they are shown instead.
+std::string ForStderr(const std::string& text) {
+    return StreamIsTerminal(stderr) ? VisibleControls(text) : text;
+}
+
+// The text with its control characters shown, line ends included.
+std::string WithLineEndsShown(const std::string& text) {
+    std::string shown;
+    for (char c : text)
+        shown += c == '\r'   ? std::string("\\x0D")
+                 : c == '\n' ? std::string("\\x0A")
+                             : std::string(1, c);
+    return VisibleControls(shown);
+}
+
 bool ChooseEntry(const std::string& name) {
     Text wanted = TextFromUtf8(name);
     for (size_t i = 0; i < App.Collection.size(); ++i) {
@@ -334,9 +364,9 @@ bool ChooseEntry(const std::string& name) {
         }
     }
     std::fprintf(stderr, "qz-upload: no \"My collection\" entry named %s; the entries are:\n",
-                 name.c_str());
+                 ForStderr(name).c_str());
     for (const Text& entry : App.Collection)
-        std::fprintf(stderr, "  %s\n", Utf8FromText(EntryName(entry)).c_str());
+        std::fprintf(stderr, "  %s\n", ForStderr(Utf8FromText(EntryName(entry))).c_str());
     return false;
 }
 
@@ -376,6 +406,8 @@ int ExitCodeOf(JobOutcome outcome) {
         case JobOutcome::FirmwareNoPort:
         case JobOutcome::FirmwareResetFailed:
             return kExitFirmwareNotCopied;
+        case JobOutcome::FirmwareRefused:
+            return kExitFirmwareNotCopied;
         case JobOutcome::NotSaved:
             return kExitFailed;
         case JobOutcome::Differs:
@@ -384,6 +416,12 @@ int ExitCodeOf(JobOutcome outcome) {
             return kExitNotOnBoard;
         case JobOutcome::NotVerified:
             return kExitNotVerified;
+        case JobOutcome::NotRead:
+            return kExitNotRead;
+        case JobOutcome::NameRefused:
+            return kExitNameRefused;
+        case JobOutcome::BaudRefused:
+            return kExitBaudRefused;
     }
     return kExitFailed;
 }
@@ -422,13 +460,22 @@ bool CheckOptions(Options& o) {
             return UsageError("unknown device type \"" + o.Device + "\"; it is one of " +
                               DeviceTypeList());
     }
-    if (!o.Settings.empty() && !ReadWholeFile(TextFromUtf8(o.Settings)))
-        return UsageError("cannot read the settings file " + o.Settings);
+    // The settings file is held to the limit its loading applies, so that a file the loading
+    // would skip is refused here instead of the upload going on with defaults.
+    if (!o.Settings.empty() && !ReadWholeFile(TextFromUtf8(o.Settings), kSettingsFileLimit)) {
+        Text why = ReadRefusal(TextFromUtf8(o.Settings), kSettingsFileLimit);
+        return UsageError(why.empty() ? "cannot read the settings file " + o.Settings
+                                      : "settings file not read: " + Utf8FromText(why));
+    }
     if (!o.LineDelay.empty() && !WholeNumberIn(o.LineDelay, 100, kMaxLineDelay, n))
         return UsageError("the line delay is a number of milliseconds from 100 to 60000, not \"" +
                           o.LineDelay + "\"");
     if (!o.Baud.empty() && !WholeNumberIn(o.Baud, 50, 4000000, n))
         return UsageError("the baud rate is a number from 50 to 4000000, not \"" + o.Baud + "\"");
+    if (!o.Baud.empty() && n == kFirmwareResetBaud)
+        return UsageError(
+            "1200 baud resets boards into their firmware drive; it is used only "
+            "to install a .uf2 file");
     if (!o.WaitDrive.empty() && !WholeNumberIn(o.WaitDrive, 0, 3600, n))
         return UsageError("--wait-drive takes seconds from 0 to 3600, not \"" + o.WaitDrive + "\"");
     if (!o.As.empty() && o.As != "text" && o.As != "xmodem" && o.As != "firmware")
@@ -441,24 +488,52 @@ bool CheckOptions(Options& o) {
     if ((o.Verify || o.Watch) && (o.File.empty() || o.File == "-"))
         return UsageError(std::string(o.Verify ? "--verify" : "--watch") + " needs a FILE");
     if (o.Watch && o.Json) return UsageError("--json and --watch do not go together");
+    // A list of dropped files is cut at its first line end; a name is never cut so, or
+    // another file would be uploaded than the one named.
+    if (o.File.find('\n') != std::string::npos || (!o.File.empty() && o.File.back() == '\r'))
+        return UsageError("the file name " + WithLineEndsShown(o.File) +
+                          " holds a line end; rename the file");
     return true;
 }
 
-// The PIN from --pin, else --pin-file, else QZ_PIN; the latter two keep it out of `ps`.
+// A PIN file is a line of digits; far more is not a PIN file.
+constexpr std::uintmax_t kPinFileLimit = 4096;
+
+// The PIN from --pin, else --pin-file, else QZ_PIN; the latter two keep it out of `ps`. It
+// is checked before anything is sent: the board takes digits only.
 bool TakePin(Options& o) {
-    if (o.PinGiven) return true;
-    std::string pin;
-    if (!o.PinFile.empty()) {
-        std::optional<std::string> text = ReadWholeFile(TextFromUtf8(o.PinFile));
-        if (!text) return UsageError("cannot read the PIN file " + o.PinFile);
-        pin = text->substr(0, text->find_first_of("\r\n"));
+    std::string from = "--pin";
+    if (o.PinGiven) {
+        if (o.Pin.empty()) return UsageError("--pin is empty; give the board's PIN (digits)");
+    } else if (!o.PinFile.empty()) {
+        Text path = TextFromUtf8(o.PinFile);
+        std::optional<std::string> text = ReadWholeFile(path, kPinFileLimit);
+        if (!text) {
+            Text why = ReadRefusal(path, kPinFileLimit);
+            return UsageError(why.empty() ? "cannot read the PIN file " + o.PinFile
+                                          : "PIN file not read: " + Utf8FromText(why));
+        }
+        std::string line = text->substr(0, text->find_first_of("\r\n"));
+        line.erase(line.find_last_not_of(" \t") + 1);
+        if (line.empty())
+            return UsageError("the PIN file " + o.PinFile + " holds no PIN on its first line");
+        if (ReadableByOthers(path))
+            std::fprintf(stderr,
+                         "qz-upload: warning: other users can read the PIN file %s "
+                         "(chmod 600 keeps it yours)\n",
+                         ForStderr(o.PinFile).c_str());
+        o.Pin = line;
+        from = "the PIN file";
     } else if (const char* env = std::getenv("QZ_PIN"); env && *env) {
-        pin = env;
+        o.Pin = env;
+        from = "QZ_PIN";
     } else {
         return true;
     }
-    o.Pin = pin;
     o.PinGiven = true;
+    if (!IsPlausiblePin(TextFromUtf8(o.Pin)))
+        return UsageError("the PIN from " + from + " is not a PIN: digits only, at most " +
+                          std::to_string(kLongestPin));
     return true;
 }
 
@@ -486,27 +561,48 @@ bool ChooseOnlyUsbPort() {
     if (usb.empty()) return true;  // the job explains that no port is set
     std::fprintf(stderr, "qz-upload: several USB serial ports; choose one with --port:\n");
     for (const PortIdentity& port : usb)
-        std::fprintf(stderr, "  %s\n", Utf8FromText(DescribePort(port)).c_str());
+        std::fprintf(stderr, "  %s\n", ForStderr(Utf8FromText(DescribePort(port))).c_str());
     return false;
 }
 
-bool StartConsole(const Options& o) {
+bool StartConsole(std::FILE* capture) {
     ConsoleSettings settings;
     settings.Port = App.Comport;
     settings.Baud = LeadingNumber(App.SerialSpeed);
     settings.ShowControlsEscaped = StreamIsTerminal(stdout);
-    std::FILE* capture = nullptr;
-    if (!o.Capture.empty()) {
-        capture = std::fopen(o.Capture.c_str(), "ab");
-        if (!capture) {
-            std::fprintf(stderr, "qz-upload: cannot write %s\n", o.Capture.c_str());
-            return false;
-        }
-        settings.Capture = capture;
-    }
-    bool ran = RunConsole(settings);
-    if (capture) std::fclose(capture);
-    return ran;
+    settings.Capture = capture;
+    return RunConsole(settings);
+}
+
+// The --capture file, opened before anything is sent: one that cannot be written is its own
+// failure, found before the job rather than after it.
+std::FILE* OpenCapture(const Options& o) {
+    std::string why;
+    std::FILE* capture = OpenCaptureFile(o.Capture, why);
+    if (!capture)
+        std::fprintf(stderr, "qz-upload: cannot write the capture file %s: %s\n",
+                     ForStderr(o.Capture).c_str(), why.c_str());
+    return capture;
+}
+
+// Closes the capture file; false (with a word) when some of what the board sent is not in it.
+bool CloseCapture(std::FILE* capture, const Options& o) {
+    if (!capture) return true;
+    bool whole = !std::ferror(capture);
+    whole = std::fclose(capture) == 0 && whole;
+    if (!whole)
+        std::fprintf(stderr, "qz-upload: the capture file %s lacks some of the board's output\n",
+                     ForStderr(o.Capture).c_str());
+    return whole;
+}
+
+// A port named without a folder that is a file here (a link to a board, say) is that file;
+// otherwise the name is looked up as a device name.
+std::string PortAsNamed(const std::string& port) {
+    namespace fs = std::filesystem;
+    if (port.empty() || port.find_first_of("/\\") != std::string::npos) return port;
+    std::error_code ec;
+    return fs::exists(fs::symlink_status(fs::path(TextFromUtf8(port)), ec)) ? "./" + port : port;
 }
 
 // Why no firmware was copied; the log says nothing of a reset whose port did not open.
@@ -516,6 +612,8 @@ void ExplainFirmware(JobOutcome outcome, int seconds) {
     else if (outcome == JobOutcome::FirmwareResetFailed)
         std::fprintf(stderr, "qz-upload: the firmware reset failed: %s\n",
                      Utf8FromText(LastOpenFailureDetail()).c_str());
+    else if (outcome == JobOutcome::FirmwareWaiting && !App.FirmwarePending)
+        std::fprintf(stderr, "qz-upload: the firmware was not copied to the board's drive\n");
     else if (outcome == JobOutcome::FirmwareWaiting)
         std::fprintf(stderr, "qz-upload: the board's drive did not appear within %d seconds\n",
                      seconds);
@@ -555,9 +653,15 @@ int main(int argc, char** argv) {
     UseUtf8Console();
     if (argc == 3 && std::strcmp(argv[1], "--write-manual-page") == 0)
         return WriteManualPage(argv[2]) ? kExitCompleted : kExitFailed;
-    if (!ParseArguments(ProgramArguments(argc, argv), options) || !CheckOptions(options) ||
-        !TakePin(options))
+    std::vector<std::string> arguments = ProgramArguments(argc, argv);
+    if (arguments.empty()) {
+        std::fprintf(stderr,
+                     "Usage: qz-upload [OPTIONS] FILE (or --console, or --get NAME)\n"
+                     "'qz-upload --help' tells more.\n");
         return kExitUsage;
+    }
+    if (!ParseArguments(arguments, options)) return kExitUsage;
+    if (!CheckOptions(options) || !TakePin(options)) return Outcome(options, kExitUsage);
     if (options.Help) {
         PrintHelp(stdout);
         return kExitCompleted;
@@ -567,14 +671,23 @@ int main(int argc, char** argv) {
         return kExitCompleted;
     }
     if (options.ListPorts) {
-        for (const PortIdentity& port : ListSerialPortIdentities())
-            std::printf("%s\n", Utf8FromText(DescribePort(port)).c_str());
+        // USB makers' strings come from the device: on a terminal they are shown, not obeyed.
+        bool terminal = StreamIsTerminal(stdout);
+        for (const PortIdentity& port : ListSerialPortIdentities()) {
+            std::string line = Utf8FromText(DescribePort(port));
+            std::printf("%s\n", (terminal ? VisibleControls(line) : line).c_str());
+        }
         return kExitCompleted;
     }
     if (options.File.empty() && !options.Console && !options.GetGiven) {
-        PrintHelp(stderr);
-        return kExitUsage;
+        std::fprintf(stderr,
+                     "qz-upload: no FILE given, nor --console or --get (see --help)\n"
+                     "Usage: qz-upload [OPTIONS] FILE (or --console, or --get NAME)\n");
+        return Outcome(options, kExitUsage);
     }
+    std::FILE* capture = nullptr;
+    if (!options.Capture.empty() && !(capture = OpenCapture(options)))
+        return Outcome(options, kExitCaptureFailed);
 
     Cli.LogOut = stdout;
     Cli.ShowProgressBar = StreamIsTerminal(stderr) && !options.Json;
@@ -588,7 +701,7 @@ int main(int argc, char** argv) {
     StartupBeforeWindow({}, TextFromUtf8(options.Settings));
     bool manual = !options.Port.empty() || !options.Baud.empty() || !options.Device.empty();
     KeepCommandLinePort(!options.Port.empty(), !options.Baud.empty());
-    if (!options.Port.empty()) App.Comport = TextFromUtf8(options.Port);
+    if (!options.Port.empty()) App.Comport = TextFromUtf8(PortAsNamed(options.Port));
     bool portChosen = !options.Port.empty();
     if (App.Comport == kNotSet || App.Comport.empty()) {
         if (!ChooseOnlyUsbPort()) return Outcome(options, kExitNoPort);
@@ -611,7 +724,14 @@ int main(int argc, char** argv) {
 
     if (options.GetGiven) return Outcome(options, GetFromBoard(options));
     if (options.File.empty()) {  // a console alone
-        if (StartConsole(options)) return kExitCompleted;
+        if (LeadingNumber(App.SerialSpeed) == kFirmwareResetBaud) {
+            std::fprintf(stderr, "qz-upload: %s\n", Utf8FromText(kFirmwareBaudRefusal).c_str());
+            CloseCapture(capture, options);
+            return kExitBaudRefused;
+        }
+        bool ran = StartConsole(capture);
+        bool captured = CloseCapture(capture, options);
+        if (ran) return captured ? kExitCompleted : kExitCaptureFailed;
         OpenPort(App.Comport, LeadingNumber(App.SerialSpeed));  // for the failure's reason
         ExplainNoPort(false);
         return kExitNoPort;
@@ -628,7 +748,8 @@ int main(int argc, char** argv) {
                              "qz-upload: standard input holds more than %llu bytes; "
                              "nothing was uploaded.\n",
                              static_cast<unsigned long long>(kProgramFileLimit));
-                return kExitFailed;
+                CloseCapture(capture, options);
+                return Outcome(options, kExitNotRead);
             }
         }
         Cli.SaveName = TextFromUtf8(options.Output.empty() ? "program.bae" : options.Output);
@@ -642,7 +763,8 @@ int main(int argc, char** argv) {
 
     JobOutcome outcome = LastJobOutcome();
     // The console follows a job that reached the board, unless the user cancelled it.
-    if (options.Console && IsPortOpen() && outcome != JobOutcome::Aborted) StartConsole(options);
+    if (options.Console && IsPortOpen() && outcome != JobOutcome::Aborted) StartConsole(capture);
+    bool captured = CloseCapture(capture, options);
     int seconds = options.WaitDrive.empty()
                       ? 60
                       : static_cast<int>(LeadingNumber(TextFromUtf8(options.WaitDrive)));
@@ -655,7 +777,9 @@ int main(int argc, char** argv) {
     if (outcome == JobOutcome::NoPort) ExplainNoPort(true);
     ExplainFirmware(outcome, seconds);
     // The headless program reads the settings file but never writes it.
+    EndProgressLine();
     ClosePort();
     ReleaseChannelBuffers();
-    return Outcome(options, ExitCodeOf(outcome));
+    int code = ExitCodeOf(outcome);
+    return Outcome(options, code == kExitCompleted && !captured ? kExitCaptureFailed : code);
 }

@@ -16,7 +16,8 @@ std::optional<Text> AskOnTerminal(const std::string& prompt, const std::string& 
 int TerminalColumns(std::FILE* stream);
 // True when the stream is a terminal.
 bool StreamIsTerminal(std::FILE* stream);
-// Turns Ctrl-C at the terminal into a press of "Cancel" (RequestCancel, window_cli.h).
+// Turns Ctrl-C at the terminal into a press of "Cancel" (RequestCancel, window_cli.h), and
+// the terminal closing or a request to end (SIGTERM, SIGHUP) into a stop (RequestStopNow).
 void InstallCancelOnInterrupt();
 // The program's arguments after its name, in UTF-8. POSIX passes them so already; on
 // Windows `argv` is in the ANSI code page, which cannot spell every file name, so they

@@ -48,13 +48,25 @@ namespace {
 void OnInterrupt(int) {
     RequestCancel();
 }
+
+// Closing the terminal, `kill` or a time limit: the board must not be left in program
+// entry, so the job stops as on a second Ctrl-C instead of the program dying mid-line.
+void OnTerminate(int) {
+    RequestStopNow();
+}
+
+void Catch(int signal, void (*handler)(int)) {
+    struct sigaction sa {};
+    sa.sa_handler = handler;
+    sigemptyset(&sa.sa_mask);
+    sigaction(signal, &sa, nullptr);  // no SA_RESTART: a waiting read returns at once
+}
 }  // namespace
 
 void InstallCancelOnInterrupt() {
-    struct sigaction sa {};
-    sa.sa_handler = OnInterrupt;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
+    Catch(SIGINT, OnInterrupt);
+    Catch(SIGTERM, OnTerminate);
+    Catch(SIGHUP, OnTerminate);
 }
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {

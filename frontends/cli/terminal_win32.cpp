@@ -57,8 +57,16 @@ namespace {
 // Runs on a thread of its own that the console starts; RequestCancel only sets a flag that
 // the next event pump reads.
 BOOL WINAPI OnConsoleControl(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    RequestCancel();
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        RequestCancel();
+        return TRUE;
+    }
+    if (event != CTRL_CLOSE_EVENT && event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT)
+        return FALSE;
+    // The console is closing: the job stops as on a second Ctrl-C. The process ends when
+    // this handler returns, so it gives the job a moment to send Ctrl-C to the board.
+    RequestStopNow();
+    Sleep(2000);
     return TRUE;
 }
 }  // namespace

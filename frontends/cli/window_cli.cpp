@@ -7,10 +7,13 @@
 #include <optional>
 #include <string>
 
+#include "app/pump.h"
 #include "app/state.h"
+#include "app/upload.h"
 #include "frontends/cli/terminal.h"
 #include "link/clock.h"
 #include "source/encoded.h"
+#include "source/files.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 #include "ui/window.h"
@@ -109,6 +112,16 @@ void RequestCancel() {
     cancelRequested = true;
 }
 
+void RequestStopNow() {
+    cancelRequested = true;
+    RequestStop();
+}
+
+void EndProgressLine() {
+    if (barDrawn) std::fputs("\r\033[K", stderr);
+    barDrawn = false;
+}
+
 long PumpCount() {
     return pumps;
 }
@@ -180,6 +193,15 @@ Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret
     }
     // Ctrl-C while typing ends the read: what was typed so far is no answer.
     if (cancelRequested) return Text();
+    if (answer->empty()) {
+        std::fprintf(stderr, "qz-upload: no PIN typed; the upload stops\n");
+        return Text();
+    }
+    if (!IsPlausiblePin(*answer)) {
+        std::fprintf(stderr, "qz-upload: a PIN is digits only, at most %zu; the upload stops\n",
+                     kLongestPin);
+        return Text();
+    }
     return *answer;
 }
 
@@ -190,7 +212,8 @@ std::string SaveRefusal(const Text& name) {
     fs::path target(name), source(App.ProgramPath);
     std::error_code ec;
     fs::file_status status = fs::symlink_status(target, ec);
-    if (!fs::exists(status)) return std::string();
+    // A device (/dev/stdout, often reached through a link) takes the bytes; nothing is replaced.
+    if (!fs::exists(status) || NamesDevice(name)) return std::string();
     std::string shown = Utf8FromText(name);
     if (!App.ProgramPath.empty() && fs::equivalent(target, source, ec))
         return shown + " is the program's own source; give another output file.";
@@ -202,7 +225,7 @@ std::string SaveRefusal(const Text& name) {
 Text AskSaveFileName(TextView title, TextView, TextView) {
     if (title == u"Save report") return Cli.ReportName;
     if (Cli.SaveName.empty()) return Text();
-    std::string refusal = SaveRefusal(WithDefaultExtension(Cli.SaveName));
+    std::string refusal = SaveRefusal(EncodedFileName(Cli.SaveName));
     if (refusal.empty()) return Cli.SaveName;
     if (StreamIsTerminal(stderr)) refusal = VisibleControls(refusal);
     std::fprintf(stderr, "qz-upload: %s\n", refusal.c_str());

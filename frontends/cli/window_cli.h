@@ -44,5 +44,10 @@ extern CliWindowHooks CliHooks;
 
 // Asks the front end to report Cancel at the next pump (safe from a signal handler).
 void RequestCancel();
+// Asks for a stop at once (the terminal is closing, or the program is told to end): the job
+// ends as on a second Ctrl-C, with Ctrl-C to the board. Safe from a signal handler.
+void RequestStopNow();
+// Clears a progress line still drawn on the terminal, so that what follows starts a line.
+void EndProgressLine();
 // The number of event pumps run so far.
 long PumpCount();

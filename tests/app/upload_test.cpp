@@ -14,6 +14,7 @@
 #include "source/files.h"
 #include "tests/support/board_peer.h"
 #include "tests/support/fresh_core.h"
+#include "tests/support/uf2_image.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 
@@ -341,6 +342,16 @@ TEST_F(UploadJob, ABoardThatVanishesAbortsInsteadOfReportingSuccess) {
     EXPECT_TRUE(Logged(u"Program upload aborted"));
     EXPECT_FALSE(Logged(u"Micromite upload completed"));
     EXPECT_EQ(appended.back(), u"Disconnected.");
+
+    // Unplugged during XMODEM: the port's going is the outcome, not a failed transfer.
+    StopBoard(board);
+    Board();
+    CliHooks.OnProgressLabel = [&](TextView label) {
+        if (label == u"3/40") StopBoard(board);
+    };
+    Drop(WriteFile("data.dat", std::string(40 * 128, 'd')));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::PortVanished);
+    EXPECT_TRUE(Logged(u"The port went away during the transfer"));
 }
 
 TEST_F(UploadJob, NoPortSetOrAMissingPortLeavesProgramVisible) {
@@ -408,9 +419,28 @@ TEST_F(UploadJob, EncodedOutputSparesTheSourceLinksAndUnforcedExistingFiles) {
     EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
     Drop(source);
     EXPECT_EQ(LastJobOutcome(), JobOutcome::NotSaved);
+    // Replacing goes through a fresh file: the old one is never cut short (a hard link to it
+    // keeps its bytes), and a device is written as named, with no extension added.
+    fs::create_hard_link(work / "out.bae", work / "old.bae");
+    std::string old = StoredFileIn(work / "old.bae");
     Cli.SaveMayReplace = true;
-    Drop(source);
+    Drop(WriteFile("src2.bas", "'encode\r\nPrint 22\r\n"));
     EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_EQ(StoredFileIn(work / "old.bae"), old);
+    EXPECT_NE(StoredFileIn(work / "out.bae"), old);
+    Cli.SaveName = u"/dev/full";
+    Drop(source);
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::NotSaved);
+    EXPECT_TRUE(Logged(u"File write failed!!"));
+    EXPECT_FALSE(fs::exists("/dev/full.bae"));
+    // An encoded file whose text asks to be encoded is not enciphered a second time.
+    Cli.SaveName = Text((work / "twice").u16string());
+    Drop(WriteFile("twice.bas", "'encode\r\n'encode\r\nPrint 3\r\n"));
+    ASSERT_TRUE(fs::exists(work / "twice.bae"));
+    Cli.SaveName = Text((work / "twice.bae").u16string());
+    OnFilesDropped(Text((work / "twice.bae").u16string()), UploadAs::ProgramText);
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::NotSaved);
+    EXPECT_FALSE(fs::exists(work / "twice.bae.bae"));
 }
 
 TEST_F(UploadJob, DroppedFilesGoByTheirExtension) {
@@ -431,10 +461,20 @@ TEST_F(UploadJob, DroppedFilesGoByTheirExtension) {
     // Firmware: no firmware port set is reported and nothing is opened.
     appended.clear();
     App.PicoPort = u"not set";
-    Drop(WriteFile("fw.UF2", "firmware"));
+    Drop(WriteFile("fw.UF2", Uf2Image(2)));
     EXPECT_TRUE(Logged(u"Set port number then run 'Program'"));
     EXPECT_TRUE(Window.SecondProgramShown);
     EXPECT_FALSE(App.FirmwarePending);
+    // A file that is not whole UF2 blocks, or no file, is refused before the board is reset.
+    App.PicoPort = TextFromUtf8(board.Tty);
+    for (const fs::path& bad : {work / "missing.uf2", WriteFile("text.uf2", "firmware"),
+                                WriteFile("cut.uf2", Uf2Image(2).substr(0, 1000))}) {
+        Drop(bad);
+        EXPECT_EQ(LastJobOutcome(), JobOutcome::FirmwareRefused) << bad;
+        EXPECT_FALSE(App.FirmwarePending);
+    }
+    EXPECT_TRUE(Logged(u"Firmware not installed: " + Text((work / "cut.uf2").u16string()) +
+                       u" is not a UF2 file (block 2 lacks the UF2 marks)."));
 }
 
 TEST_F(UploadJob, UnreadableDroppedFileIsReportedAndNothingIsCreated) {
@@ -460,11 +500,11 @@ TEST_F(UploadJob, HostileNamesAndEndlessFilesAreRefusedBeforeAnythingIsSent) {
     for (const std::string& name : {std::string("bell\a.dat"), std::string(256, 'n') + ".dat"}) {
         Drop(WriteFile(name, "data"));
         EXPECT_TRUE(refused()) << name;
-        EXPECT_EQ(LastJobOutcome(), JobOutcome::TransferFailed);
+        EXPECT_EQ(LastJobOutcome(), JobOutcome::NameRefused);
     }
     Drop(WriteFile("x\":NEW:\".bas", "'onload cmm2 file/*\r\nPrint 1\r\n"));
     EXPECT_TRUE(refused());
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::TransferFailed);
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::NameRefused);
 
     fs::path fifo = work / "fifo.bas";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -476,6 +516,10 @@ TEST_F(UploadJob, HostileNamesAndEndlessFilesAreRefusedBeforeAnythingIsSent) {
     Drop(huge);
     EXPECT_TRUE(
         Logged(Text(huge.u16string()) + u" is too large (67108865 bytes; at most 67108864)."));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::NotRead);
+    // The firmware reset's rate would reboot the board into its drive mid-upload.
+    Drop(WriteFile("slow.bas", "'onload micromite com1:1200\r\nPrint 1\r\n"));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::BaudRefused);
     EXPECT_EQ(Transcript().find("XMODEM"), std::string::npos);
     EXPECT_EQ(Transcript().find("NEW"), std::string::npos);
 }

@@ -31,7 +31,7 @@ struct TerminalRun {
     std::string Seen;
 
     explicit TerminalRun(const std::vector<std::string>& args, const std::string& configHome = "",
-                         const std::string& pin = "") {
+                         const std::string& pin = "", const std::string& folder = "") {
         Master = posix_openpt(O_RDWR | O_NOCTTY);
         grantpt(Master);
         unlockpt(Master);
@@ -43,6 +43,7 @@ struct TerminalRun {
             setsid();
             if (!configHome.empty()) setenv("XDG_CONFIG_HOME", configHome.c_str(), 1);
             if (!pin.empty()) setenv("QZ_PIN", pin.c_str(), 1);
+            if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(126);
             int tty = open(slavePath.c_str(), O_RDWR);  // becomes the controlling terminal
             dup2(tty, 0);
             dup2(tty, 1);
@@ -193,10 +194,15 @@ TEST(QzUpload, TheOnlyUsbPortIsUsedAndSeveralAreListed) {
 }
 
 TEST(QzUpload, TyposAreUsageErrorsAndTheChosenPathAndPinAreUsed) {
+    std::filesystem::path big = FreshFolder("qz-typos") / "big.inf";
+    std::ofstream(big) << "[Micromite]\n";
+    std::filesystem::resize_file(big, 5 << 20);  // read by the loading, refused here too
     for (std::vector<std::string> bad : {std::vector<std::string>{"-d", "foo", "x.bas"},
                                          {"-s", "/nonexistent.inf", "x.bas"},
+                                         {"-s", big.string(), "x.bas"},
                                          {"-l", "abc", "x.bas"},
                                          {"-b", "96OO", "x.bas"},
+                                         {"-b", "1200", "x.bas"},
                                          {"--as", "zip", "x.bas"}}) {
         TerminalRun run(bad);
         EXPECT_EQ(run.Finish(), 2) << bad[0] << " " << bad[1];
@@ -245,11 +251,17 @@ TEST(QzUpload, CtrlCOutsideTheStreamingStopsTheJobAtOnce) {
         tcgetattr(run.Slave, &before);
         ASSERT_TRUE(run.WaitFor("Connected to micromite")) << run.Seen;
         usleep(1000000);
+        if (c.File == "pic.bmp") {
+            ASSERT_TRUE(run.WaitFor("/157 ")) << run.Seen;
+        }
         auto typed = std::chrono::steady_clock::now();
         run.Type("\x03");
         EXPECT_EQ(run.Finish(), 5) << run.Seen;
         EXPECT_LT(std::chrono::steady_clock::now() - typed, std::chrono::seconds(5));
         EXPECT_NE(run.Seen.find(c.Shown), std::string::npos) << run.Seen;
+        // No progress line is left for the shell's prompt to follow.
+        std::string last = run.Seen.substr(run.Seen.rfind('\n') + 1);
+        EXPECT_TRUE(last.find('/') == std::string::npos || last.ends_with("\r\033[K")) << last;
         termios after{};
         tcgetattr(run.Slave, &after);
         EXPECT_EQ(after.c_lflag, before.c_lflag);
@@ -265,6 +277,119 @@ TEST(QzUpload, CtrlCOutsideTheStreamingStopsTheJobAtOnce) {
         }
         StopBoard(board);
     }
+}
+
+// Closing the terminal or `kill` stops the job as Ctrl-C does: Ctrl-C to the board, the
+// terminal's modes restored (echo is off at the PIN prompt), exit code 5.
+TEST(QzUpload, SigtermAndSighupStopTheJobAsCtrlCDoes) {
+    std::filesystem::path dir = FreshFolder("qz-signals");
+    std::string program;
+    for (int i = 1; i <= 200; ++i)
+        program += "Print " + std::to_string(i) + "\r\n";
+    std::ofstream(dir / "p.bas") << program;
+    struct Case {
+        std::vector<std::string> Board;
+        std::string Shown;
+        int Signal;
+    } cases[] = {{{"--pin", "1234"}, "Enter security PIN", SIGTERM},
+                 {{"--echo-delay", "20"}, "Connected to micromite", SIGHUP}};
+    for (const Case& c : cases) {
+        BoardPeer board = StartBoard(c.Board);
+        TerminalRun run({"--port", board.Tty, "--device", "micromite", (dir / "p.bas").string()});
+        termios before{};
+        tcgetattr(run.Slave, &before);
+        ASSERT_TRUE(run.WaitFor(c.Shown)) << run.Seen;
+        usleep(500000);
+        kill(run.Pid, c.Signal);
+        EXPECT_EQ(run.Finish(), 5) << run.Seen;
+        termios after{};
+        tcgetattr(run.Slave, &after);
+        EXPECT_EQ(after.c_lflag, before.c_lflag);
+        std::string t;
+        for (int i = 0; i < 50 && (t = StoredFile(board, "transcript.log")).back() != '\x03'; ++i)
+            usleep(20000);
+        EXPECT_EQ(t.back(), '\x03') << c.Shown;
+        StopBoard(board);
+    }
+}
+
+// What is named is what is used: a name is never cut at a line end, a port name that is a
+// file here is that file, and no argument at all gets a short usage line.
+TEST(QzUpload, NamesAreTakenWholeAndAsTyped) {
+    std::filesystem::path dir = FreshFolder("qz-names");
+    BoardPeer board = StartBoard({"--link", (dir / "port").string()});
+    std::ofstream(dir / "p.bas") << "print 1\n";
+    std::ofstream(dir / "p.bas\r") << "print 2\n";
+    TerminalRun cut({"--port", board.Tty, "p.bas\r"}, dir.string(), "", dir.string());
+    EXPECT_EQ(cut.Finish(), 2);
+    EXPECT_NE(cut.Seen.find("p.bas\\x0D holds a line end"), std::string::npos) << cut.Seen;
+    EXPECT_EQ(StoredFile(board, "transcript.log"), "");
+
+    TerminalRun here({"-p", "port", "-d", "micromite", "p.bas"}, dir.string(), "", dir.string());
+    EXPECT_EQ(here.Finish(), 0) << here.Seen;
+    EXPECT_EQ(StoredFile(board, "program.bas"), "print 1\n");
+
+    TerminalRun bare({});
+    EXPECT_EQ(bare.Finish(), 2);
+    EXPECT_NE(bare.Seen.find("Usage: qz-upload"), std::string::npos);
+    EXPECT_LT(std::count(bare.Seen.begin(), bare.Seen.end(), '\n'), 4) << bare.Seen;
+    StopBoard(board);
+}
+
+// The PIN is checked before anything is sent; a capture file is never reached through a
+// link, and one that cannot take the board's output fails the run.
+TEST(QzUpload, PinsAndCaptureFilesAreChecked) {
+    std::filesystem::path dir = FreshFolder("qz-pin");
+    BoardPeer board = StartBoard({"--pin", "4321"});
+    std::ofstream(dir / "p.bas") << "print 1\n";
+    std::ofstream(dir / "empty.pin");
+    std::ofstream(dir / "words.pin") << "12ab\n";
+    std::ofstream(dir / "open.pin") << "4321\n";
+    std::filesystem::permissions(dir / "open.pin", std::filesystem::perms(0644));
+    std::ofstream(dir / "huge.pin") << std::string(1 << 20, '1');
+    for (std::vector<std::string> bad : {std::vector<std::string>{"--pin", ""},
+                                         {"--pin-file", (dir / "empty.pin").string()},
+                                         {"--pin-file", (dir / "words.pin").string()},
+                                         {"--pin-file", (dir / "huge.pin").string()}}) {
+        bad.insert(bad.end(), {"--port", board.Tty, (dir / "p.bas").string()});
+        TerminalRun run(bad);
+        EXPECT_EQ(run.Finish(), 2) << bad[1];
+        EXPECT_NE(run.Seen.find("PIN"), std::string::npos) << run.Seen;
+    }
+    EXPECT_EQ(StoredFile(board, "transcript.log"), "");
+    TerminalRun open({"--port", board.Tty, "-d", "micromite", "--pin-file",
+                      (dir / "open.pin").string(), (dir / "p.bas").string()});
+    EXPECT_EQ(open.Finish(), 0) << open.Seen;
+    EXPECT_NE(open.Seen.find("other users can read the PIN file"), std::string::npos);
+
+    std::ofstream(dir / "victim") << "kept";
+    std::filesystem::create_symlink(dir / "victim", dir / "link.txt");
+    TerminalRun link({"--port", board.Tty, "--console", "--capture", (dir / "link.txt").string()});
+    EXPECT_EQ(link.Finish(), 17) << link.Seen;
+    TerminalRun full({"--port", board.Tty, "--pin", "4321", "--console", "--capture", "/dev/full"});
+    ASSERT_TRUE(full.WaitFor("Ctrl-] leaves")) << full.Seen;
+    full.Type("\r");
+    ASSERT_TRUE(full.WaitFor("cannot be written")) << full.Seen;
+    full.Type("\x1d");
+    EXPECT_EQ(full.Finish(), 17) << full.Seen;
+    std::ifstream victim(dir / "victim");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(victim), {}), "kept");
+    StopBoard(board);
+}
+
+// Strings from USB devices and from the settings file reach the terminal shown, not obeyed.
+TEST(QzUpload, DeviceAndEntryNamesAreShownInertOnATerminal) {
+    FakeSysfs sys;
+    sys.AddUsb("ttyACM0", "1-1", false, "2e8a", "000a", "Evil\x1b]0;x\x07", "Board", "S1");
+    sys.InstallDevRoot();
+    TerminalRun ports({"--list-ports"});
+    EXPECT_EQ(ports.Finish(), 0);
+    EXPECT_NE(ports.Seen.find("Evil\\x1B]0;x\\x07"), std::string::npos) << ports.Seen;
+    std::filesystem::path dir = FreshFolder("qz-entries");
+    std::ofstream(dir / "e.inf") << "[myDeviceList]\nDevice1=bad\x1b[2Jname|micromite\n";
+    TerminalRun entries({"-s", (dir / "e.inf").string(), "-e", "none", "x.bas"});
+    EXPECT_EQ(entries.Finish(), 2);
+    EXPECT_NE(entries.Seen.find("bad\\x1B[2Jname"), std::string::npos) << entries.Seen;
 }
 
 }  // namespace
