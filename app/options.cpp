@@ -69,6 +69,7 @@ void UseProfile(const DeviceProfile& profile, bool fromOptionsLine) {
     if (profile.NamesTarget) App.StartCommand += u" \"" + App.TargetName + u"\"";
     bool run = fromOptionsLine && !App.NoRun && !profile.RunEndSequence.empty();
     App.EndSequence = Text(run ? profile.RunEndSequence : profile.EndSequence);
+    App.ConfirmsSave = profile.ConfirmsSave;
     if (profile.NoRun) App.NoRun = true;
     if (profile.NoNew) App.NoNew = true;
 }

@@ -17,15 +17,22 @@ struct DeviceProfile {
     bool NoRun;     // no "RUN" after the upload
     bool NoNew;     // no "NEW" before it
     int WordOrder;  // an options line naming several devices applies them in this order
+    // The board says "Saved" when the end sequence stored the program: its answer without
+    // it means the program was not saved.
+    bool ConfirmsSave;
 };
 
 // "\x03" is Ctrl-C, "\x1a" Ctrl-Z, "\x1b[11~" and "\x1b[12~" the keys F11 and F12.
+// picomite: the boards whose prompt comes with terminal modes and whose Ctrl-C abandons
+// program entry; picromite keeps its Ctrl-C for the boards that took it, and is told when
+// a board answered it without a save.
 inline constexpr DeviceProfile kDeviceProfiles[] = {
-    {u"maximite", u"AUTO", false, u"\x03", u"", false, false, 1},
-    {u"micromite", u"AUTOSAVE", false, u"\x1a", u"", false, false, 4},
-    {u"picromite", u"AUTOSAVE", false, u"\x03", u"", false, false, 3},
-    {u"cmm2", u"AUTOSAVE", true, u"\x1b[11~", u"\x1b[12~", true, false, 2},
-    {u"command", u"", false, u"", u"", true, true, 5},
+    {u"maximite", u"AUTO", false, u"\x03", u"", false, false, 1, false},
+    {u"micromite", u"AUTOSAVE", false, u"\x1a", u"", false, false, 4, false},
+    {u"picromite", u"AUTOSAVE", false, u"\x03", u"", false, false, 3, true},
+    {u"picomite", u"AUTOSAVE", false, u"\x1a", u"", false, false, 6, true},
+    {u"cmm2", u"AUTOSAVE", true, u"\x1b[11~", u"\x1b[12~", true, false, 2, false},
+    {u"command", u"", false, u"", u"", true, true, 5, false},
 };
 
 // The row every upload starts from before its options are chosen.

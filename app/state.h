@@ -40,7 +40,8 @@ struct AppState {
     bool NoRun = false;
     bool SetTime = false;
     bool SetRtc = false;
-    bool Fast = false;  // paced by the board's replies as they arrive, not by fixed waits
+    bool Fast = false;          // paced by the board's replies as they arrive, not by fixed waits
+    bool ConfirmsSave = false;  // the board says "Saved" when the end sequence stored it
 
     // Program text and paths.
     Text ProgramText;

@@ -11,6 +11,7 @@
 #include "app/pump.h"
 #include "app/readback.h"
 #include "app/state.h"
+#include "link/clock.h"
 #include "link/pacing.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
@@ -32,10 +33,15 @@ bool keepPort = false;
 struct Hearing {
     bool BeforeLines = false;  // anything at all came before the first program line
     long Unechoed = 0;         // program lines whose echo never came
+    bool Echoed = false;       // some program line was echoed whole: the board is in entry
 };
 Hearing heard;
 
 constexpr size_t kLineQuoteLength = 40;  // how much of a program line a log line quotes
+
+// How long a board may take to answer the end of program entry (writing its flash) before
+// RUN goes or the save is judged.
+constexpr int kSaveWaitMs = 30000;
 
 // The longest file name the board's FAT file system takes.
 constexpr long long kLongestBoardFileName = 255;
@@ -191,11 +197,13 @@ bool AnswerPin() {
     return !StopRequested();
 }
 
-// In fast mode a command ends at the prompt after its answer, a start of program entry at
-// its echo's line end (the command profile has none: its empty start gets a prompt).
+// In fast mode a command ends once the board settled at the prompt after its answer (a
+// command ending CR LF may get two). A start of program entry ends at its echo's line end in
+// both modes (the command profile has none: its empty start gets a prompt).
 void SendCommandAndLog(const Text& command, int wait) {
     bool toLineEnd = wait == kWaitForLineEnd && !App.StartCommand.empty();
-    Text reply = Exchange(command + u"\r\n", wait, toLineEnd ? Until::LineEnd : Until::PromptAtEnd);
+    Text reply = toLineEnd ? SendStartCommand(command, App.Fast, WindowLinkHooks())
+                           : Exchange(command + u"\r\n", wait, Until::PromptSettled);
     if (!reply.empty()) heard.BeforeLines = true;
     AppendLog(reply);
     PumpEvents();
@@ -280,6 +288,7 @@ StreamEnd StreamProgramFast(const std::vector<Text>& lines) {
             EchoVerdict verdict =
                 SendLineFast(line, static_cast<long>(i), next, check, pacer, WindowLinkHooks());
             heard.Unechoed = check.Unechoed;
+            heard.Echoed = heard.Echoed || verdict == EchoVerdict::Echoed;
             StreamEnd end = AfterLine(verdict, check, lines);
             if (end != StreamEnd::Done) {
                 WithdrawAhead(pacer);
@@ -302,7 +311,7 @@ StreamEnd StreamProgramFast(const std::vector<Text>& lines) {
 // to see, and a line without even the echo of its line end counts as not echoed.
 EchoVerdict SendProgramLine(const Text& line, long number, EchoCheck& check) {
     if (!CommandProfile()) return SendLineChecked(line, number, check, WindowLinkHooks());
-    Text reply = Exchange(line + u"\r\n", kWaitForPrompt, Until::PromptAtEnd);
+    Text reply = Exchange(line + u"\r\n", kWaitForPrompt, Until::PromptSettled);
     if (!Contains(reply, u"\n")) ++check.Unechoed;
     AppendLog(reply);
     return EchoVerdict::Echoed;
@@ -323,6 +332,7 @@ StreamEnd StreamProgram() {
         } else if (!IsOnloadLine(line)) {
             EchoVerdict verdict = SendProgramLine(line, static_cast<long>(i), check);
             heard.Unechoed = check.Unechoed;
+            heard.Echoed = heard.Echoed || verdict == EchoVerdict::Echoed;
             StreamEnd end = AfterLine(verdict, check, lines);
             if (end != StreamEnd::Done) return end;
         }
@@ -334,14 +344,60 @@ StreamEnd StreamProgram() {
     return StreamEnd::Done;
 }
 
-// Ends program entry, verifies the stored program when asked to, and runs it; a program
-// that was not verified is not run.
+// A board may still be writing its flash when the end sequence's wait is over. When RUN
+// follows, or the board confirms saves, its answer is read on up to the prompt.
+bool AwaitsSaveAnswer() {
+    return !App.EndSequence.empty() && heard.Echoed && (!App.NoRun || App.ConfirmsSave);
+}
+
+// Reads on until the reply ends with the prompt, at most kSaveWaitMs. False when a Cancel or
+// a stop ended the wait.
+bool ReadOnToPrompt(Text& reply) {
+    const int64_t end = ElapsedMs() + kSaveWaitMs;
+    while (!EndsWithPrompt(reply) && ElapsedMs() < end) {
+        if (App.Fast) {
+            if (AwaitInputPumping(kPollStepMs)) reply += ReadPendingInput();
+        } else {
+            DelayPumping(kPollStepMs);
+            reply += ReadPendingInput();
+        }
+        if (PumpEvents() || StopRequested()) return false;
+    }
+    return true;
+}
+
+// Why the board's answer to the end sequence shows that nothing was saved.
+Text NotSavedLine(const Text& reply) {
+    if (!EndsWithPrompt(reply))
+        return u"The board did not confirm the save within " + DecimalText(kSaveWaitMs / 1000) +
+               u" s: the program may not be stored";
+    Text line = u"The board left program entry without saving the program";
+    if (App.EndSequence == CtrlC())
+        line +=
+            u": Ctrl-C abandons program entry on this board (the picomite device type "
+            u"ends it with Ctrl-Z)";
+    return line;
+}
+
+// Ends program entry, waits for the save when the board is still at it, verifies the stored
+// program when asked to, and runs it; a program that was not saved or not verified is not
+// run.
 JobOutcome EndProgramEntry() {
     // In fast mode an empty end sequence has nothing to wait for.
     Text reply = App.Fast && App.EndSequence.empty()
                      ? Text()
                      : Exchange(App.EndSequence, LineDelays(10), Until::PromptAtEnd);
     if (StopRequested()) return JobOutcome::Aborted;
+    bool readOn = AwaitsSaveAnswer() && !EndsWithPrompt(reply);
+    if (readOn && !ReadOnToPrompt(reply)) {
+        AppendLog(reply);
+        return JobOutcome::Aborted;
+    }
+    if (App.ConfirmsSave && heard.Echoed && !Contains(reply, u"Saved")) {
+        AppendLog(reply);
+        Log(NotSavedLine(reply));
+        return JobOutcome::BoardDidNotSave;
+    }
     if (!App.EndSequence.empty()) {
         AppendLog(reply);
         AppendLog(App.CompletedMessage);
@@ -437,8 +493,9 @@ JobOutcome TransferAndEnd() {
     if (end == StreamEnd::Done && StopRequested()) end = StreamEnd::Stopped;
     switch (end) {
         case StreamEnd::Done: {
+            // A Cancel while the board's save was awaited ends the job as a stop does.
             JobOutcome ended = EndProgramEntry();
-            return StopRequested() ? StopUpload() : ended;
+            return StopRequested() || ended == JobOutcome::Aborted ? StopUpload() : ended;
         }
         case StreamEnd::Rejected:
             AppendLog(u"Program upload aborted");

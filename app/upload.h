@@ -28,6 +28,7 @@ enum class JobOutcome {
     NotRead,              // the file could not be read (missing, not a file, too large)
     NameRefused,          // the board cannot take the file name; nothing was sent
     BaudRefused,          // the upload would run at the firmware reset's 1200 baud
+    BoardDidNotSave,      // a board that confirms saves ended program entry without one
 };
 
 // Prepares `App.ProgramText` and uploads it (or writes an encoded file).

@@ -16,8 +16,15 @@
 
 #include "board/basic.h"
 
+// Which interpreter the board answers as. Plain: one "> " prompt, CR LF one line end
+// everywhere, saves at once. Picomite: prompts wrapped in terminal mode sequences, CR and LF
+// each end a command at the prompt (CR LF is answered by two prompts), a save that takes
+// time growing with the program, output in chunks, and a slow XMODEM receiver.
+enum class Personality { Plain, Picomite };
+
 // What the command line chose (options.cpp).
 struct BoardOptions {
+    Personality Kind = Personality::Plain;
     std::string Link;        // symlink to the serial port's slave side
     std::string Store;       // folder for program.bas, transcript.log, ...
     std::string DriveDir;    // folder that plays the firmware drive
@@ -38,6 +45,8 @@ struct BoardOptions {
     long AlterStoredLine = 0;   // keep this program line without its last character
     long VanishAfterLines = 0;
     bool LineSpeed = false;
+    int ChunkBytes = 0;      // output leaves in writes of at most this many bytes; 0: any
+    double SaveMsPerKb = 0;  // a save takes this long per 1024 bytes of program
     bool Help = false;
 };
 
@@ -59,8 +68,9 @@ struct WireByte {
 struct BoardWire {
     std::deque<WireByte> In;
     std::deque<WireByte> Out;
-    int64_t InFreeUs = 0;   // when the receive line is free for the next byte
-    int64_t OutFreeUs = 0;  // when the transmit line is free for the next byte
+    int64_t InFreeUs = 0;     // when the receive line is free for the next byte
+    int64_t OutFreeUs = 0;    // when the transmit line is free for the next byte
+    int64_t NextChunkUs = 0;  // with --chunk: when the next write may go
 };
 
 enum class ConsoleMode { Locked, Pin, Prompt, Entry, Xmodem, XmodemSend, Mute };
@@ -79,7 +89,8 @@ struct BoardConsole {
     long ProgramLines = 0;             // lines received in program entry since start
     std::vector<std::string> Program;  // the program in memory
     BasicContext Basic;
-    std::string RunOutput;  // the output of a run that waits at INPUT, with the answers
+    std::string RunOutput;    // the output of a run that waits at INPUT, with the answers
+    int64_t BusyUntilUs = 0;  // a save in progress: no input is read until then
 };
 
 enum class XmodemPhase { Requesting, Receiving, Draining };
@@ -95,6 +106,7 @@ struct BoardXmodem {
     std::map<long, int> Naks;
     bool CanSeen = false;  // the byte before was a CAN outside a block
     int Requests = 0;
+    int64_t StartUs = 0;
     int64_t NextRequestUs = 0;
     int64_t LastByteUs = 0;
 };

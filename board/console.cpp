@@ -57,7 +57,7 @@ void PinLine(Board& board, const std::string& pin) {
     if (pin == o.Pin && !o.WrongPin) {
         LogStatus("PIN accepted");
         board.Console.Mode = ConsoleMode::Prompt;
-        SendToClient(board, std::string("\r\n") + kPrompt);
+        SendToClient(board, "\r\n" + Prompt(board));
         return;
     }
     LogStatus("PIN rejected");
@@ -112,7 +112,10 @@ void LineEnd(Board& board) {
 
 void EditByte(Board& board, uint8_t byte) {
     BoardConsole& con = board.Console;
-    bool lineFeedOfCr = byte == '\n' && con.LastWasCr;
+    // The picomite personality takes CR and LF as two line ends at its prompt.
+    bool pairs = board.Options.Kind == Personality::Plain || con.Mode == ConsoleMode::Entry ||
+                 con.Basic.Paused;
+    bool lineFeedOfCr = byte == '\n' && con.LastWasCr && pairs;
     con.LastWasCr = byte == '\r';
     if (lineFeedOfCr) return;
     if (!con.Escape.empty() || byte == kEsc) return EscapeByte(board, byte);
@@ -122,7 +125,7 @@ void EditByte(Board& board, uint8_t byte) {
         con.Line.clear();
         if (con.Basic.Paused) LogStatus("RUN: stopped by Ctrl-C at INPUT");
         con.Basic.Paused.reset();
-        SendToClient(board, std::string("\r\n") + kPrompt);
+        SendToClient(board, ModesBefore(board) + "\r\n" + Prompt(board));
         return;
     }
     if (byte == kBackspace || byte == kDelete) {
@@ -138,6 +141,15 @@ void EditByte(Board& board, uint8_t byte) {
 }
 
 }  // namespace
+
+std::string Prompt(const Board& board) {
+    return board.Options.Kind == Personality::Picomite ? std::string(kPrompt) + "\x1b[?7h"
+                                                       : std::string(kPrompt);
+}
+
+std::string ModesBefore(const Board& board) {
+    return board.Options.Kind == Personality::Picomite ? "\x1b[?25h\x1b[97;40m" : "";
+}
 
 void StartConsole(Board& board) {
     BoardConsole& con = board.Console;
@@ -208,7 +220,7 @@ void EndOfRunPiece(Board& board, const std::string& error) {
     LogStatus("RUN: " + std::to_string(con.Program.size()) + " lines" +
               (error.empty() ? "" : ", " + error));
     DeliverBasicOutput(board, error);
-    SendToClient(board, kPrompt);
+    SendToClient(board, ModesBefore(board) + Prompt(board));
 }
 
 void RunStoredProgram(Board& board) {
@@ -261,5 +273,5 @@ void ExecuteCommand(Board& board, const std::string& typed) {
     } else {
         DeliverBasicOutput(board, ExecuteImmediate(con.Basic, line));
     }
-    SendToClient(board, kPrompt);
+    SendToClient(board, Prompt(board));
 }

@@ -11,6 +11,13 @@
 inline constexpr const char* kPinPrompt = "Enter PIN or 0 to restart: ";
 inline constexpr const char* kPrompt = "> ";
 
+// The prompt as this board shows it: the picomite personality wraps it in terminal modes
+// (autowrap on after it).
+std::string Prompt(const Board& board);
+// What that personality sends before a fresh prompt (after a break, a run or a save): the
+// cursor shown and the colours set. Empty for the plain one.
+std::string ModesBefore(const Board& board);
+
 // Puts the console in its power-up state: waiting for a PIN when one is set, else ready.
 void StartConsole(Board& board);
 // Handles one byte from the client.

@@ -47,11 +47,19 @@ void FinishEntry(Board& board, bool run) {
     con.EntryLines.clear();
     con.Mode = ConsoleMode::Prompt;
     con.LineEchoLost = false;
-    SendToClient(board, "\r\nSaved " + std::to_string(bytes.size()) + " bytes\r\n");
+    std::string saved = "Saved " + std::to_string(bytes.size()) + " bytes\r\n";
+    if (board.Options.Kind == Personality::Plain) saved = "\r\n" + saved;
+    // Writing the flash takes its time: the console answers, and reads, only after it.
+    double saveMs = board.Options.SaveMsPerKb * static_cast<double>(bytes.size()) / 1024;
+    if (saveMs > 0) {
+        con.BusyUntilUs = NowUs() + static_cast<int64_t>(saveMs * 1000);
+        LogStatus("saving takes " + std::to_string(static_cast<long>(saveMs)) + " ms");
+    }
+    SendToClient(board, saved, saveMs);
     if (run)
         RunStoredProgram(board);
     else
-        SendToClient(board, kPrompt);
+        SendToClient(board, ModesBefore(board) + Prompt(board));
 }
 
 void AbandonEntry(Board& board, const std::string& message = "") {
@@ -61,7 +69,7 @@ void AbandonEntry(Board& board, const std::string& message = "") {
     con.Line.clear();
     con.Mode = ConsoleMode::Prompt;
     con.LineEchoLost = false;
-    SendToClient(board, "\r\n" + message + kPrompt);
+    SendToClient(board, ModesBefore(board) + "\r\n" + message + Prompt(board));
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ void InstallSignals() {
 void WaitForWork(Board& board) {
     int64_t now = NowUs();
     int64_t due = NextWireDue(board);
-    bool outputDue = !board.Wire.Out.empty() && board.Wire.Out.front().DueUs <= now;
+    bool outputDue = OutputDueUs(board) <= now;
     int64_t timeoutUs = 10000;
     if (due != INT64_MAX && !outputDue) timeoutUs = std::clamp<int64_t>(due - now, 0, 10000);
     timespec timeout{0, static_cast<long>(timeoutUs * 1000)};

@@ -1,8 +1,10 @@
 #include "board/options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 namespace {
 
@@ -26,6 +28,9 @@ enum class Opt {
     AlterStoredLine,
     VanishAfterLines,
     LineSpeed,
+    Personality,
+    Chunk,
+    SaveTime,
     DriveDir,
     MountsFile
 };
@@ -65,6 +70,15 @@ const OptionRow kOptions[] = {
      "drop off the line (port closed, link removed) after N program lines"},
     {"--line-speed", nullptr, Opt::LineSpeed,
      "pace bytes both ways at the client's baud rate, 10 bits per byte"},
+    {"--personality", "plain|picomite", Opt::Personality,
+     "answer as this interpreter; picomite: decorated and double prompts, chunked output, slow "
+     "saves, a slow checksum XMODEM receiver (default plain)"},
+    {"--chunk", "N", Opt::Chunk,
+     "send output in writes of at most N bytes, 0.1 ms apart (1: a character at a time; "
+     "picomite: 64)"},
+    {"--save-ms-per-kb", "MS", Opt::SaveTime,
+     "a save of program entry takes MS ms per KB, the console reading nothing meanwhile "
+     "(picomite: 200)"},
     {"--drive-dir", "DIR", Opt::DriveDir, "folder that plays the firmware drive after 1200 baud"},
     {"--mounts-file", "FILE", Opt::MountsFile,
      "mount table to which the firmware drive's line is added while it exists"},
@@ -170,6 +184,24 @@ bool ApplyOption(Opt id, const char* arg, BoardOptions& o, std::string& error) {
         case Opt::LineSpeed:
             o.LineSpeed = true;
             return true;
+        case Opt::Personality:
+            if (std::strcmp(arg, "plain") == 0)
+                o.Kind = Personality::Plain;
+            else if (std::strcmp(arg, "picomite") == 0)
+                o.Kind = Personality::Picomite;
+            else
+                return error = "--personality wants plain or picomite", false;
+            return true;
+        case Opt::Chunk:
+            if (!ApplyNumber(arg, n, error, "--chunk")) return false;
+            o.ChunkBytes = static_cast<int>(std::min(n, 4096L));
+            return true;
+        case Opt::SaveTime:
+            if (!ParseMilliseconds(arg, o.SaveMsPerKb))
+                return error =
+                           std::string("--save-ms-per-kb wants milliseconds, not '") + arg + "'",
+                       false;
+            return true;
         case Opt::DriveDir:
             o.DriveDir = arg;
             return true;
@@ -189,6 +221,7 @@ const OptionRow* FindOption(const std::string& name) {
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, BoardOptions& options, std::string& error) {
+    std::set<Opt> given;
     for (int i = 1; i < argc; ++i) {
         // Both "--opt value" and "--opt=value" are taken.
         std::string word = argv[i];
@@ -213,6 +246,13 @@ bool ParseOptions(int argc, char** argv, BoardOptions& options, std::string& err
             return error = word + " takes no value", false;
         }
         if (!ApplyOption(row->Id, arg, options, error)) return false;
+        given.insert(row->Id);
+    }
+    // The personality's own ways, where the command line did not choose otherwise.
+    if (options.Kind == Personality::Picomite) {
+        if (!given.count(Opt::Xmodem)) options.XmodemCrc = false;
+        if (!given.count(Opt::Chunk)) options.ChunkBytes = 64;
+        if (!given.count(Opt::SaveTime)) options.SaveMsPerKb = 200;
     }
     return true;
 }

@@ -7,9 +7,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <string>
 #include <vector>
 
 namespace {
+
+// With --chunk: the pause between two writes, so that the client reads them apart.
+constexpr int64_t kChunkGapUs = 100;
 
 int64_t ByteTimeUs(const Board& board) {
     if (!board.Options.LineSpeed || board.Port.Baud <= 0) return 0;
@@ -20,6 +24,12 @@ int64_t ByteTimeUs(const Board& board) {
 
 void QueueReceived(Board& board, const uint8_t* bytes, int count) {
     int64_t now = NowUs();
+    // A console busy saving reads nothing: its buffer holds so much, the rest is lost.
+    if (board.Console.BusyUntilUs > now) {
+        int room = std::max<int>(0, kBusyConsoleBuffer - static_cast<int>(board.Wire.In.size()));
+        if (count > room) LogStatus(std::to_string(count - room) + " bytes lost while busy");
+        count = std::min(count, room);
+    }
     for (int i = 0; i < count; ++i) {
         int64_t due = std::max(now, board.Wire.InFreeUs) + ByteTimeUs(board);
         board.Wire.InFreeUs = due;
@@ -28,7 +38,9 @@ void QueueReceived(Board& board, const uint8_t* bytes, int count) {
 }
 
 bool TakeDueByte(Board& board, uint8_t& byte) {
-    if (board.Wire.In.empty() || board.Wire.In.front().DueUs > NowUs()) return false;
+    int64_t now = NowUs();
+    if (board.Wire.In.empty() || board.Wire.In.front().DueUs > now) return false;
+    if (board.Console.BusyUntilUs > now) return false;
     byte = board.Wire.In.front().Value;
     board.Wire.In.pop_front();
     return true;
@@ -53,11 +65,16 @@ void WriteDueBytes(Board& board, bool all) {
             board.Wire.Out.pop_front();
         return;
     }
+    if (!all && OutputDueUs(board) > now) return;
+    const size_t most = board.Options.ChunkBytes > 0 && !all
+                            ? static_cast<size_t>(board.Options.ChunkBytes)
+                            : board.Wire.Out.size();
     std::vector<uint8_t> chunk;
     for (const WireByte& b : board.Wire.Out) {
-        if (!all && b.DueUs > now) break;
+        if ((!all && b.DueUs > now) || chunk.size() == most) break;
         chunk.push_back(b.Value);
     }
+    if (board.Options.ChunkBytes > 0) board.Wire.NextChunkUs = now + kChunkGapUs;
     size_t done = 0;
     while (done < chunk.size()) {
         ssize_t n = write(board.Port.Master, chunk.data() + done, chunk.size() - done);
@@ -71,10 +88,17 @@ void WriteDueBytes(Board& board, bool all) {
     board.Wire.Out.erase(board.Wire.Out.begin(), board.Wire.Out.begin() + long(done));
 }
 
+int64_t OutputDueUs(const Board& board) {
+    if (board.Wire.Out.empty()) return INT64_MAX;
+    return std::max(board.Wire.Out.front().DueUs, board.Wire.NextChunkUs);
+}
+
 int64_t NextWireDue(const Board& board) {
-    int64_t due = INT64_MAX;
-    if (!board.Wire.In.empty()) due = board.Wire.In.front().DueUs;
-    if (!board.Wire.Out.empty()) due = std::min(due, board.Wire.Out.front().DueUs);
+    int64_t due = OutputDueUs(board);
+    if (!board.Wire.In.empty() && board.Console.BusyUntilUs <= NowUs())
+        due = std::min(due, board.Wire.In.front().DueUs);
+    else if (!board.Wire.In.empty())
+        due = std::min(due, board.Console.BusyUntilUs);
     return due;
 }
 

@@ -13,17 +13,29 @@ constexpr int64_t kBlockGapUs = 1000 * 1000;  // a block that stalls this long i
 constexpr int64_t kSilenceUs = 10000 * 1000;  // a sender silent this long has gone
 constexpr int64_t kDrainUs = 6000 * 1000;     // with --ignore-eot: quiet this long ends it
 constexpr size_t kFileLimit = 16 * 1024 * 1024;
+// The picomite personality asks at once, again at once for every stray byte before the
+// first block, then every 5 s, and gives up after a minute.
+constexpr int64_t kSlowRequestIntervalUs = 5000 * 1000;
+constexpr int64_t kSlowStartLimitUs = 60000 * 1000;
 
 // The receiver's replies take the board as long to make as a line end's echo does.
 void SendByte(Board& board, uint8_t byte) {
     SendToClient(board, std::string(1, static_cast<char>(byte)), board.Options.EchoDelayMs);
 }
 
+bool SlowReceiver(const Board& board) {
+    return board.Options.Kind == Personality::Picomite;
+}
+
+void Request(Board& board) {
+    SendByte(board, board.Xmodem.Crc ? 'C' : kNak);
+}
+
 void BackToPrompt(Board& board, const std::string& message) {
     board.Console.Mode = ConsoleMode::Prompt;
     board.Xmodem.Packet.clear();
     board.Xmodem.Data.clear();
-    SendToClient(board, "\r\n" + message + kPrompt);
+    SendToClient(board, "\r\n" + message + ModesBefore(board) + Prompt(board));
 }
 
 void Cancel(Board& board, const std::string& why) {
@@ -108,6 +120,8 @@ void HeaderByte(Board& board, uint8_t byte) {
             return BackToPrompt(board, "Error: XMODEM cancelled by the sender\r\n");
         }
         x.CanSeen = true;
+    } else if (SlowReceiver(board) && x.Phase == XmodemPhase::Requesting) {
+        Request(board);  // a stray byte before the first block is answered with a request
     }
     // Anything else before a block (the LF of the command's CR LF, noise) is passed over.
 }
@@ -119,8 +133,7 @@ void StartXmodemReceive(Board& board, const std::string& name) {
     x = BoardXmodem{};
     x.Name = name;
     x.Crc = board.Options.XmodemCrc;
-    x.NextRequestUs = NowUs();
-    x.LastByteUs = NowUs();
+    x.StartUs = x.NextRequestUs = x.LastByteUs = NowUs();
     board.Console.Mode = ConsoleMode::Xmodem;
     LogStatus("XMODEM receive " + name + (x.Crc ? " (CRC)" : " (checksum)"));
 }
@@ -140,9 +153,17 @@ void XmodemTick(Board& board) {
     int64_t now = NowUs();
     if (x.Phase == XmodemPhase::Draining) {
         if (now - x.LastByteUs > kDrainUs) BackToPrompt(board, "");
+    } else if (x.Phase == XmodemPhase::Requesting && SlowReceiver(board)) {
+        if (now - x.StartUs >= kSlowStartLimitUs) {
+            LogStatus("XMODEM " + x.Name + ": no sender");
+            return BackToPrompt(board, "Error : Remote did not respond\r\n");
+        }
+        if (now < x.NextRequestUs) return;
+        Request(board);
+        x.NextRequestUs = now + kSlowRequestIntervalUs;
     } else if (x.Phase == XmodemPhase::Requesting && now >= x.NextRequestUs) {
         if (x.Requests++ == kRequestLimit) return Cancel(board, "no sender");
-        SendByte(board, x.Crc ? 'C' : kNak);
+        Request(board);
         x.NextRequestUs = now + kRequestIntervalUs;
     } else if (x.Phase == XmodemPhase::Receiving) {
         if (!x.Packet.empty() && now - x.LastByteUs > kBlockGapUs) {

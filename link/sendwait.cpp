@@ -29,20 +29,58 @@ Text PollUntil(char16_t stop, int polls, const LinkHooks& hooks) {
     return reply;
 }
 
+constexpr char16_t kEsc = 0x1B;
+
+// `text` without the complete mode sequences (ESC [ parameters final byte) at its end; with
+// one still incomplete there, nothing (so no prompt is seen before the sequence is whole).
+TextView WithoutTrailingModes(TextView text) {
+    for (;;) {
+        size_t at = text.rfind(kEsc);
+        if (at == TextView::npos) return text;
+        TextView tail = text.substr(at + 1);
+        if (tail.empty() || tail[0] != u'[') return at + 1 == text.size() ? TextView() : text;
+        size_t i = 1;
+        while (i < tail.size() && tail[i] >= 0x20 && tail[i] <= 0x3F)
+            ++i;
+        if (i == tail.size()) return TextView();  // still coming in
+        if (i + 1 != tail.size() || tail[i] < 0x40 || tail[i] > 0x7E) return text;
+        text = text.substr(0, at);
+    }
+}
+
+bool EndsWith(TextView text, TextView end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
 bool Holds(const Text& reply, Until until) {
-    auto endsWith = [&](TextView end) {
-        return reply.size() >= end.size() &&
-               TextView(reply).substr(reply.size() - end.size()) == end;
-    };
     switch (until) {
         case Until::LineEnd:
             return reply.find(u'\n') != Text::npos;
         case Until::PromptAtEnd:
-            return endsWith(u"> ");
+        case Until::PromptSettled:
+            return EndsWithPrompt(reply);
         case Until::PromptOrPin:
-            return endsWith(u"> ") || endsWith(u": ");
+            return EndsWithPrompt(reply) || EndsWithPinQuestion(reply);
     }
     return false;
+}
+
+// The quiet time after a prompt that tells a settled board from one about to answer a
+// second command: a few times the board's first-answer latency, never under 10 ms.
+constexpr int64_t kSettleFloorUs = 10000, kSettleCeilingUs = 500000;
+int64_t SettleUs(int64_t latencyUs) {
+    return std::clamp<int64_t>(4 * latencyUs, kSettleFloorUs, kSettleCeilingUs);
+}
+
+// Gathers what arrives until `done` holds of the reply or `limitMs` has passed, waking as
+// bytes come.
+template <typename Done>
+Text GatherUntil(Text reply, Done done, int64_t limitMs, const LinkHooks& hooks) {
+    const int64_t deadline = ElapsedMs() + limitMs;
+    for (int64_t now = ElapsedMs(); now < deadline && !done(reply) && !HookStopped(hooks);
+         now = ElapsedMs())
+        if (HookAwaitInput(hooks, static_cast<int>(deadline - now))) reply += ReadOnce();
+    return reply;
 }
 
 }  // namespace
@@ -77,13 +115,62 @@ void SendText(TextView text) {
     }
 }
 
+bool EndsWithPrompt(TextView reply) {
+    return EndsWith(WithoutTrailingModes(reply), u"> ");
+}
+
+bool EndsWithPinQuestion(TextView reply) {
+    return EndsWith(WithoutTrailingModes(reply), u": ");
+}
+
+bool EchoLineEnded(TextView reply, TextView command) {
+    Text line;
+    bool inSequence = false;
+    for (char16_t ch : reply) {
+        if (ch == u'\n') {
+            if (EndsWith(line, command)) return true;
+            line.clear();
+        } else if (ch == kEsc) {
+            inSequence = true;
+        } else if (inSequence) {
+            inSequence = ch < 0x40 || ch > 0x7E || ch == u'[';
+        } else if (ch != u'\r') {
+            line += ch;
+        }
+    }
+    return false;
+}
+
 Text SendAndWaitUntil(TextView text, Until until, int limitMs, const LinkHooks& hooks) {
-    SendText(text);
-    Text reply;
     const int64_t deadline = ElapsedMs() + limitMs;
-    for (int64_t now = ElapsedMs(); now < deadline && !Holds(reply, until) && !HookStopped(hooks);
-         now = ElapsedMs())
-        if (HookAwaitInput(hooks, static_cast<int>(deadline - now))) reply += ReadOnce();
+    SendText(text);
+    const int64_t sentUs = ElapsedUs();
+    int64_t latencyUs = -1;  // how long the board took to start answering
+    auto done = [&](const Text& reply) {
+        if (latencyUs < 0 && !reply.empty()) latencyUs = ElapsedUs() - sentUs;
+        return Holds(reply, until);
+    };
+    Text reply = GatherUntil(Text(), done, deadline - ElapsedMs(), hooks);
+    while (until == Until::PromptSettled && Holds(reply, until) && !HookStopped(hooks)) {
+        int64_t quietMs = (SettleUs(latencyUs) + 999) / 1000;
+        int64_t left = deadline - ElapsedMs();
+        if (left <= 0 || !HookAwaitInput(hooks, static_cast<int>(std::min(quietMs, left)))) break;
+        // The board answers once more: wait for that answer's prompt.
+        reply = GatherUntil(reply + ReadOnce(), done, deadline - ElapsedMs(), hooks);
+    }
+    return reply;
+}
+
+Text SendStartCommand(TextView command, bool fast, const LinkHooks& hooks) {
+    SendText(Text(command) + u"\r\n");
+    auto done = [&](const Text& reply) { return EchoLineEnded(reply, command); };
+    if (fast) return GatherUntil(Text(), done, kLineEndPolls * kPollStepMs, hooks);
+    Text reply;
+    for (int poll = 1; poll <= kLineEndPolls && !HookStopped(hooks); ++poll) {
+        HookWait(hooks, kPollStepMs);
+        reply += ReadOnce();
+        if (done(reply)) break;
+    }
     return reply;
 }
 

@@ -28,11 +28,31 @@ Text SendAndWait(TextView text, int wait, int lineDelay, const LinkHooks& hooks)
 // Waiting means the echo did not come in time (counted in the check).
 EchoVerdict SendLineChecked(TextView line, long number, EchoCheck& check, const LinkHooks& hooks);
 
+// True when `reply` ends with the board's "> " prompt. Terminal mode sequences that a board
+// sends around its prompt (cursor, colour, autowrap: ESC [ ... final byte) are seen
+// through; one still incomplete at the end means the prompt is not complete yet either.
+bool EndsWithPrompt(TextView reply);
+// The same for the PIN question's ": ".
+bool EndsWithPinQuestion(TextView reply);
+
+// True when `reply` holds the echo of `command` up to its line end: a line that ends with
+// the command's text (a prompt and mode sequences may come before it on that line).
+bool EchoLineEnded(TextView reply, TextView command);
+
 // What ends a fast wait: the reply holds a line feed, or ends with the "> " prompt (or, for
 // the first look at a board, with the PIN question's ": "). The prompt must end the reply:
-// a ">" in an echo or an answer does not end it.
-enum class Until { LineEnd, PromptAtEnd, PromptOrPin };
+// a ">" in an echo or an answer does not end it. PromptSettled also waits for the board to
+// settle after the prompt: a command ending CR LF may be answered by two prompts (the LF is
+// a second, empty command), so the wait ends only when no byte followed the prompt for a
+// short time scaled to how long the board took to start answering.
+enum class Until { LineEnd, PromptAtEnd, PromptOrPin, PromptSettled };
 
 // Fast mode's send and wait: sends `text` as SendAndWait does, then gathers the reply as it
 // arrives, waking the moment bytes come, until `until` holds or `limitMs` has passed.
 Text SendAndWaitUntil(TextView text, Until until, int limitMs, const LinkHooks& hooks);
+
+// The start of program entry: sends `command` + "\r\n" and waits until its echo's line end
+// has come (EchoLineEnded), at most as long as the wait for a line end. What comes before
+// the echo (a late prompt of the command before) is part of the reply, never of the first
+// program line's. `fast` wakes as bytes arrive instead of polling every 20 ms.
+Text SendStartCommand(TextView command, bool fast, const LinkHooks& hooks);

@@ -24,12 +24,15 @@ constexpr uint8_t kSoh = 0x01, kEot = 0x04, kAck = 0x06, kNak = 0x15, kCan = 0x1
 constexpr uint8_t kWantCrc = 'C';
 constexpr int kBlockSize = 128;
 constexpr int kBufferSize = 1040;
-constexpr int kStartWaitMs = 1000, kStartPollMs = 100, kStartPolls = 30, kStartLimitMs = 3000;
+// The start: a first look 1000 ms after the receive command, then a look every 100 ms for as
+// long as a slow receiver goes on asking (its own limit is a minute).
+constexpr int kStartWaitMs = 1000, kStartPollMs = 100, kStartLimitMs = 60000;
 constexpr int kReplyWaitMs = 200, kRetryPauseMs = 50, kMaxFailedReplies = 20;
 constexpr int kBlockLimitMs = 10000;
 constexpr int kEotPollMs = 500, kEotLimitMs = 5000, kMaxEots = 4;
 constexpr int kCancelBytes = 5, kFinalPauseMs = 300;
 constexpr int kCancelGatherMs = 20;  // fast mode: how long a CAN waits for its two fellows
+constexpr size_t kPromptTail = 32;   // what of the receiver's last words shows its prompt
 
 enum class Check { Sum, Crc };
 
@@ -44,7 +47,29 @@ struct Transfer {
     Check check = Check::Sum;
     bool fast = false;
     const LinkHooks* hooks = nullptr;
+    std::string command;     // the receive command, whose echo is no request
+    size_t echoed = 0;       // how much of its echo has come back
+    bool cancelled = false;  // Cancel was pressed while the start was awaited
 };
+
+bool IsRequest(int byte) {
+    return byte == kNak || byte == kWantCrc || byte == kCan;
+}
+
+// The bytes of the last read that are not the receive command's echo, in order. The echo
+// is taken byte by byte as it comes, whatever the pieces: its "C" (in RECEIVE) is never the
+// receiver's request. A byte that does not continue the echo is the receiver's or noise.
+std::string NotEcho(Transfer& t) {
+    std::string rest;
+    for (int i = 0; i < t.replyCount; ++i) {
+        uint8_t byte = t.reply[i];
+        if (t.echoed < t.command.size() && byte == static_cast<uint8_t>(t.command[t.echoed]))
+            ++t.echoed;
+        else
+            rest += static_cast<char>(byte);
+    }
+    return rest;
+}
 
 int ReadReply(Transfer& t) {
     t.replyCount = ReadAvailable(t.reply.data(), kBufferSize);
@@ -91,58 +116,55 @@ int BuildPacket(Transfer& t, long n) {
     return kBlockSize + 4;
 }
 
-// Waits for the receiver's first NAK (checksum) or "C" (CRC). False when it never came, the
-// receiver cancelled, or the caller asked for a stop.
-bool AwaitStart(Transfer& t) {
+// Takes `candidate` as the receiver's start request: NAK asks for checksum mode, "C" for CRC
+// mode. True when it is one of them.
+bool TakeRequest(Transfer& t, int candidate) {
+    if (candidate != kNak && candidate != kWantCrc) return false;
+    t.check = candidate == kWantCrc ? Check::Crc : Check::Sum;
+    return true;
+}
+
+// A Cancel pressed while the start is awaited ends it.
+bool StartCancelled(Transfer& t) {
+    if (HookPump(*t.hooks)) t.cancelled = true;
+    return t.cancelled || HookStopped(*t.hooks);
+}
+
+// Waits for the receiver's first NAK (checksum) or "C" (CRC), after the command's wait whose
+// read is `early`: a request that came in it counts when nothing newer does. False when none
+// came, the receiver cancelled, or a Cancel or stop ended the wait.
+bool AwaitStart(Transfer& t, int early) {
     HookWait(*t.hooks, kStartWaitMs);
-    if (HookStopped(*t.hooks)) return false;
-    int candidate = ReadReply(t) > 0 ? t.reply[t.replyCount - 1] : -1;
+    if (StartCancelled(t)) return false;
+    ReadReply(t);
+    std::string rest = NotEcho(t);
+    int candidate = rest.empty() ? -1 : static_cast<uint8_t>(rest.back());
+    if (!IsRequest(candidate)) candidate = early;
     const int64_t deadline = ElapsedMs() + kStartLimitMs;
-    for (int failedPolls = 1;; ++failedPolls) {
+    for (;;) {
         if (candidate == kCan) return false;
-        if (candidate == kNak || candidate == kWantCrc) {
-            t.check = candidate == kWantCrc ? Check::Crc : Check::Sum;
-            return true;
-        }
-        if (failedPolls == kStartPolls) return false;
+        if (TakeRequest(t, candidate)) return true;
+        if (ElapsedMs() >= deadline) return false;
         HookWait(*t.hooks, kStartPollMs);
-        if (HookStopped(*t.hooks)) return false;
+        if (StartCancelled(t)) return false;
         ReadReply(t);
-        candidate = FirstReplyByte(t);
-        if (ElapsedMs() > deadline) {
-            t.check = Check::Sum;
-            return true;
-        }
+        rest = NotEcho(t);
+        candidate = rest.empty() ? -1 : static_cast<uint8_t>(rest.front());
     }
 }
 
-// Fast mode's start: the receive command's echo, then the receiver's first request, taken
-// the moment it comes. Until the command's own wait is over, only bytes after the echo's
-// line end count, for the echo itself holds a "C" ("RECEIVE"). The request byte is the
-// last one that has arrived, as in the fixed-wait start, and the limit is that start's.
+// Fast mode's start: the receiver's first request, taken the moment it comes, also during
+// the command's own wait. The request byte is the last one that has arrived past the echo,
+// as in the fixed-wait start, and the limit is that start's.
 bool AwaitStartFast(Transfer& t, int commandWaitMs) {
-    const int64_t start = ElapsedMs();
-    const int64_t commandEnd = start + commandWaitMs;
-    const int64_t deadline = commandEnd + kStartWaitMs + (kStartPolls - 1) * kStartPollMs;
-    bool echoEnded = false;
-    for (int64_t now = start; now < deadline && !HookStopped(*t.hooks); now = ElapsedMs()) {
-        if (HookAwaitInput(*t.hooks, static_cast<int>(deadline - now)) && ReadReply(t) > 0) {
-            int from = 0;
-            if (!echoEnded && ElapsedMs() <= commandEnd) {
-                while (from < t.replyCount && t.reply[from] != '\n')
-                    ++from;
-                if (from == t.replyCount) continue;
-                ++from;
-            }
-            echoEnded = true;
-            if (from == t.replyCount) continue;
-            int candidate = t.reply[t.replyCount - 1];
-            if (candidate == kCan) return false;
-            if (candidate == kNak || candidate == kWantCrc) {
-                t.check = candidate == kWantCrc ? Check::Crc : Check::Sum;
-                return true;
-            }
-        }
+    const int64_t deadline = ElapsedMs() + commandWaitMs + kStartWaitMs + kStartLimitMs;
+    for (int64_t now = ElapsedMs(); now < deadline && !StartCancelled(t); now = ElapsedMs()) {
+        if (!HookAwaitInput(*t.hooks, static_cast<int>(deadline - now)) || ReadReply(t) <= 0)
+            continue;
+        std::string rest = NotEcho(t);
+        int candidate = rest.empty() ? -1 : static_cast<uint8_t>(rest.back());
+        if (candidate == kCan) return false;
+        if (TakeRequest(t, candidate)) return true;
     }
     return false;
 }
@@ -257,18 +279,17 @@ XmodemOutcome Finish(Transfer& t, XmodemOutcome outcome) {
     HookPump(*t.hooks);
     if (t.fast) {
         // The receiver's prompt, when it shows one, ends the pause early. It may have come
-        // with the last reply already, and it may come in pieces: the last two bytes
-        // received are kept across reads.
-        int before = -1, last = -1;
+        // with the last reply already, and it may come in pieces, with terminal modes around
+        // it: the last bytes received are kept across reads.
+        Text tail;
         auto take = [&] {
-            for (int i = 0; i < t.replyCount; ++i) {
-                before = last;
-                last = t.reply[i];
-            }
+            for (int i = 0; i < t.replyCount; ++i)
+                tail += static_cast<char16_t>(t.reply[i]);
+            if (tail.size() > kPromptTail) tail.erase(0, tail.size() - kPromptTail);
         };
         take();
         const int64_t end = ElapsedMs() + kFinalPauseMs;
-        while (!(before == '>' && last == ' ') && ElapsedMs() < end &&
+        while (!EndsWithPrompt(tail) && ElapsedMs() < end &&
                HookAwaitInput(*t.hooks, static_cast<int>(end - ElapsedMs()))) {
             ReadReply(t);
             take();
@@ -287,11 +308,12 @@ XmodemOutcome CancelTransfer(Transfer& t, XmodemOutcome outcome) {
     return Finish(t, outcome);
 }
 
-XmodemOutcome SendBlocks(Transfer& t, int commandWaitMs) {
-    if (!(t.fast ? AwaitStartFast(t, commandWaitMs) : AwaitStart(t))) {
+XmodemOutcome SendBlocks(Transfer& t, int commandWaitMs, int early) {
+    if (!(t.fast ? AwaitStartFast(t, commandWaitMs) : AwaitStart(t, early))) {
         // A receiver that was started is told to stop; one that never answered has nothing
         // to be told, as when the start fails.
-        if (HookStopped(*t.hooks)) return CancelTransfer(t, XmodemOutcome::Cancelled);
+        if (t.cancelled || HookStopped(*t.hooks))
+            return CancelTransfer(t, XmodemOutcome::Cancelled);
         return Finish(t, XmodemOutcome::FailedToStart);
     }
     bool allAcknowledged = true;
@@ -333,11 +355,15 @@ XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay, cons
     HookLog(hooks, u"Blocks: " + DecimalText(t.blocks));
     HookPump(hooks);
     Text command = u"XMODEM RECEIVE \"" + Text(name) + u"\"\r\n";
-    if (fast) {
-        // The command's wait is spent waiting for the receiver's first request instead.
-        SendText(command);
-        return SendBlocks(t, lineDelay);
-    }
-    SendAndWait(command, 0, lineDelay, hooks);
-    return SendBlocks(t, 0);
+    t.command = AnsiFromText(command);
+    SendText(command);
+    // In fast mode the command's wait is spent waiting for the receiver's first request.
+    if (fast) return SendBlocks(t, lineDelay, -1);
+    // By default it is a fixed wait; a request that came in it is kept, not drained.
+    HookWait(hooks, lineDelay);
+    ReadReply(t);
+    int early = -1;
+    for (char byte : NotEcho(t))
+        if (IsRequest(static_cast<uint8_t>(byte))) early = static_cast<uint8_t>(byte);
+    return SendBlocks(t, 0, early);
 }

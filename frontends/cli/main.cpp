@@ -50,6 +50,7 @@ enum Exit {
     kExitRejected = 10,
     kExitNoReply = 11,
     kExitNotEchoed = 12,
+    kExitNotSaved = 13,
     kExitDiffers = 15,
     kExitNotRead = 16,
     kExitCaptureFailed = 17,
@@ -79,6 +80,7 @@ const struct {
     {kExitRejected, "rejected", "the board rejected the program (its words are in the log)"},
     {kExitNoReply, "no reply", "no reply from the board: check the port and the baud rate"},
     {kExitNotEchoed, "not echoed", "some program lines were not echoed"},
+    {kExitNotSaved, "not saved", "the board ended program entry without saving the program"},
     {kExitDiffers, "differs",
      "--verify: the board stored something else (the log names the lines)"},
     {kExitNotRead, "not read",
@@ -410,6 +412,8 @@ int ExitCodeOf(JobOutcome outcome) {
             return kExitFirmwareNotCopied;
         case JobOutcome::NotSaved:
             return kExitFailed;
+        case JobOutcome::BoardDidNotSave:
+            return kExitNotSaved;
         case JobOutcome::Differs:
             return kExitDiffers;
         case JobOutcome::NotOnBoard:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "link/echo.h"
+#include "link/sendwait.h"
 
 namespace {
 
@@ -83,3 +84,22 @@ TEST(EchoCheck, LostEchoesAreCountedAndALateOneIsForgiven) {
 }
 
 }  // namespace
+
+// Boards that wrap their prompt in terminal modes (cursor, colour, autowrap): the prompt is
+// seen through them in the fast waits and the echo check, not before its sequence is whole,
+// and a start command's echo line may follow a late prompt.
+TEST(DecoratedPrompt, IsSeenThroughItsModesEverywhere) {
+    const Text modes = u"\x1b[?25h\x1b[97;40m";
+    EXPECT_TRUE(EndsWithPrompt(modes + u"\r\n> \x1b[?7h"));
+    EXPECT_TRUE(EndsWithPrompt(u"NEW\r\n> "));
+    EXPECT_FALSE(EndsWithPrompt(u"\r\n> \x1b[?7"));  // the rest is on its way
+    EXPECT_FALSE(EndsWithPrompt(u"Print \"> \"\r\n"));
+    EXPECT_TRUE(EndsWithPinQuestion(u"Enter PIN or 0 to restart: \x1b[0m"));
+
+    EXPECT_TRUE(EchoLineEnded(u"\x1b[?7h\r\n> \x1b[?7hAUTOSAVE\r\n", u"AUTOSAVE"));
+    EXPECT_FALSE(EchoLineEnded(u"\r\n> \x1b[?7h\r\n", u"AUTOSAVE"));
+
+    EchoCheck check;
+    ExpectEcho(check, u"x = 1", 1);
+    EXPECT_EQ(FeedByCharacter(check, modes + u"\r\n> \x1b[?7h"), EchoVerdict::Prompt);
+}

@@ -209,8 +209,8 @@ TEST_F(SimXmodem, NoStartByteOrACancelFailsTheStartAndSendsNothingMore) {
     board.Start = "";
     int64_t start = ElapsedMs();
     EXPECT_EQ(Send(Random(500)), XmodemOutcome::FailedToStart);
-    // The command's line time and wait, the start wait, 29 polls, the final pause.
-    EXPECT_NEAR(ElapsedMs() - start, 270 / 38.4 + 120 + 1000 + 29 * 100 + 300, 1);
+    // The command's line time and wait, the first look, a minute of looks, the final pause.
+    EXPECT_NEAR(ElapsedMs() - start, 270 / 38.4 + 120 + 1000 + 60000 + 300, 1);
     EXPECT_EQ(Sim.Written.size(), 1u);
     EXPECT_EQ(Log().back(), u"Transfer failed to start!");
 
@@ -257,6 +257,41 @@ TEST_F(SimXmodem, FastModeActsOnEachReplyAsItArrives) {
         EXPECT_NEAR(board.PacketTimes[i] - board.PacketTimes[i - 1], 10 + packetMs, 1.5) << i;
     EXPECT_EQ(board.EotTimes.size(), 1u);
     EXPECT_EQ(Log().back(), u"Transfer completed OK!");
+}
+
+// A slow receiver: it echoes the command a character at a time (its "C" is no request, even
+// past the command's wait), asks at once, and asks again only every 5 s. Both modes start on
+// the early request, in checksum mode; a Cancel ends a start that never comes, telling the
+// receiver.
+TEST_F(SimXmodem, AnEarlyRequestIsTakenTheEchoIsNoneAndCancelEndsTheWait) {
+    for (int charMs : {20, 3}) {  // the requests within the command's wait, or after it
+        SCOPED_TRACE(charMs);
+        bool fast = charMs == 20;
+        board = Receiver();
+        Sim.OnWrite = [this, charMs](const std::string& b) {
+            if (b.rfind("XMODEM", 0) != 0) return board.Hear(b);
+            board.Command = b;
+            int at = 0;
+            for (size_t i = 0; i < b.size(); ++i)
+                PeerSends(b.substr(i, 1), at += charMs);
+            PeerSends(std::string(2, kNak), at + 1);
+        };
+        int64_t start = ElapsedMs();
+        EXPECT_EQ(Send(Random(300), fast), XmodemOutcome::Completed);
+        ASSERT_EQ(board.Packets.size(), 3u);
+        EXPECT_EQ(board.Packets[0].size(), 132u);
+        EXPECT_LT(board.PacketTimes[0] - start, fast ? 600 : 1200);
+    }
+
+    board = Receiver();
+    board.Start = "";
+    Sim.OnWrite = [this](const std::string& b) { board.Hear(b); };
+    int64_t start = ElapsedMs();
+    CliHooks.OnPump = [start] { return ElapsedMs() - start > 20000; };
+    EXPECT_EQ(Send(Random(300)), XmodemOutcome::Cancelled);
+    EXPECT_LT(ElapsedMs() - start, 21000);
+    EXPECT_EQ(board.Cans, 5);
+    EXPECT_TRUE(board.Packets.empty());
 }
 
 TEST_F(SimXmodem, ABoardUnpluggedMidwayEndsAtOnce) {

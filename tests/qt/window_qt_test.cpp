@@ -272,7 +272,7 @@ private slots:
         QCOMPARE(baud->currentText(), QString::fromStdU16String(App.SerialSpeed));
         QCOMPARE(baud->toolTip(), QString("Serial baud rate"));
         auto* device = Find<QComboBox>("deviceBox");
-        QCOMPARE(device->count(), 5);
+        QCOMPARE(device->count(), 6);
         QCOMPARE(device->currentText(), QString::fromStdU16String(App.Device));
         auto* ports = Find<QComboBox>("portBox");
         QCOMPARE(ports->toolTip(), QString("Serial port"));

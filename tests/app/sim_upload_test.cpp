@@ -1,0 +1,116 @@
+// The end of an upload against a board that takes its time to save, on the simulated line
+// and clock: a save of seconds still gets its RUN, and a save that never came is no success.
+#include <gtest/gtest.h>
+
+#include "app/state.h"
+#include "app/upload.h"
+#include "link/clock.h"
+#include "link/serial.h"
+#include "link/serial_sim.h"
+#include "tests/support/fresh_core.h"
+#include "ui/log.h"
+
+namespace {
+
+const std::string kModes = "\x1b[?25h\x1b[97;40m";  // before a fresh prompt
+const std::string kPrompt = "> \x1b[?7h";
+
+// A board answering as the decorated-prompt firmware does: CR and LF are two commands at the
+// prompt (the second prompt comes a moment later), one line end in program entry; Ctrl-Z
+// saves after `SaveMs`, Ctrl-C abandons entry.
+struct SlowSaver {
+    int SaveMs = 5000;
+    bool InEntry = false;
+    std::string Line;
+    int64_t SavedAtMs = -1, RunAtMs = -1;
+
+    void Hear(const std::string& bytes) {
+        std::string out;
+        auto flush = [&] {
+            if (!out.empty()) PeerSends(out, 1);
+            out.clear();
+        };
+        for (char c : bytes) {
+            if (c == '\x03') {
+                InEntry = false;
+                Line.clear();
+                out += kModes + "\r\n" + kPrompt;
+            } else if (c == '\x1a' && InEntry) {
+                InEntry = false;
+                flush();
+                SavedAtMs = ElapsedMs() + SaveMs;
+                PeerSends("Saved 99 bytes\r\n" + kModes + kPrompt, SaveMs);
+            } else if (c == '\r') {
+                out += "\r\n";
+                if (!InEntry) out += Answer();
+                Line.clear();
+            } else if (c == '\n' && !InEntry) {
+                flush();
+                PeerSends("\r\n" + kPrompt, 3);
+            } else if (c != '\n') {
+                Line += c;
+                out += c;
+            }
+        }
+        flush();
+    }
+    std::string Answer() {
+        if (Line == "AUTOSAVE") {
+            InEntry = true;
+            return "";
+        }
+        if (Line != "RUN") return kPrompt;
+        RunAtMs = ElapsedMs();
+        return " 1\r\n" + kModes + kPrompt;
+    }
+};
+
+class SlowSave : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        StartFreshCore();
+        AllocateChannelBuffers();
+        ResetSimLine(115200);
+        Sim.OnWrite = [this](const std::string& b) { board.Hear(b); };
+        App.Comport = u"sim";
+        App.SerialSpeed = u"115200";
+        App.FastAlways = GetParam();
+    }
+    JobOutcome Upload(TextView device) {
+        App.ProgramText = u"'onload " + Text(device) + u"\r\nPrint 1\r\nPrint 2\r\n";
+        RunUploadJob();
+        return LastJobOutcome();
+    }
+    bool Logged(TextView text) { return Contains(LogText(), text); }
+    SlowSaver board;
+};
+
+TEST_P(SlowSave, ASlowSaveGetsItsRunAndAMissingSaveIsReported) {
+    EXPECT_EQ(Upload(u"picomite"), JobOutcome::Completed);
+    EXPECT_TRUE(Logged(u"Micromite upload completed"));
+    ASSERT_GE(board.RunAtMs, 0);
+    EXPECT_GE(board.RunAtMs, board.SavedAtMs);
+
+    // Ctrl-C abandons entry on this board: the log says so, and nothing runs.
+    board = SlowSaver();
+    ClearLog();
+    EXPECT_EQ(Upload(u"picromite"), JobOutcome::BoardDidNotSave);
+    EXPECT_TRUE(Logged(u"The board left program entry without saving the program: Ctrl-C"));
+    EXPECT_FALSE(Logged(u"Micromite upload completed"));
+    EXPECT_LT(board.RunAtMs, 0);
+
+    // A save that does not come within the limit.
+    board = SlowSaver();
+    board.SaveMs = 45000;
+    ClearLog();
+    int64_t start = ElapsedMs();
+    EXPECT_EQ(Upload(u"picomite"), JobOutcome::BoardDidNotSave);
+    EXPECT_TRUE(Logged(u"The board did not confirm the save within 30 s"));
+    EXPECT_LT(ElapsedMs() - start, 33000);
+    EXPECT_LT(board.RunAtMs, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, SlowSave, ::testing::Values(false, true),
+                         [](const auto& mode) { return mode.param ? "Fast" : "Default"; });
+
+}  // namespace
