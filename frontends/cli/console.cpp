@@ -51,7 +51,8 @@ bool RunConsole(const ConsoleSettings& s) {
     bool waiting = false;
     int64_t nextTry = 0;
     uint8_t keys[256];
-    while (!ConsoleStopRequested()) {
+    bool left = false;
+    while (!ConsoleStopRequested() && !(left = s.Leave && s.Leave())) {
         if (!waiting && PortVanished()) {
             ClosePort();
             waiting = true;
@@ -89,6 +90,6 @@ bool RunConsole(const ConsoleSettings& s) {
     }
     if (IsPortOpen()) ShowBoardOutput(s);
     LeaveRawKeyboard();
-    Notice(s, "console closed");
+    if (!left) Notice(s, "console closed");
     return true;
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "app/console.h"
@@ -24,11 +25,14 @@ struct ConsoleSettings {
     // and leaves the stream's error flag set; later output is not captured.
     std::FILE* Capture = nullptr;
     std::FILE* Notices = stderr;  // the console's own lines (waiting, back, leaving)
+    // Looked at between reads (every 10 ms at most): true ends the console quietly, for a
+    // caller that has other work for the port (an upload after a save) and comes back.
+    std::function<bool()> Leave;
 };
 
-// Runs the console on the open port (or opens it) until the quit key, end of input with
-// nothing left to show, or a request to stop (SIGTERM, SIGHUP; SIGINT when the keyboard is
-// not raw). Returns false when the port could not be opened at the start.
+// Runs the console on the open port (or opens it) until the quit key, a request to stop
+// (SIGTERM, SIGHUP; SIGINT when the keyboard is not raw) or `Leave`. Returns false when the
+// port could not be opened at the start.
 bool RunConsole(const ConsoleSettings& settings);
 
 // ---- Platform (console_posix.cpp, console_win32.cpp) ----

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -24,8 +26,10 @@
 #include "app/upload.h"
 #include "frontends/cli/console.h"
 #include "frontends/cli/drive_wait.h"
+#include "frontends/cli/file_watch.h"
 #include "frontends/cli/terminal.h"
 #include "frontends/cli/window_cli.h"
+#include "link/sendwait.h"
 #include "link/serial.h"
 #include "qz_version.h"
 #include "settings/ports.h"
@@ -485,7 +489,8 @@ bool CheckOptions(Options& o) {
     if (!o.As.empty() && o.As != "text" && o.As != "xmodem" && o.As != "firmware")
         return UsageError("--as takes text, xmodem or firmware, not \"" + o.As + "\"");
     if (!o.As.empty() && (o.File.empty() || o.File == "-")) return UsageError("--as needs a FILE");
-    if (!o.Capture.empty() && !o.Console) return UsageError("--capture goes with --console");
+    if (!o.Capture.empty() && !o.Console && !o.Watch)
+        return UsageError("--capture goes with --console or --watch");
     if (o.Json && o.Console) return UsageError("--json and --console do not go together");
     if (o.GetGiven && (!o.File.empty() || o.Verify || o.Watch || o.Console))
         return UsageError("--get takes no FILE, --verify, --watch or --console");
@@ -569,8 +574,9 @@ bool ChooseOnlyUsbPort() {
     return false;
 }
 
-bool StartConsole(std::FILE* capture) {
+bool StartConsole(std::FILE* capture, std::function<bool()> leave = {}) {
     ConsoleSettings settings;
+    settings.Leave = std::move(leave);
     settings.Port = App.Comport;
     settings.Baud = LeadingNumber(App.SerialSpeed);
     settings.ShowControlsEscaped = StreamIsTerminal(stdout);
@@ -632,6 +638,46 @@ void ExplainNoPort(bool reasonLogged) {
                      "('qz-upload --list-ports' lists them).\n");
     else if (!reasonLogged)
         std::fprintf(stderr, "qz-upload: %s\n", Utf8FromText(LastOpenFailureReason()).c_str());
+}
+
+// The time of day as hh:mm:ss, for the line that names a save.
+std::string TimeOfDay() {
+    std::time_t now = std::time(nullptr);
+    char text[16];
+    std::strftime(text, sizeof text, "%H:%M:%S", std::localtime(&now));
+    return text;
+}
+
+// --watch: after each upload the console runs until FILE is saved; then the program is
+// stopped (Ctrl-C, and the board's prompt awaited; what it printed last is shown), FILE is
+// uploaded again, and the console comes back. A save made during an upload waits in the
+// watch and starts the next one. Ends with Ctrl-], a stop, or an upload that found no port.
+int WatchAndUpload(const Options& o, const Text& file, std::FILE* capture) {
+    FileWatchHandle watch = WatchFiles({file});
+    if (!watch) {
+        std::fprintf(stderr, "qz-upload: cannot watch %s for saves\n", o.File.c_str());
+        return kExitFailed;
+    }
+    OnFilesDropped(file, UploadAsChosen(o));
+    for (long save = 1; !StopRequested() && IsPortOpen(); ++save) {
+        std::vector<Text> saved;
+        bool ran = StartConsole(capture, [&] {
+            saved = TakeSaves(*watch, 0);
+            return !saved.empty();
+        });
+        if (!ran || saved.empty()) break;
+        std::fprintf(stderr,
+                     "\r\n[qz-upload: save %ld of %s at %s: stopping the program and uploading "
+                     "again]\r\n",
+                     save, o.File.c_str(), TimeOfDay().c_str());
+        Text last = SendAndWaitUntil(Text(1, u'\x03'), Until::PromptAtEnd, 2000, WindowLinkHooks());
+        std::string shown = ConsoleShows(AnsiFromText(last), StreamIsTerminal(stdout));
+        std::fwrite(shown.data(), 1, shown.size(), stdout);
+        std::fputs("\r\n", stdout);
+        std::fflush(stdout);
+        OnFilesDropped(file, UploadAsChosen(o));
+    }
+    return ExitCodeOf(LastJobOutcome());
 }
 
 // --get: the board's file (or program) to a file here, never over one without --force.
@@ -740,7 +786,14 @@ int main(int argc, char** argv) {
         ExplainNoPort(false);
         return kExitNoPort;
     }
-    KeepPortAfterJob(options.Console);
+    KeepPortAfterJob(options.Console || options.Watch);
+    if (options.Watch) {
+        int code = WatchAndUpload(options, TextFromUtf8(options.File), capture);
+        bool captured = CloseCapture(capture, options);
+        ClosePort();
+        ReleaseChannelBuffers();
+        return Outcome(options, captured || code != kExitCompleted ? code : kExitCaptureFailed);
+    }
     if (options.File == "-") {
         // Bounded as a program file is: endless input must end in a message, not exhaust memory.
         std::string input;

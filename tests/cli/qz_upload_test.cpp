@@ -167,6 +167,52 @@ TEST(QzUpload, TheConsoleFindsTheBoardByItsUsbIdentityUnderANewName) {
     StopBoard(second);
 }
 
+// Three saves, one of them as editors make it (a temporary file renamed over the old one),
+// give three uploads more, and the console shows each run's output between them.
+TEST(QzUpload, WatchUploadsAgainOnEachSave) {
+    std::filesystem::path dir = FreshFolder("qz-watch");
+    std::filesystem::path program = dir / "loop.bas";
+    auto save = [&](int run, bool byRename) {
+        std::filesystem::path written = byRename ? dir / ".loop.bas.swp" : program;
+        std::ofstream(written) << "print \"run " << run << "\"\n";
+        if (byRename) std::filesystem::rename(written, program);
+    };
+    save(1, false);
+    BoardPeer board = StartBoard();
+    TerminalRun run({"--port", board.Tty, "--baud", "115200", "--fast", "--settings",
+                     (dir / "none.inf").string(), "--watch", program.string()});
+    std::ofstream(dir / "none.inf").close();
+    ASSERT_TRUE(run.WaitFor("Ctrl-] leaves")) << run.Seen;
+    EXPECT_NE(run.Seen.find("run 1"), std::string::npos) << run.Seen;
+    // Each of these shown, in this order, after `from`, within 10 s.
+    auto shownInOrder = [&](size_t from, const std::vector<std::string>& texts) {
+        for (int i = 0; i < 200; ++i, run.Drain(50)) {
+            size_t at = from;
+            for (const std::string& text : texts)
+                if (at != std::string::npos) at = run.Seen.find(text, at);
+            if (at != std::string::npos) return true;
+        }
+        return false;
+    };
+    for (int n = 2; n <= 4; ++n) {
+        size_t from = run.Seen.size();
+        save(n, n == 3);
+        ASSERT_TRUE(shownInOrder(from, {"save " + std::to_string(n - 1) + " of " + program.string(),
+                                        "run " + std::to_string(n) + "\r", "Ctrl-] leaves"}))
+            << run.Seen;
+    }
+    run.Drain(400);  // a doubled save would start another upload meanwhile
+    run.Type("\x1d");
+    EXPECT_EQ(run.Finish(), 0) << run.Seen;
+    size_t uploads = 0;
+    for (size_t at = 0; (at = run.Seen.find("Micromite upload started", at)) != std::string::npos;
+         ++at)
+        ++uploads;
+    EXPECT_EQ(uploads, 4u) << run.Seen;
+    EXPECT_EQ(StoredFile(board, "program.bas"), "print \"run 4\"\n");
+    StopBoard(board);
+}
+
 TEST(QzUpload, TheOnlyUsbPortIsUsedAndSeveralAreListed) {
     FakeSysfs sys;
     sys.AddUsb("ttyACM0", "1-1", false, "2e8a", "000a", "Maker", "Board", "S1");

@@ -89,14 +89,14 @@ TEST(Readback, VerifyPassesOnACleanUploadAndNamesTheLineTheBoardKeptOtherwise) {
     fs::path dir = FreshFolder("qz-verify");
     std::ofstream(dir / "p.bas") << "print \"A\"\n\tfor i = 1 to 2   \nprint i\nnext\n";
     BoardPeer clean = StartBoard();
-    Outcome ok = Upload(clean, dir, {"--verify", "p.bas"});
+    Outcome ok = Upload(clean, dir, {"--fast", "--verify", "p.bas"});
     EXPECT_EQ(ok.Exit, 0) << ok.Shown;
     EXPECT_NE(ok.Shown.find("Verified"), std::string::npos) << ok.Shown;
     EXPECT_NE(ok.Shown.find("RUN\r\nA\r\n1\r\n2\r\n"), std::string::npos) << ok.Shown;
     StopBoard(clean);
 
     BoardPeer lossy = StartBoard({"--alter-stored-line", "3"});
-    Outcome bad = Upload(lossy, dir, {"--verify", "p.bas"});
+    Outcome bad = Upload(lossy, dir, {"--fast", "--verify", "p.bas"});
     EXPECT_EQ(bad.Exit, 15) << bad.Shown;
     EXPECT_NE(bad.Shown.find("Line 3 differs: sent \"print i\", the board has \"print\""),
               std::string::npos)
