@@ -1,5 +1,7 @@
 #include "app/readback.h"
 
+#include <optional>
+
 #include "app/connect.h"
 #include "app/pump.h"
 #include "app/state.h"
@@ -124,6 +126,35 @@ JobOutcome VerifyStoredProgram() {
     }
     AppendLog(u"Verified: the board stored the program as sent");
     return JobOutcome::Completed;
+}
+
+JobOutcome VerifyStoredFile(TextView path, TextView name) {
+    std::optional<std::string> sent = ReadWholeFile(path);
+    ReceivedFile got = ReceiveFileByXmodem(name, WindowLinkHooks());
+    PumpEvents();
+    if (got.Outcome == ReceiveOutcome::Cancelled) return JobOutcome::Aborted;
+    if (!sent || got.Outcome != ReceiveOutcome::Completed) {
+        AppendLog(u"Not verified: the stored file could not be read back");
+        return JobOutcome::NotVerified;
+    }
+    // The board's copy holds whole blocks padded with zero bytes, as the read-back drops them.
+    size_t keep = sent->size();
+    const size_t lastBlock = keep == 0 ? 0 : (keep - 1) / 128 * 128;
+    while (keep > lastBlock && (*sent)[keep - 1] == '\0')
+        --keep;
+    sent->resize(keep);
+    if (got.Bytes == *sent) {
+        AppendLog(u"Verified: the board stored the file as sent");
+        return JobOutcome::Completed;
+    }
+    size_t at = 0;
+    while (at < sent->size() && at < got.Bytes.size() && (*sent)[at] == got.Bytes[at])
+        ++at;
+    AppendLog(u"Verify failed: the board's copy differs from byte " +
+              DecimalText(static_cast<long long>(at)) + u" on (" +
+              DecimalText(static_cast<long long>(got.Bytes.size())) + u" bytes read back, " +
+              DecimalText(static_cast<long long>(sent->size())) + u" sent)");
+    return JobOutcome::Differs;
 }
 
 JobOutcome GetFileFromBoard(TextView name, TextView target, bool mayReplace) {

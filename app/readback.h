@@ -18,6 +18,10 @@ JobOutcome GetFileFromBoard(TextView name, TextView target, bool mayReplace);
 // the board keeps text. Logs the first lines that differ.
 JobOutcome VerifyStoredProgram();
 
+// After a file went by XMODEM: reads it back and compares it byte for byte with the file at
+// `path`, both without the zero bytes that pad the last block.
+JobOutcome VerifyStoredFile(TextView path, TextView name);
+
 // Where a program read back differs from the lines sent, as log lines (at most `limit`
 // differences); empty when they agree. Both sides are compared as boards keep text: line
 // ends of either kind, TABs and runs of blanks alike, no blanks at a line's ends, blank lines

@@ -662,6 +662,8 @@ void UploadFile(TextView path, UploadAs as) {
                 Log(u"The port went away during the transfer");
                 lastOutcome = JobOutcome::PortVanished;
             }
+            if (lastOutcome == JobOutcome::Completed && App.Verify)
+                lastOutcome = VerifyStoredFile(path, FileNameOfPath(path));
             if (!keepPort) ClosePort();
         }
     } else {

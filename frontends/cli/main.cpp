@@ -95,7 +95,7 @@ const struct {
      "1200 baud refused: it resets boards into their firmware drive"},
     {kExitNotOnBoard, "not on board",
      "--get: the board has no such file (its words are in the log)"},
-    {kExitNotVerified, "not verified", "--verify: the stored program could not be read back"},
+    {kExitNotVerified, "not verified", "--verify: what the board stored could not be read back"},
 };
 
 struct Options {
@@ -158,7 +158,8 @@ const OptionSpec kOptions[] = {
      &Options::Get, &Options::GetGiven},
     {"verify", 0, nullptr,
      "read the stored program back before it runs and compare it with what was sent, as the "
-     "board keeps text; it runs only when they agree",
+     "board keeps text; it runs only when they agree. A file sent by XMODEM is read back and "
+     "compared byte for byte",
      nullptr, &Options::Verify},
     {"watch", 0, nullptr,
      "upload FILE, stay in the console, and each time FILE is saved stop the program and "

@@ -93,6 +93,10 @@ TEST(Readback, VerifyPassesOnACleanUploadAndNamesTheLineTheBoardKeptOtherwise) {
     EXPECT_EQ(ok.Exit, 0) << ok.Shown;
     EXPECT_NE(ok.Shown.find("Verified"), std::string::npos) << ok.Shown;
     EXPECT_NE(ok.Shown.find("RUN\r\nA\r\n1\r\n2\r\n"), std::string::npos) << ok.Shown;
+    std::ofstream(dir / "pic.bin", std::ios::binary) << std::string(300, '\x7f') + "\x01\0\0";
+    Outcome file = Upload(clean, dir, {"--fast", "--verify", "pic.bin"});
+    EXPECT_EQ(file.Exit, 0) << file.Shown;
+    EXPECT_NE(file.Shown.find("Verified: the board stored the file as sent"), std::string::npos);
     StopBoard(clean);
 
     BoardPeer lossy = StartBoard({"--alter-stored-line", "3"});

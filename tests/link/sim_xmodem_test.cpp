@@ -14,6 +14,7 @@
 #include "link/serial.h"
 #include "link/serial_sim.h"
 #include "link/xmodem.h"
+#include "link/xmodem_receive.h"
 #include "tests/support/fresh_core.h"
 #include "ui/controls.h"
 #include "ui/log.h"
@@ -308,3 +309,48 @@ TEST_F(SimXmodem, ABoardUnpluggedMidwayEndsAtOnce) {
 }
 
 }  // namespace
+
+// The receiver against a scripted sender on the simulated line.
+class SimReceive : public ::testing::Test {
+protected:
+    void SetUp() override {
+        StartFreshCore();
+        ResetSimLine(38400);
+        Sim.OnWrite = [this](const std::string& b) { Hear(b); };
+    }
+    static std::string Packet(int n, std::string data) {
+        data.resize(128, '\0');
+        uint16_t crc = XmodemCrc(reinterpret_cast<const uint8_t*>(data.data()), 128);
+        return std::string{0x01, static_cast<char>(n), static_cast<char>(255 - n)} + data +
+               static_cast<char>(crc >> 8) + static_cast<char>(crc & 0xFF);
+    }
+    void Hear(const std::string& bytes) {
+        heard += bytes;
+        if (bytes.rfind("XMODEM SEND", 0) == 0) return PeerSends(bytes, 5);  // the echo
+        if (replies.empty()) return;
+        PeerSends(replies.front(), 10);
+        replies.erase(replies.begin());
+    }
+    std::vector<std::string> replies;  // the sender's answer to each byte the receiver sends
+    std::string heard;
+};
+
+TEST_F(SimReceive, ARepeatedBlockIsKeptOnceAndTheZeroPaddingGoes) {
+    replies = {Packet(1, "one"), Packet(1, "one"), Packet(2, "two"), std::string(1, kEot), ""};
+    ReceivedFile got = ReceiveFileByXmodem(u"f.bas", WindowLinkHooks());
+    EXPECT_EQ(got.Outcome, ReceiveOutcome::Completed);
+    EXPECT_EQ(got.Bytes, "one" + std::string(125, '\0') + "two");
+    EXPECT_EQ(heard, "XMODEM SEND \"f.bas\"\r\nC" + std::string(4, kAck));
+}
+
+TEST_F(SimReceive, AStalledSenderEndsWithAMessageAndACancel) {
+    replies = {Packet(1, "one")};  // then silence
+    int64_t start = ElapsedMs();
+    ReceivedFile got = ReceiveFileByXmodem({}, WindowLinkHooks());
+    EXPECT_EQ(got.Outcome, ReceiveOutcome::Failed);
+    EXPECT_LT(ElapsedMs() - start, 15000);
+    EXPECT_EQ(LogText().substr(LogText().rfind(u"\r\n") + 2),
+              u"Receive failed: nothing came from the board for 10 seconds");
+    EXPECT_EQ(heard.substr(heard.size() - 5), std::string(5, kCan));
+    EXPECT_EQ(heard.rfind("XMODEM SEND\r\n", 0), 0u);
+}
