@@ -114,7 +114,7 @@ void OnCommandLineFile() {
         AppendLog(App.ProgramPath);
         if (LowerExtension(App.ProgramPath) == u"uf2") {
             if (Text problem = FirmwareFileProblem(App.ProgramPath); !problem.empty())
-                AppendLog(problem);  // no reset for a file that cannot be installed
+                AppendLog(u"Firmware not installed: " + problem);  // and no reset
             else
                 FirmwareReset();
         } else {

@@ -632,7 +632,7 @@ void UploadFile(TextView path, UploadAs as) {
         // Checked before the reset: a board reset for a file that cannot be copied would be
         // left in its drive mode.
         if (Text problem = FirmwareFileProblem(path); !problem.empty()) {
-            Log(problem);
+            Log(u"Firmware not installed: " + problem);
             lastOutcome = JobOutcome::FirmwareRefused;
             return;
         }

@@ -2,6 +2,7 @@
 #include "link/clock.h"
 #include "settings/ports.h"
 #include "source/files.h"
+#include "source/firmware.h"
 #include "ui/log.h"
 
 void OnPortNotice(TextView name, bool arrived) {
@@ -19,6 +20,12 @@ bool OnVolumeNotice(TextView label, TextView root, bool arrived) {
     DelayMs(1000);  // the board's drive needs a moment before it takes files
     Text target = Text(root) + FileNameOfPath(App.ProgramPath);
     AppendLog(target);
+    // Checked again at the copy: the reset may have come from the window's second button,
+    // or the file may have changed since.
+    if (Text problem = FirmwareFileProblem(App.ProgramPath); !problem.empty()) {
+        AppendLog(u"Firmware copy failed: " + problem);
+        return false;
+    }
     Text failure = CopyFirmwareFile(App.ProgramPath, target);
     if (failure.empty()) return true;
     AppendLog(u"Firmware copy failed: " + failure);

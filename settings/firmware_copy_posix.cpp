@@ -8,7 +8,6 @@
 
 #include "settings/ports.h"
 #include "source/files.h"
-#include "source/firmware.h"
 
 namespace {
 
@@ -19,12 +18,11 @@ Text Reason(int err) {
 
 }  // namespace
 
-// The file is read and checked whole, then written in one piece; a symbolic link planted in
+// The file is read whole, then written in one piece; a symbolic link planted in
 // the drive under the file's name is refused, never followed to another file.
 Text CopyFirmwareFile(TextView from, TextView to) {
     std::optional<std::string> bytes = ReadWholeFile(from);
     if (!bytes) return u"cannot read " + Text(from);
-    if (FirstNonUf2Block(*bytes) != 0) return Text(from) + u" is not a UF2 file";
     std::string target = Utf8FromText(to);
     int fd = open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) return Reason(errno);

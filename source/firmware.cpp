@@ -36,16 +36,14 @@ size_t FirstNonUf2Block(std::string_view bytes) {
 }
 
 Text FirmwareFileProblem(TextView path) {
-    const Text refused = u"Firmware not installed: ";
-    if (!FileExists(path)) return refused + Text(path) + u" does not exist.";
+    if (!FileExists(path)) return Text(path) + u" does not exist.";
     std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes) {
         Text why = ReadRefusal(path);
-        return refused + (why.empty() ? Text(path) + u" cannot be read." : why);
+        return why.empty() ? Text(path) + u" cannot be read." : why;
     }
     size_t bad = FirstNonUf2Block(*bytes);
     if (bad == 0) return Text();
-    return refused + Text(path) + u" is not a UF2 file (block " +
-           DecimalText(static_cast<long long>(bad)) +
+    return Text(path) + u" is not a UF2 file (block " + DecimalText(static_cast<long long>(bad)) +
            (bytes->empty() ? Text(u" missing: it is empty).") : Text(u" lacks the UF2 marks)."));
 }

@@ -10,6 +10,6 @@
 // The number of the first block (from 1) that is not a UF2 block; 0 when every block is
 // one. A file that is empty or not a whole number of blocks fails at its last block.
 size_t FirstNonUf2Block(std::string_view bytes);
-// Why the file at `path` cannot be installed as firmware, as a log line; empty when it is a
-// readable regular file of UF2 blocks.
+// Why the file at `path` cannot be installed as firmware ("x.uf2 is not a UF2 file (...)."),
+// empty when it is a readable regular file of UF2 blocks.
 Text FirmwareFileProblem(TextView path);

@@ -131,8 +131,9 @@ const OptionSpec kOptions[] = {
     {"pin", 0, "PIN", "answer the board's PIN prompt with PIN instead of asking", &Options::Pin,
      &Options::PinGiven},
     {"pin-file", 0, "FILE",
-     "read the PIN from the first line of FILE (the environment variable QZ_PIN also gives "
-     "one; both stay out of the process list)",
+     "read the PIN (digits) from the first line of FILE, which should be readable by you "
+     "alone (the environment variable QZ_PIN also gives one; both stay out of the process "
+     "list)",
      &Options::PinFile, nullptr},
     {"as", 0, "KIND", "send FILE as text, xmodem or firmware instead of choosing by its extension",
      &Options::As, nullptr},
@@ -144,7 +145,9 @@ const OptionSpec kOptions[] = {
      "write one JSON object per line to standard output for each log line, progress step "
      "and the outcome, instead of the log text",
      nullptr, &Options::Json},
-    {"capture", 0, "FILE", "with --console, also write everything the board prints to FILE",
+    {"capture", 0, "FILE",
+     "with --console, also append everything the board prints to FILE (never through a "
+     "symbolic link)",
      &Options::Capture, nullptr},
     {"output", 'o', "FILE",
      "where an 'encode program is written (default: NAME.bae), or the file --get receives",
@@ -768,7 +771,7 @@ int main(int argc, char** argv) {
         App.PicoPort = App.Comport;
     BuildControls();
     if (manual && options.Entry.empty()) SetCollectionEntry(kManualEntry);
-    if (!options.Entry.empty() && !ChooseEntry(options.Entry)) return kExitUsage;
+    if (!options.Entry.empty() && !ChooseEntry(options.Entry)) return Outcome(options, kExitUsage);
     StartupAfterWindow();
     ShowInBox(ControlId::PortBox, App.Comport == kNotSet ? Text() : App.Comport);
     ShowInBox(ControlId::BaudBox, App.SerialSpeed);

@@ -29,6 +29,7 @@
 #include "settings/hotplug_linux.h"
 #include "tests/settings/fake_sysfs.h"
 #include "tests/support/board_peer.h"
+#include "tests/support/uf2_image.h"
 #include "ui/controls.h"
 
 namespace fs = std::filesystem;
@@ -464,7 +465,7 @@ private slots:
         fs::path drive = folder / "RPI RP2";
         fs::create_directories(drive);
         fs::path firmware = folder / "fw.uf2";
-        std::ofstream(firmware) << "UF2 image";
+        std::ofstream(firmware) << Uf2Image(1);
         App.ProgramPath = PathText(firmware);
         App.FirmwarePending = true;
         QtLogPane()->clear();
@@ -473,7 +474,7 @@ private slots:
         WriteMountTable(true);
         HandleVolumeWatch();
         QVERIFY(LogShown().contains(QString::fromStdString("  Device Drive " + drive.string())));
-        QCOMPARE(ReadBytes(drive / "fw.uf2"), std::string("UF2 image"));
+        QCOMPARE(ReadBytes(drive / "fw.uf2"), Uf2Image(1));
         QVERIFY(!App.FirmwarePending);
         WriteMountTable(false);
         HandleVolumeWatch();

@@ -22,6 +22,7 @@
 #include "settings/ports.h"
 #include "settings/registry_win32.h"
 #include "source/files.h"
+#include "tests/support/uf2_image.h"
 #include "ui/log.h"
 #include "ui/window.h"
 
@@ -293,7 +294,7 @@ int DeviceChangeGroup(const Text& folder, const std::string& driveLetter) {
 
     // A pending firmware copy survives a removal and goes to the next drive that arrives.
     Text firmware = folder + u"board.uf2";
-    WriteWholeFile(firmware, "UF2 image");
+    WriteWholeFile(firmware, Uf2Image(1));
     App.ProgramPath = firmware;
     App.FirmwarePending = true;
     ClearLog();
@@ -308,7 +309,7 @@ int DeviceChangeGroup(const Text& folder, const std::string& driveLetter) {
     Check(LogText() == u"  Device Drive " + letter + u"\r\n" + target,
           "drive and target logged (" + Narrow(LogText()) + ")");
     auto copied = ReadWholeFile(target);
-    Check(copied && *copied == "UF2 image", "firmware copied with CopyFileW");
+    Check(copied && *copied == Uf2Image(1), "firmware copied with CopyFileW");
 
     // A copy that fails is reported.
     App.ProgramPath = folder + u"absent.uf2";
