@@ -7,7 +7,7 @@
 # the share of one core qz-upload used, and whether every byte landed on the board.
 # Takes about ten minutes, most of it the default mode's XMODEM (200 ms a block).
 #   bench/upload_bench.sh [--bauds 115200] [--latencies 1] [--lines N] [--xmodem-kb N]
-#                         [--skip-default-xmodem]
+#                         [--skip-default-xmodem] [--personality picomite]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset release >/dev/null

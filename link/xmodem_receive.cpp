@@ -88,10 +88,6 @@ void AwaitEcho(Reception& r) {
         if (b == '\n') return;
 }
 
-bool EndsWithPrompt(const Text& words) {
-    return words.size() >= 2 && words.substr(words.size() - 2) == u"> ";
-}
-
 enum class Start { Block, Refused, Cancelled, None, Stopped };
 
 // Asks for the first block: "C" a few times, then NAK. The first header byte stays to be
@@ -116,7 +112,7 @@ Start AwaitFirstBlock(Reception& r) {
             if (b == kCan) continue;
             words += static_cast<char>(b);
             r.Words = TextFromAnsi(words);
-            if (EndsWithPrompt(r.Words)) return Start::Refused;
+            if (EndsWithPrompt(r.Words)) return Start::Refused;  // modes around it seen through
         }
     }
     return Start::None;
