@@ -153,7 +153,11 @@ void WindowConsole::RunJob(const std::function<void()>& command) {
 void WindowConsole::Open() {
     chosenPort_ = App.Comport;
     chosenSpeed_ = App.SerialSpeed;
-    if (App.Comport == kNotSet || App.Comport.empty()) return;  // nothing to follow yet
+    if (App.Comport == kNotSet || App.Comport.empty()) {
+        AppendLog(u"Stay connected: choose the board's serial port");
+        ShowLogEnd();
+        return;
+    }
     target_ = TargetOf(App.Comport, LeadingNumber(App.SerialSpeed));
     if (OpenPort(target_.Port, target_.Baud)) {
         state_ = State::Connected;

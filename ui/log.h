@@ -17,7 +17,7 @@ void ClearLog();
 // starts on a line of its own, and a line appended after it does too. CR is dropped and LF
 // ends the line; a backspace removes the character before it on the same line.
 void AppendLogStream(TextView text);
-// Drops the oldest lines so that at most `lines` (and not fewer than nine tenths of them)
+// Drops the oldest lines so that at most `lines` (and not fewer than 99 in 100 of them)
 // remain, when there are more.
 void KeepLastLogLines(int lines);
 void ShowLogEnd();

@@ -40,8 +40,14 @@ public:
         setAcceptDrops(true);
         // The console looks at the port between events; while a job pumps the window it
         // leaves the port to the job.
+        // When the console takes hold of the port, the log pane takes the keyboard, so
+        // that what the user types next goes to the board rather than into a box.
         QObject::connect(&consoleTimer, &QTimer::timeout, this, [this] {
-            if (!Draining()) console.Poll();
+            if (Draining()) return;
+            console.Poll();
+            bool listening = console.TakesKeys();
+            if (listening && !consoleListened && QtLogPane()) QtLogPane()->setFocus();
+            consoleListened = listening;
         });
         consoleTimer.start(kConsolePollMs);
     }
@@ -71,6 +77,7 @@ protected:
 private:
     static constexpr int kConsolePollMs = 10;
     QTimer consoleTimer;
+    bool consoleListened = false;
 };
 
 MainWindow* window = nullptr;
