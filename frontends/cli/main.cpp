@@ -75,7 +75,7 @@ const struct {
     {kExitUsage, "bad usage", "bad usage"},
     {kExitNoPort, "no port", "no port: not chosen, or it cannot be opened"},
     {kExitWrongPin, "wrong PIN", "wrong PIN, none given, or no terminal to ask for one"},
-    {kExitAborted, "cancelled", "cancelled (Cancel or Ctrl-C)"},
+    {kExitAborted, "cancelled", "cancelled (Cancel, Ctrl-C, SIGTERM or SIGHUP)"},
     {kExitTransferFailed, "transfer failed", "XMODEM transfer failed"},
     {kExitFirmwareNotCopied, "firmware not copied",
      "firmware not copied: not a UF2 file, no firmware port, reset failed, or no drive"},
@@ -191,7 +191,8 @@ const char kDescription[] =
     "XMODEM. A FILE of \"-\" uploads the text read from standard input, as pasted text.\n"
     "With no port named, the only USB serial port present is used. Ctrl-C while program\n"
     "lines stream cancels as the window's Cancel does; at any other moment, or pressed\n"
-    "twice, it stops the job at once (Ctrl-C to the board, port closed, exit status 5).\n";
+    "twice, it stops the job at once (Ctrl-C to the board, port closed, exit status 5);\n"
+    "so do SIGTERM and SIGHUP (the terminal closing).\n";
 
 // The exit codes and their meanings, one to a line.
 std::string ExitStatusText() {
