@@ -1,7 +1,8 @@
 // A program file of any bytes, taken the whole way a dropped program goes: read from its file,
 // editor markers stripped, options line applied (crunching when it asks), and streamed line
 // by line to a simulated board that echoes everything, on the simulated clock. The text is
-// also crunched on its own. Nothing may crash, leak or hang.
+// also crunched on its own. Nothing may crash, leak or hang, and the job's line ends agree
+// with the line model's.
 #include <unistd.h>
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "link/serial.h"
 #include "link/serial_sim.h"
 #include "source/crunch.h"
+#include "source/program.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 
@@ -58,6 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Text path = TextFromUtf8(ProgramPath());
     App.ProgramPath = path;
     App.ProgramText = ReadProgramFile(path);
+    // The job makes lone CRs line ends before anything else; the line model must agree.
+    Require(WalkLines(LoneCrsAsLineEnds(App.ProgramText)) == WalkLines(App.ProgramText));
     (void)Crunch(App.ProgramText);
     RunUploadJob();
     ClosePort();
