@@ -1,6 +1,7 @@
 #include "app/console.h"
 
 #include "app/commands.h"
+#include "app/connect.h"
 #include "app/state.h"
 #include "app/upload.h"
 #include "link/clock.h"
@@ -155,6 +156,11 @@ void WindowConsole::Open() {
     chosenSpeed_ = App.SerialSpeed;
     if (App.Comport == kNotSet || App.Comport.empty()) {
         AppendLog(u"Stay connected: choose the board's serial port");
+        ShowLogEnd();
+        return;
+    }
+    // Opening at the firmware reset's rate would reboot the board into its drive.
+    if (FirmwareBaudChosen()) {
         ShowLogEnd();
         return;
     }

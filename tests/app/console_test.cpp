@@ -96,4 +96,16 @@ TEST_F(Console, ABoardThatWentAwayIsFoundAgain) {
     EXPECT_TRUE(PollUntil(u"print 6 * 7\r\n42\r\n")) << Utf8FromText(LogText());
 }
 
+// The firmware reset's rate is refused once, and the port is never opened at it.
+TEST_F(Console, TheFirmwareResetRateIsNeverOpened) {
+    App.SerialSpeed = u"1200";
+    console.SetOn(true);
+    ASSERT_TRUE(PollUntil(u"1200 baud is refused"));
+    for (int i = 0; i < 20; ++i)
+        console.Poll();
+    EXPECT_FALSE(IsPortOpen());
+    Text log = LogText();
+    EXPECT_EQ(log.find(u"1200 baud is refused"), log.rfind(u"1200 baud is refused"));
+}
+
 }  // namespace
