@@ -104,6 +104,7 @@ Text ApplyOptionsLine(TextView programText) {
                 UseProfile(profile, true);
     if (Contains(options, u" nonew")) App.NoNew = true;
     if (Contains(options, u" fast")) App.Fast = true;
+    if (Contains(options, u" xmodem")) App.ViaXmodem = true;
     size_t port = PortWordAt(options);
     if (port != Text::npos) {
         size_t end = options.find(u' ', port + 1);

@@ -42,6 +42,8 @@ struct AppState {
     bool SetRtc = false;
     bool Fast = false;          // paced by the board's replies as they arrive, not by fixed waits
     bool ConfirmsSave = false;  // the board says "Saved" when the end sequence stored it
+    bool Fast = false;       // paced by the board's replies as they arrive, not by fixed waits
+    bool ViaXmodem = false;  // the program text goes by XMODEM instead of program entry
 
     // Program text and paths.
     Text ProgramText;
@@ -56,6 +58,10 @@ struct AppState {
     // RUN goes out without a wait for its reply: a console that follows the job shows all of
     // the reply as it comes, rather than one read of it.
     bool RunReplyToConsole = false;
+    bool XmodemAlways = false;  // every program by XMODEM (qz-upload --via xmodem)
+    // How many times an upload starts again after a line the board took wrongly or did not
+    // echo: once in the windows, as qz-upload --retry says there.
+    int Retries = 1;
 
     // The "My collection" list (NAME|OPTIONS texts) and the discovered port names.
     std::vector<Text> Collection{Text(kManualEntry)};

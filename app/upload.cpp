@@ -34,6 +34,8 @@ struct Hearing {
     bool BeforeLines = false;  // anything at all came before the first program line
     long Unechoed = 0;         // program lines whose echo never came
     bool Echoed = false;       // some program line was echoed whole: the board is in entry
+    long FirstUnechoed = 0;    // the first of them
+    long GarbledLine = 0;      // the line whose echo showed the board took it wrongly
 };
 Hearing heard;
 
@@ -143,6 +145,7 @@ void ResetProfileFields() {
     App.SetRtc = false;
     App.NoNew = false;
     App.Fast = App.FastAlways;
+    App.ViaXmodem = App.XmodemAlways;
     UseProfile(kDefaultProfile, false);
 }
 
@@ -161,13 +164,14 @@ void ChooseSettings() {
     }
 }
 
-// Answers the board's PIN prompt. False when the upload must stop.
-bool AnswerPin() {
+// Answers the board's PIN prompt. False when the upload must stop. `known` is the PIN a
+// try before this one gave: a further try answers with it instead of asking again.
+bool AnswerPin(Text& known) {
     Text pin = u"no";
     Text reply = Exchange(CtrlC(), LineDelays(3), Until::PromptOrPin);
     heard.BeforeLines = !reply.empty();
     if (Contains(LowerText(reply), u"enter pin or 0 to restart:") && !StopRequested()) {
-        pin = AskInput(u"PIN required!", u"Enter security PIN", u"", true);
+        pin = known.empty() ? AskInput(u"PIN required!", u"Enter security PIN", u"", true) : known;
         if (!pin.empty()) {
             Log(u"Sending PIN");
             reply = Exchange(pin + u"\r\n", LineDelays(3));
@@ -183,6 +187,7 @@ bool AnswerPin() {
             }
             if (accepted) {
                 AppendLog(u"PIN accepted");
+                known = pin;
             } else if (!StopRequested()) {
                 AppendLog(u"Wrong PIN");
                 pin.clear();
@@ -221,7 +226,7 @@ void PrepareBoard() {
         Log(u"Setting RTC");
         SendCommandAndLog(RtcCommand(), kWaitForPrompt);
     }
-    if (!StopRequested()) SendCommandAndLog(App.StartCommand, kWaitForLineEnd);
+    if (!StopRequested() && !App.ViaXmodem) SendCommandAndLog(App.StartCommand, kWaitForLineEnd);
 }
 
 // The `command` profile types the lines at the prompt: no program entry opens or closes.
@@ -229,13 +234,18 @@ bool CommandProfile() {
     return App.StartCommand.empty() && App.EndSequence.empty();
 }
 
-enum class StreamEnd { Done, Cancelled, Vanished, Stopped, Rejected };
+enum class StreamEnd { Done, Cancelled, Vanished, Stopped, Rejected, Garbled };
+
+// A program line's first characters, as a log line quotes it.
+Text QuoteOfLine(const Text& line) {
+    Text quote = line.substr(0, kLineQuoteLength);
+    if (line.size() > kLineQuoteLength) quote += u"...";
+    return quote;
+}
 
 // "line 5: Print ..." with the line's first characters.
 Text NameOfLine(long number, const Text& line) {
-    Text quote = line.substr(0, kLineQuoteLength);
-    if (line.size() > kLineQuoteLength) quote += u"...";
-    return u"line " + DecimalText(number) + u": " + quote;
+    return u"line " + DecimalText(number) + u": " + QuoteOfLine(line);
 }
 
 // The board's words beyond the echo, and which line it turned down.
@@ -247,13 +257,31 @@ void LogRejection(const EchoCheck& check, EchoVerdict verdict, const std::vector
               NameOfLine(check.WordsLine, line));
 }
 
-// After a line went out: a stop, a vanished port or the board's refusal ends the streaming.
-// On a refusal no further line goes out: Ctrl-C, the board's words and which line it was.
+// A line the board took wrongly: which, and what the board kept instead.
+void LogGarbled(const EchoCheck& check, const std::vector<Text>& lines) {
+    Text line = TrimBlanks(lines[static_cast<size_t>(check.Line) - 1]);
+    AppendLog(u"Line " + DecimalText(check.Line) + u" was garbled: " + QuoteOfLine(line));
+    AppendLog(u"The board echoed instead: " + check.Garbled);
+}
+
+// After a line went out: a stop, a vanished port, the board's refusal or a garbled echo ends
+// the streaming. Then no further line goes out: Ctrl-C, which ends program entry without
+// saving, the board's words or echo, and which line it was.
 StreamEnd AfterLine(EchoVerdict verdict, const EchoCheck& check, const std::vector<Text>& lines) {
     if (StopRequested()) return StreamEnd::Stopped;
     // A board that is unplugged will never echo again: stop instead of waiting out every
     // remaining line and then reporting success.
     if (PortVanished()) return StreamEnd::Vanished;
+    // The end sequence would save the damaged program and RUN would start it.
+    if (verdict == EchoVerdict::Garbled) {
+        heard.GarbledLine = check.Line;
+        Exchange(CtrlC(), LineDelays(10));
+        LogGarbled(check, lines);
+        // AUTO takes each line into the program as it comes and Ctrl-C only ends it: the
+        // damaged program would stay in memory.
+        if (App.StartCommand == u"AUTO") SendCommandAndLog(u"NEW", kWaitForPrompt);
+        return StreamEnd::Garbled;
+    }
     // A board that turned a line down has left program entry: every further line would run
     // as a command.
     if (verdict != EchoVerdict::Error && verdict != EchoVerdict::Prompt) return StreamEnd::Done;
@@ -289,6 +317,7 @@ StreamEnd StreamProgramFast(const std::vector<Text>& lines) {
                 SendLineFast(line, static_cast<long>(i), next, check, pacer, WindowLinkHooks());
             heard.Unechoed = check.Unechoed;
             heard.Echoed = heard.Echoed || verdict == EchoVerdict::Echoed;
+            heard.FirstUnechoed = check.FirstUnechoed;
             StreamEnd end = AfterLine(verdict, check, lines);
             if (end != StreamEnd::Done) {
                 WithdrawAhead(pacer);
@@ -333,6 +362,7 @@ StreamEnd StreamProgram() {
             EchoVerdict verdict = SendProgramLine(line, static_cast<long>(i), check);
             heard.Unechoed = check.Unechoed;
             heard.Echoed = heard.Echoed || verdict == EchoVerdict::Echoed;
+            heard.FirstUnechoed = check.FirstUnechoed;
             StreamEnd end = AfterLine(verdict, check, lines);
             if (end != StreamEnd::Done) return end;
         }
@@ -482,11 +512,79 @@ JobOutcome StopUpload() {
     return JobOutcome::Aborted;
 }
 
+// Where program text goes by XMODEM on this upload's board. A board whose program entry is
+// a plain AUTOSAVE has no file system: its XMODEM RECEIVE without a name takes the program
+// straight into program memory. The others keep files: the program is received as the
+// target file ("temp.bas" unless the options name one) and loaded from it.
+struct XmodemRoute {
+    Text Receive;  // the receive command, with its line end
+    Text Load;     // the command that loads the received file; empty: none
+    Text Name;     // the file's name on the board; empty: program memory
+};
+
+XmodemRoute RouteOfProfile() {
+    if (App.StartCommand == u"AUTOSAVE") return {u"XMODEM RECEIVE\r\n", Text(), Text()};
+    Text name = App.TargetName.empty() ? Text(u"temp.bas") : App.TargetName;
+    return {u"XMODEM RECEIVE \"" + name + u"\"\r\n", u"LOAD \"" + name + u"\"", name};
+}
+
+// The program as streaming sends it: every line that goes to the board, trimmed, with the
+// CR LF of a typed line, in the code page; an echo directive is logged where streaming
+// would log it.
+std::string ProgramBytes() {
+    std::string bytes;
+    for (const Text& raw : WalkLines(App.ProgramText)) {
+        Text line = TrimBlanks(raw);
+        if (IsEchoLine(line))
+            AppendLog(EchoLineText(line));
+        else if (!IsOnloadLine(line))
+            bytes += AnsiFromText(line + u"\r\n");
+    }
+    return bytes;
+}
+
+// Whether the program is started: RUN unless norun, or the end sequence that also runs
+// (the profile's save-and-run key) was chosen.
+bool ProgramRuns() {
+    if (!App.NoRun) return true;
+    for (const DeviceProfile& profile : kDeviceProfiles)
+        if (!profile.RunEndSequence.empty() && App.EndSequence == profile.RunEndSequence)
+            return true;
+    return false;
+}
+
+// The program text by XMODEM, then the load where the board keeps it as a file, the check
+// when asked for, and RUN.
+JobOutcome SendProgramByXmodem() {
+    XmodemRoute route = RouteOfProfile();
+    Text label = !route.Name.empty() ? route.Name
+                 : App.TextFromPaste ? Text(u"program")
+                                     : FileNameOfPath(App.ProgramPath);
+    XmodemOutcome sent = SendBytesByXmodem(ProgramBytes(), route.Receive, label, App.LineDelay,
+                                           WindowLinkHooks(), App.Fast);
+    if (StopRequested() || sent == XmodemOutcome::Cancelled) return StopUpload();
+    if (sent != XmodemOutcome::Completed) return JobOutcome::TransferFailed;
+    if (!route.Load.empty()) SendCommandAndLog(route.Load, kWaitForPrompt);
+    AppendLog(App.CompletedMessage);
+    if (App.Verify) {
+        JobOutcome verified = VerifyStoredProgram();
+        if (verified != JobOutcome::Completed) return verified;
+    }
+    AppendLog(u"");
+    PumpEvents();
+    if (ProgramRuns() && !StopRequested()) {
+        AppendLog(Exchange(u"RUN\r\n", LineDelays(20), Until::PromptAtEnd));
+        PumpEvents();
+    }
+    return StopRequested() ? StopUpload() : JobOutcome::Completed;
+}
+
 JobOutcome TransferAndEnd() {
     ShowButton(ControlId::CancelButton, true);
     ShowButton(ControlId::ProgramButton, false);
     PrepareBoard();
     if (StopRequested()) return StopUpload();
+    if (App.ViaXmodem) return SendProgramByXmodem();
     WatchCancel(true);
     StreamEnd end = StreamProgram();
     WatchCancel(false);  // a press still unseen becomes a stop here (cancel everywhere)
@@ -500,6 +598,9 @@ JobOutcome TransferAndEnd() {
         case StreamEnd::Rejected:
             AppendLog(u"Program upload aborted");
             return JobOutcome::Rejected;
+        case StreamEnd::Garbled:
+            AppendLog(u"Program upload aborted");
+            return JobOutcome::Garbled;
         case StreamEnd::Stopped:  // stopped while lines streamed: ends as a Cancel does
         case StreamEnd::Vanished:
         case StreamEnd::Cancelled:
@@ -510,11 +611,45 @@ JobOutcome TransferAndEnd() {
     return end == StreamEnd::Vanished ? JobOutcome::PortVanished : JobOutcome::Aborted;
 }
 
+// One try of the upload, from the connection to the port closed again.
+JobOutcome UploadOnce(Text& pin) {
+    heard = Hearing();
+    JobOutcome outcome = JobOutcome::Completed;
+    if (!ConnectBoard()) {
+        outcome = JobOutcome::NoPort;
+    } else if (!AnswerPin(pin)) {
+        outcome = StopRequested() ? StopUpload() : JobOutcome::WrongPin;
+    } else {
+        outcome = TransferAndEnd();
+    }
+    Finish();
+    if (outcome == JobOutcome::Completed) outcome = ReportSilence();
+    return outcome;
+}
+
+// Why a try is worth making again: a line the board took wrongly, or whose echo never came,
+// may go through on the next. Empty for every other outcome (a rejected line would only be
+// rejected again).
+Text RetryReason(JobOutcome outcome) {
+    if (outcome == JobOutcome::Garbled)
+        return u"Line " + DecimalText(heard.GarbledLine) + u" was garbled";
+    if (outcome == JobOutcome::NotEchoed)
+        return u"Line " + DecimalText(heard.FirstUnechoed) + u" was not echoed";
+    return Text();
+}
+
 void RunUploadPath() {
     ResetProfileFields();
     ChooseSettings();
     heard = Hearing();
-    if (!ProgramCanBeEntered()) {
+    // The command profile types its lines at the prompt: there is no program to receive.
+    if (App.ViaXmodem && CommandProfile()) {
+        Log(u"Not sent: the command profile types its lines at the prompt and takes no "
+            u"program by XMODEM");
+        lastOutcome = JobOutcome::TransferFailed;
+        return;
+    }
+    if (!App.ViaXmodem && !ProgramCanBeEntered()) {
         lastOutcome = JobOutcome::Rejected;
         return;
     }
@@ -524,8 +659,10 @@ void RunUploadPath() {
         return;
     }
     AppendLog(App.StartedMessage);
-    // The cmm2 profile's start command names the file the board saves the program as.
-    Text nameProblem = App.StartCommand == u"AUTOSAVE \"" + App.TargetName + u"\""
+    // The cmm2 profile's start command names the file the board saves the program as, and
+    // XMODEM names the file it receives.
+    Text nameProblem = App.ViaXmodem ? BoardFileNameProblem(RouteOfProfile().Name)
+                       : App.StartCommand == u"AUTOSAVE \"" + App.TargetName + u"\""
                            ? BoardFileNameProblem(App.TargetName)
                            : Text();
     if (!nameProblem.empty()) {
@@ -540,15 +677,17 @@ void RunUploadPath() {
         lastOutcome = JobOutcome::BaudRefused;
         return;
     }
-    if (!ConnectBoard()) {
-        lastOutcome = JobOutcome::NoPort;
-    } else if (!AnswerPin()) {
-        lastOutcome = StopRequested() ? StopUpload() : JobOutcome::WrongPin;
-    } else {
-        lastOutcome = TransferAndEnd();
+    // Each try is a whole upload of the same prepared text; the PIN is asked for once.
+    Text pin;
+    const int tries = std::max(App.Retries, 0) + 1;
+    for (int attempt = 1;; ++attempt) {
+        lastOutcome = UploadOnce(pin);
+        Text reason = RetryReason(lastOutcome);
+        if (reason.empty() || attempt == tries || StopRequested()) break;
+        Log(reason + u"; trying again (" + DecimalText(attempt + 1) + u" of " + DecimalText(tries) +
+            u")");
+        AppendLog(App.StartedMessage);
     }
-    Finish();
-    if (lastOutcome == JobOutcome::Completed) lastOutcome = ReportSilence();
 }
 
 }  // namespace
@@ -559,7 +698,8 @@ Text BoardFileNameRefusal(TextView name) {
 
 bool ReachBoardPrompt() {
     heard = Hearing();
-    return AnswerPin();
+    Text pin;
+    return AnswerPin(pin);
 }
 
 void FinishJob() {

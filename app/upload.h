@@ -29,6 +29,7 @@ enum class JobOutcome {
     NameRefused,          // the board cannot take the file name; nothing was sent
     BaudRefused,          // the upload would run at the firmware reset's 1200 baud
     BoardDidNotSave,      // a board that confirms saves ended program entry without one
+    Garbled,              // a program line's echo showed the board took it wrongly
 };
 
 // Prepares `App.ProgramText` and uploads it (or writes an encoded file).

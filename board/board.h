@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -47,6 +48,8 @@ struct BoardOptions {
     bool LineSpeed = false;
     int ChunkBytes = 0;      // output leaves in writes of at most this many bytes; 0: any
     double SaveMsPerKb = 0;  // a save takes this long per 1024 bytes of program
+    double NoiseRate = 0;  // the chance that a byte towards the board is lost or changed
+    uint64_t NoiseSeed = 1;
     bool Help = false;
 };
 
@@ -93,12 +96,14 @@ struct BoardConsole {
     int64_t BusyUntilUs = 0;  // a save in progress: no input is read until then
 };
 
-enum class XmodemPhase { Requesting, Receiving, Draining };
+// Purging: after a damaged block, what still comes is dropped until the line is quiet, then
+// the block is NAKed. EotPending: an EOT counts once the line stays quiet after it.
+enum class XmodemPhase { Requesting, Receiving, Purging, EotPending, Draining };
 
 // One XMODEM reception (xmodem.cpp).
 struct BoardXmodem {
     XmodemPhase Phase = XmodemPhase::Requesting;
-    std::string Name;
+    std::string Name;  // empty: the program memory
     bool Crc = true;
     std::vector<uint8_t> Data;
     std::vector<uint8_t> Packet;
@@ -125,6 +130,13 @@ struct BoardXmodemSend {
     int64_t LastByteUs = 0;
 };
 
+// The noisy wire (noise.cpp).
+struct BoardNoise {
+    std::mt19937_64 Rng;
+    bool EntryDamaged = false;    // a byte of the program entry in progress was hit
+    bool ProgramDamaged = false;  // the program in memory came from such an entry
+};
+
 enum class BoardPhase { Serial, Drive, Rebooting, Vanished };
 
 // The firmware drive mode after a 1200-baud reset (drive.cpp).
@@ -143,6 +155,7 @@ struct Board {
     BoardXmodem Xmodem;
     BoardXmodemSend XmodemSend;
     BoardDrive Drive;
+    BoardNoise Noise;
     int Transcript = -1;
 };
 

@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "board/drive.h"
+#include "board/noise.h"
 #include "board/store.h"
 #include "board/wire.h"
 #include "board/xmodem.h"
@@ -224,6 +225,7 @@ void EndOfRunPiece(Board& board, const std::string& error) {
 }
 
 void RunStoredProgram(Board& board) {
+    NoteRun(board);
     BasicContext& basic = board.Console.Basic;
     basic.Output.clear();
     basic.Column = 0;
@@ -243,6 +245,7 @@ void ExecuteCommand(Board& board, const std::string& typed) {
         con.Program.clear();
         con.Basic.Vars.clear();
         RemoveStoreFile(board, "program.bas");
+        NoteProgramReplaced(board);
         LogStatus("NEW");
     } else if (is("RUN") && rest.empty()) {
         return RunStoredProgram(board);
@@ -257,8 +260,9 @@ void ExecuteCommand(Board& board, const std::string& typed) {
     } else if (is("AUTO") && rest.empty()) {
         return StartEntry(board, EntryKind::Auto, "");
     } else if (is("XMODEM")) {
-        if ((TakeCommand(rest, "RECEIVE") || TakeCommand(rest, "R")) && QuotedName(rest, name) &&
-            IsSafeFileName(name))
+        bool receive = TakeCommand(rest, "RECEIVE") || TakeCommand(rest, "R");
+        if (receive && rest.empty()) return StartXmodemReceive(board, "");  // program memory
+        if (receive && QuotedName(rest, name) && IsSafeFileName(name))
             return StartXmodemReceive(board, name);
         if (TakeCommand(rest, "SEND") || TakeCommand(rest, "S")) {
             // Without a name: the program in memory.
@@ -270,6 +274,16 @@ void ExecuteCommand(Board& board, const std::string& typed) {
             }
         }
         SendToClient(board, "Error: XMODEM RECEIVE \"name\" or SEND [\"name\"] expected\r\n");
+    } else if (is("LOAD")) {
+        std::string bytes;
+        if (!QuotedName(rest, name) || !IsSafeFileName(name))
+            SendToClient(board, "Error: LOAD \"name\" expected\r\n");
+        else if (!ReadStoreFile(board, name, bytes))
+            SendToClient(board, "Error: Cannot find " + name + "\r\n");
+        else {
+            TakeProgramText(board, bytes);
+            LogStatus("LOAD " + name + ": " + std::to_string(con.Program.size()) + " lines");
+        }
     } else {
         DeliverBasicOutput(board, ExecuteImmediate(con.Basic, line));
     }

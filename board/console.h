@@ -43,5 +43,9 @@ void RefuseLongLine(Board& board);
 void EntryLine(Board& board, const std::string& line);
 // A complete escape sequence received during program entry.
 void EntrySequence(Board& board, const std::string& sequence);
+// Program text that came whole (XMODEM into program memory, LOAD): padding at its end
+// (NUL, Ctrl-Z) dropped, lines split at LF without their CR; it becomes the program in
+// memory and program.bas, each line kept as program entry keeps it.
+void TakeProgramText(Board& board, const std::string& bytes);
 // Decides whether the echo of the line that starts now is to be lost (--lose-echo).
 void BeginLine(Board& board);

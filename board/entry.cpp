@@ -7,6 +7,7 @@
 // interpreters do: the lines after it then land at the prompt and run as commands.
 #include "board/console.h"
 #include "board/drive.h"
+#include "board/noise.h"
 #include "board/store.h"
 #include "board/wire.h"
 
@@ -43,6 +44,7 @@ void FinishEntry(Board& board, bool run) {
     std::string file = con.Entry == EntryKind::Named ? con.EntryName : "program.bas";
     WriteStoreFile(board, file, bytes);
     LogStatus("saved " + std::to_string(con.EntryLines.size()) + " lines as " + file);
+    NoteEntryEnd(board, true);
     con.Program = std::move(con.EntryLines);
     con.EntryLines.clear();
     con.Mode = ConsoleMode::Prompt;
@@ -65,6 +67,7 @@ void FinishEntry(Board& board, bool run) {
 void AbandonEntry(Board& board, const std::string& message = "") {
     BoardConsole& con = board.Console;
     LogStatus("program entry abandoned after " + std::to_string(con.EntryLines.size()) + " lines");
+    NoteEntryEnd(board, false);
     con.EntryLines.clear();
     con.Line.clear();
     con.Mode = ConsoleMode::Prompt;
@@ -85,6 +88,7 @@ void StartEntry(Board& board, EntryKind kind, const std::string& name) {
     con.Entry = kind;
     con.EntryName = name;
     con.EntryLines.clear();
+    board.Noise.EntryDamaged = false;
     LogStatus("program entry started" + (name.empty() ? std::string() : " for " + name));
 }
 
@@ -116,6 +120,25 @@ void EntryLine(Board& board, const std::string& line) {
     con.EntryLines.push_back(line);
     long limit = board.Options.VanishAfterLines;
     if (limit > 0 && con.ProgramLines >= limit) VanishFromLine(board);
+}
+
+void TakeProgramText(Board& board, const std::string& bytes) {
+    size_t end = bytes.find_last_not_of(std::string("\0\x1a", 2));
+    std::string text = end == std::string::npos ? std::string() : bytes.substr(0, end + 1);
+    std::vector<std::string> lines;
+    std::string stored;
+    for (size_t at = 0; at < text.size();) {
+        size_t lf = text.find('\n', at);
+        std::string line = text.substr(at, lf == std::string::npos ? std::string::npos : lf - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        line = AsStored(line);
+        lines.push_back(line);
+        stored += line + "\n";
+        at = lf == std::string::npos ? text.size() : lf + 1;
+    }
+    WriteStoreFile(board, "program.bas", stored);
+    board.Console.Program = std::move(lines);
+    NoteProgramReplaced(board);
 }
 
 void BeginLine(Board& board) {

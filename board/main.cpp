@@ -14,6 +14,7 @@
 
 #include "board/console.h"
 #include "board/drive.h"
+#include "board/noise.h"
 #include "board/options.h"
 #include "board/pty.h"
 #include "board/store.h"
@@ -67,7 +68,7 @@ void ServeSerial(Board& board) {
     WatchClients(board);
     uint8_t byte;
     while (board.Phase == BoardPhase::Serial && TakeDueByte(board, byte))
-        ConsoleByte(board, byte);
+        if (PassNoise(board, byte)) ConsoleByte(board, byte);
     if (board.Phase != BoardPhase::Serial) return;
     XmodemTick(board);
     XmodemSendTick(board);
@@ -89,6 +90,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     InstallSignals();
+    board.Noise.Rng.seed(board.Options.NoiseSeed);
     if (!OpenStore(board) || !OpenSerialPort(board)) return 1;
     StartConsole(board);
     while (!StopRequested) {

@@ -31,6 +31,8 @@ enum class Opt {
     Personality,
     Chunk,
     SaveTime,
+    Noise,
+    NoiseSeed,
     DriveDir,
     MountsFile
 };
@@ -79,6 +81,10 @@ const OptionRow kOptions[] = {
     {"--save-ms-per-kb", "MS", Opt::SaveTime,
      "a save of program entry takes MS ms per KB, the console reading nothing meanwhile "
      "(picomite: 200)"},
+    {"--noise", "RATE", Opt::Noise,
+     "lose or change bytes towards the board with this chance each (0.0001: one in ten "
+     "thousand): printable ones in program entry, any during XMODEM; faults go to noise.log"},
+    {"--noise-seed", "N", Opt::NoiseSeed, "seed of the noise (default 1): a seed repeats a run"},
     {"--drive-dir", "DIR", Opt::DriveDir, "folder that plays the firmware drive after 1200 baud"},
     {"--mounts-file", "FILE", Opt::MountsFile,
      "mount table to which the firmware drive's line is added while it exists"},
@@ -201,6 +207,18 @@ bool ApplyOption(Opt id, const char* arg, BoardOptions& o, std::string& error) {
                 return error =
                            std::string("--save-ms-per-kb wants milliseconds, not '") + arg + "'",
                        false;
+        case Opt::Noise: {
+            char* end = nullptr;
+            double rate = std::strtod(arg, &end);
+            if (end == arg || *end != '\0' || !(rate >= 0 && rate <= 1))
+                return error = std::string("--noise wants a chance from 0 to 1, not '") + arg + "'",
+                       false;
+            o.NoiseRate = rate;
+            return true;
+        }
+        case Opt::NoiseSeed:
+            if (!ApplyNumber(arg, n, error, "--noise-seed")) return false;
+            o.NoiseSeed = static_cast<uint64_t>(n);
             return true;
         case Opt::DriveDir:
             o.DriveDir = arg;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -78,6 +79,14 @@ void RemoveStoreFile(Board& board, const std::string& name) {
     if (board.Options.Store.empty()) return;
     std::error_code ec;
     std::filesystem::remove(StorePath(board, name), ec);
+}
+
+bool ReadStoreFile(const Board& board, const std::string& name, std::string& bytes) {
+    if (board.Options.Store.empty()) return false;
+    std::ifstream in(StorePath(board, name), std::ios::binary);
+    if (!in) return false;
+    bytes.assign(std::istreambuf_iterator<char>(in), {});
+    return true;
 }
 
 void AppendClockLine(Board& board, const std::string& line) {

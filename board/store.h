@@ -23,4 +23,6 @@ bool IsSafeFileName(const std::string& name);
 // Writes (replaces) a file of the store. False on failure, with a status line.
 bool WriteStoreFile(Board& board, const std::string& name, const std::string& bytes);
 void RemoveStoreFile(Board& board, const std::string& name);
+// A file of the store, whole; false when there is none.
+bool ReadStoreFile(const Board& board, const std::string& name, std::string& bytes);
 void AppendClockLine(Board& board, const std::string& line);

@@ -9,9 +9,11 @@ namespace {
 constexpr uint8_t kSoh = 0x01, kStx = 0x02, kEot = 0x04, kAck = 0x06, kNak = 0x15, kCan = 0x18;
 constexpr int64_t kRequestIntervalUs = 1000 * 1000;
 constexpr int kRequestLimit = 30;
-constexpr int64_t kBlockGapUs = 1000 * 1000;  // a block that stalls this long is NAKed
-constexpr int64_t kSilenceUs = 10000 * 1000;  // a sender silent this long has gone
-constexpr int64_t kDrainUs = 6000 * 1000;     // with --ignore-eot: quiet this long ends it
+constexpr int64_t kBlockGapUs = 1000 * 1000;   // a block that stalls this long is NAKed
+constexpr int64_t kSilenceUs = 10000 * 1000;   // a sender silent this long has gone
+constexpr int64_t kDrainUs = 6000 * 1000;      // with --ignore-eot: quiet this long ends it
+constexpr int64_t kPurgeQuietUs = 100 * 1000;  // a damaged block's rest: quiet this long
+constexpr int64_t kEotQuietUs = 50 * 1000;     // an EOT is one when this quiet follows it
 constexpr size_t kFileLimit = 16 * 1024 * 1024;
 // The picomite personality asks at once, again at once for every stray byte before the
 // first block, then every 5 s, and gives up after a minute.
@@ -47,9 +49,15 @@ void Cancel(Board& board, const std::string& why) {
 void Finish(Board& board) {
     BoardXmodem& x = board.Xmodem;
     std::string bytes(x.Data.begin(), x.Data.end());
-    WriteStoreFile(board, x.Name, bytes);
-    LogStatus("XMODEM received " + x.Name + ": " + std::to_string(x.Expected - 1) + " blocks, " +
-              std::to_string(bytes.size()) + " bytes");
+    if (x.Name.empty()) {
+        TakeProgramText(board, bytes);
+        LogStatus("XMODEM received the program: " + std::to_string(x.Expected - 1) + " blocks, " +
+                  std::to_string(board.Console.Program.size()) + " lines");
+    } else {
+        WriteStoreFile(board, x.Name, bytes);
+        LogStatus("XMODEM received " + x.Name + ": " + std::to_string(x.Expected - 1) +
+                  " blocks, " + std::to_string(bytes.size()) + " bytes");
+    }
     if (board.Options.IgnoreEot) {
         x.Phase = XmodemPhase::Draining;  // the file is kept; the EOT is never answered
         return;
@@ -83,13 +91,21 @@ bool InjectedNak(Board& board, long sequence) {
     return done++ < o.NakCount;
 }
 
+// A damaged block: the rest of it, and anything else still on its way, is dropped until the
+// line is quiet; then the block is asked for again. NAKing at once would make the block's
+// rest (or the block sent again) look like the start of a new one.
+void Purge(Board& board) {
+    board.Xmodem.Packet.clear();
+    board.Xmodem.Phase = XmodemPhase::Purging;
+}
+
 void JudgePacket(Board& board) {
     BoardXmodem& x = board.Xmodem;
     uint8_t number = x.Packet[1], complement = x.Packet[2];
     bool good = number + complement == 255 && CheckValueGood(x);
     std::vector<uint8_t> data(x.Packet.begin() + 3, x.Packet.end() - (x.Crc ? 2 : 1));
     x.Packet.clear();
-    if (!good) return SendByte(board, kNak);
+    if (!good) return Purge(board);
     if (number == static_cast<uint8_t>(x.Expected)) {
         if (board.Options.CanBlock == x.Expected) return Cancel(board, "block refused");
         if (InjectedNak(board, x.Expected)) return SendByte(board, kNak);
@@ -112,7 +128,7 @@ void HeaderByte(Board& board, uint8_t byte) {
         x.Phase = XmodemPhase::Receiving;
         x.Packet.push_back(byte);
     } else if (byte == kEot) {
-        Finish(board);
+        x.Phase = XmodemPhase::EotPending;
     } else if (byte == kCan) {
         // Two CANs in a row are the sender's cancel; one alone may be line noise.
         if (secondCan) {
@@ -122,8 +138,10 @@ void HeaderByte(Board& board, uint8_t byte) {
         x.CanSeen = true;
     } else if (SlowReceiver(board) && x.Phase == XmodemPhase::Requesting) {
         Request(board);  // a stray byte before the first block is answered with a request
+    } else if (x.Phase == XmodemPhase::Receiving) {
+        Purge(board);  // not a block's start: a damaged one
     }
-    // Anything else before a block (the LF of the command's CR LF, noise) is passed over.
+    // Before the first block, anything else (the LF of the command's CR LF) is passed over.
 }
 
 }  // namespace
@@ -135,13 +153,15 @@ void StartXmodemReceive(Board& board, const std::string& name) {
     x.Crc = board.Options.XmodemCrc;
     x.StartUs = x.NextRequestUs = x.LastByteUs = NowUs();
     board.Console.Mode = ConsoleMode::Xmodem;
-    LogStatus("XMODEM receive " + name + (x.Crc ? " (CRC)" : " (checksum)"));
+    LogStatus("XMODEM receive " + (name.empty() ? std::string("into program memory") : name) +
+              (x.Crc ? " (CRC)" : " (checksum)"));
 }
 
 void XmodemByte(Board& board, uint8_t byte) {
     BoardXmodem& x = board.Xmodem;
     x.LastByteUs = NowUs();
-    if (x.Phase == XmodemPhase::Draining) return;
+    if (x.Phase == XmodemPhase::Draining || x.Phase == XmodemPhase::Purging) return;
+    if (x.Phase == XmodemPhase::EotPending) return Purge(board);  // that EOT was noise
     if (x.Packet.empty()) return HeaderByte(board, byte);
     x.Packet.push_back(byte);
     if (x.Packet.size() == PacketLength(x)) JudgePacket(board);
@@ -161,6 +181,13 @@ void XmodemTick(Board& board) {
         if (now < x.NextRequestUs) return;
         Request(board);
         x.NextRequestUs = now + kSlowRequestIntervalUs;
+    } else if (x.Phase == XmodemPhase::Purging) {
+        if (now - x.LastByteUs > kPurgeQuietUs) {
+            x.Phase = XmodemPhase::Receiving;
+            SendByte(board, kNak);
+        }
+    } else if (x.Phase == XmodemPhase::EotPending) {
+        if (now - x.LastByteUs > kEotQuietUs) Finish(board);
     } else if (x.Phase == XmodemPhase::Requesting && now >= x.NextRequestUs) {
         if (x.Requests++ == kRequestLimit) return Cancel(board, "no sender");
         Request(board);

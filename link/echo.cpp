@@ -42,13 +42,14 @@ EchoVerdict TakeLine(EchoCheck& check) {
             check.Complete = check.EchoSeen = true;
             return EchoVerdict::Echoed;
         }
-        if (!got.empty() && StartsWith(check.Expected, got)) {
-            check.EchoSeen = true;  // cut off: the board's reason follows
+        if (!got.empty() && !check.CutOff && StartsWith(check.Expected, got)) {
+            check.EchoSeen = check.CutOff = true;  // cut off: the board's reason follows
+            check.Garbled = line;
             return EchoVerdict::Waiting;
         }
         if (check.PreviousUnechoed && got == check.Previous) {
             check.PreviousUnechoed = false;
-            --check.Unechoed;
+            if (--check.Unechoed == 0) check.FirstUnechoed = 0;
             return EchoVerdict::Waiting;
         }
     }
@@ -56,7 +57,21 @@ EchoVerdict TakeLine(EchoCheck& check) {
     AddWords(check, line);
     if (StartsWith(got, u"Error")) return EchoVerdict::Error;
     if (LooksLikePrompt(check, got)) return EchoVerdict::Prompt;
+    // Neither the echo nor the board's refusal: the line in flight came back changed.
+    if (!check.Complete) {
+        if (!check.CutOff) check.Garbled = line;
+        return EchoVerdict::Garbled;
+    }
     return EchoVerdict::Waiting;
+}
+
+// After a cut-off echo only the board's reason may follow: "Error ..." or its prompt. Text
+// that cannot begin either is the next line's echo: the cut was the wire's.
+bool CannotBeAReason(const Text& partial) {
+    Text got = Comparable(partial);
+    if (got.empty()) return false;
+    auto begins = [&](TextView word) { return StartsWith(got, word) || StartsWith(word, got); };
+    return !begins(u"Error") && !begins(u"> ");
 }
 
 // True when `ch` belongs to an escape sequence and is to be skipped.
@@ -90,7 +105,8 @@ void ExpectEcho(EchoCheck& check, TextView line, long number) {
     check.PreviousUnechoed = check.Line != 0 && !check.Complete;
     check.Expected = Comparable(line);
     check.Line = number;
-    check.EchoSeen = check.Complete = false;
+    check.EchoSeen = check.Complete = check.CutOff = false;
+    check.Garbled.clear();
 }
 
 EchoVerdict FeedEcho(EchoCheck& check, TextView received) {
@@ -102,7 +118,7 @@ EchoVerdict FeedEcho(EchoCheck& check, TextView received) {
             continue;
         }
         EchoVerdict v = TakeLine(check);
-        if (v == EchoVerdict::Error || v == EchoVerdict::Prompt) return v;
+        if (v != EchoVerdict::Waiting && v != EchoVerdict::Echoed) return v;
         if (v == EchoVerdict::Echoed) verdict = v;
     }
     // The prompt has no line end after it.
@@ -111,9 +127,13 @@ EchoVerdict FeedEcho(EchoCheck& check, TextView received) {
         check.Received.clear();
         return EchoVerdict::Prompt;
     }
+    if (check.CutOff && !check.Complete && CannotBeAReason(check.Received))
+        return EchoVerdict::Garbled;
     return verdict;
 }
 
-void EndEchoWait(EchoCheck& check) {
-    if (!check.Complete) ++check.Unechoed;
+EchoVerdict EndEchoWait(EchoCheck& check) {
+    if (check.CutOff && !check.Complete) return EchoVerdict::Garbled;
+    if (!check.Complete && ++check.Unechoed == 1) check.FirstUnechoed = check.Line;
+    return EchoVerdict::Waiting;
 }

@@ -40,7 +40,7 @@ void SendAhead(int64_t due, TextView next, LinePacer& pacer) {
 
 EchoVerdict SendLineFast(TextView line, long number, TextView next, EchoCheck& check,
                          LinePacer& pacer, const LinkHooks& hooks) {
-    const int64_t deadline = ElapsedMs() + kLineEndPolls * kPollStepMs;
+    int64_t deadline = ElapsedMs() + kLineEndPolls * kPollStepMs;
     ExpectEcho(check, line, number);
     // What went ahead is the start of this line; the rest and the line end follow it.
     if (!StartsWith(line, pacer.Ahead)) WithdrawAhead(pacer);
@@ -54,6 +54,8 @@ EchoVerdict SendLineFast(TextView line, long number, TextView next, EchoCheck& c
             EchoVerdict verdict = FeedEcho(check, ReadPendingInput());
             if (verdict != EchoVerdict::Waiting) return verdict;
         }
+        // A cut-off echo waits only a moment for the board's reason.
+        if (check.CutOff) deadline = std::min(deadline, ElapsedMs() + kCutOffGraceMs);
         int64_t due = EchoStillDue(line, lineBytes, check);
         SendAhead(due, next, pacer);
         // The echo comes at the wire's pace: sleep through all of it but its last byte
@@ -66,8 +68,7 @@ EchoVerdict SendLineFast(TextView line, long number, TextView next, EchoCheck& c
         EchoVerdict verdict = FeedEcho(check, ReadPendingInput());
         if (verdict != EchoVerdict::Waiting) return verdict;
     }
-    EndEchoWait(check);
-    return EchoVerdict::Waiting;
+    return EndEchoWait(check);
 }
 
 void WithdrawAhead(LinePacer& pacer) {

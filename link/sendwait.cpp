@@ -88,15 +88,17 @@ Text GatherUntil(Text reply, Done done, int64_t limitMs, const LinkHooks& hooks)
 EchoVerdict SendLineChecked(TextView line, long number, EchoCheck& check, const LinkHooks& hooks) {
     ExpectEcho(check, line, number);
     SendText(Text(line) + u"\r\n");
-    for (int poll = 1; poll <= kLineEndPolls && !HookStopped(hooks); ++poll) {
+    // A cut-off echo waits only a moment for the board's reason.
+    int lastPoll = kLineEndPolls;
+    for (int poll = 1; poll <= lastPoll && !HookStopped(hooks); ++poll) {
         HookWait(hooks, kPollStepMs);
         Text piece = ReadOnce();
         if (piece.empty()) continue;
         EchoVerdict verdict = FeedEcho(check, piece);
         if (verdict != EchoVerdict::Waiting) return verdict;
+        if (check.CutOff) lastPoll = std::min(lastPoll, poll + kCutOffGraceMs / kPollStepMs);
     }
-    EndEchoWait(check);
-    return EchoVerdict::Waiting;
+    return EndEchoWait(check);
 }
 
 // Writes the converted text through the transmit buffer. Commands and program lines fit

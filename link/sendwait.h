@@ -24,8 +24,8 @@ Text SendAndWait(TextView text, int wait, int lineDelay, const LinkHooks& hooks)
 
 // Sends program line `number` with "\r\n" and waits as for a line end (20 ms polls, at most
 // 301), but what comes back goes through the echo check and the wait ends as soon as it has
-// a verdict: the echo is complete, or the board reported an error or showed its prompt.
-// Waiting means the echo did not come in time (counted in the check).
+// a verdict: the echo is complete, the board reported an error or showed its prompt, or the
+// echo came back garbled. Waiting means the echo did not come in time (counted in the check).
 EchoVerdict SendLineChecked(TextView line, long number, EchoCheck& check, const LinkHooks& hooks);
 
 // True when `reply` ends with the board's "> " prompt. Terminal mode sequences that a board

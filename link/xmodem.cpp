@@ -332,29 +332,18 @@ XmodemOutcome SendBlocks(Transfer& t, int commandWaitMs, int early) {
 
 }  // namespace
 
-XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay, const LinkHooks& hooks,
-                               bool fast) {
-    // The file is read whole before the board is told anything: a file that cannot be read
-    // in full would otherwise go out with zero bytes in place of what was missing.
-    std::optional<std::string> content = ReadWholeFile(path);
-    if (!content) {
-        Text why = ReadRefusal(path);
-        HookLog(hooks, why.empty() ? u"Cannot read " + Text(path) : why);
-        HookPump(hooks);
-        return XmodemOutcome::Unreadable;
-    }
+XmodemOutcome SendBytesByXmodem(const std::string& content, TextView command, TextView label,
+                                int lineDelay, const LinkHooks& hooks, bool fast) {
     Transfer t;
     t.fast = fast;
     t.hooks = &hooks;
-    t.blocks = static_cast<long>((content->size() + kBlockSize - 1) / kBlockSize);
-    t.image.assign(content->size() + kBlockSize, 0);  // the last block is padded with 0x00
-    std::memcpy(t.image.data(), content->data(), content->size());
-    content.reset();
+    t.blocks = static_cast<long>((content.size() + kBlockSize - 1) / kBlockSize);
+    t.image.assign(content.size() + kBlockSize, 0);  // the last block is padded with 0x00
+    std::memcpy(t.image.data(), content.data(), content.size());
 
-    HookLog(hooks, u"Sending: " + Text(name));
+    HookLog(hooks, u"Sending: " + Text(label));
     HookLog(hooks, u"Blocks: " + DecimalText(t.blocks));
     HookPump(hooks);
-    Text command = u"XMODEM RECEIVE \"" + Text(name) + u"\"\r\n";
     t.command = AnsiFromText(command);
     SendText(command);
     // In fast mode the command's wait is spent waiting for the receiver's first request.
@@ -366,4 +355,19 @@ XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay, cons
     for (char byte : NotEcho(t))
         if (IsRequest(static_cast<uint8_t>(byte))) early = static_cast<uint8_t>(byte);
     return SendBlocks(t, 0, early);
+}
+
+XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay, const LinkHooks& hooks,
+                               bool fast) {
+    // The file is read whole before the board is told anything: a file that cannot be read
+    // in full would otherwise go out with zero bytes in place of what was missing.
+    std::optional<std::string> content = ReadWholeFile(path);
+    if (!content) {
+        Text why = ReadRefusal(path);
+        HookLog(hooks, why.empty() ? u"Cannot read " + Text(path) : why);
+        HookPump(hooks);
+        return XmodemOutcome::Unreadable;
+    }
+    return SendBytesByXmodem(*content, u"XMODEM RECEIVE \"" + Text(name) + u"\"\r\n", name,
+                             lineDelay, hooks, fast);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "link/hooks.h"
 #include "source/text.h"
@@ -15,6 +16,10 @@ enum class XmodemOutcome { Completed, Failed, FailedToStart, Unreadable, Cancell
 // `fast` acts on each of the receiver's bytes as it arrives instead of after the fixed waits.
 XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay, const LinkHooks& hooks,
                                bool fast = false);
+// The same for bytes in memory: `command` (with its line end) tells the board to receive
+// them, and `label` names them in the "Sending: " log line.
+XmodemOutcome SendBytesByXmodem(const std::string& content, TextView command, TextView label,
+                                int lineDelay, const LinkHooks& hooks, bool fast = false);
 
 // CRC-16/XMODEM (polynomial 0x1021, initial 0, no reflection, no final XOR) of `count`
 // bytes; "123456789" gives 0x31C3.

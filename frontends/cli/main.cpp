@@ -55,6 +55,7 @@ enum Exit {
     kExitNoReply = 11,
     kExitNotEchoed = 12,
     kExitNotSaved = 13,
+    kExitGarbled = 14,
     kExitDiffers = 15,
     kExitNotRead = 16,
     kExitCaptureFailed = 17,
@@ -85,6 +86,8 @@ const struct {
     {kExitNoReply, "no reply", "no reply from the board: check the port and the baud rate"},
     {kExitNotEchoed, "not echoed", "some program lines were not echoed"},
     {kExitNotSaved, "not saved", "the board ended program entry without saving the program"},
+    {kExitGarbled, "garbled",
+     "a program line came back garbled: the upload stopped before anything was saved"},
     {kExitDiffers, "differs",
      "--verify: the board stored something else (the log names the lines)"},
     {kExitNotRead, "not read",
@@ -100,7 +103,7 @@ const struct {
 
 struct Options {
     std::string File, Port, Baud, Device, Entry, Settings, LineDelay, Pin, PinFile, Output,
-        WaitDrive, As, Capture, Get;
+        WaitDrive, As, Capture, Get, Retry, Via;
     bool PinGiven = false, ListPorts = false, Help = false, Version = false, Console = false,
          Json = false, Fast = false, Force = false, GetGiven = false, Verify = false, Watch = false;
 };
@@ -176,6 +179,15 @@ const OptionSpec kOptions[] = {
      "pace by the board's replies as they arrive instead of fixed waits (as the \" fast\" "
      "option word does)",
      nullptr, &Options::Fast},
+    {"via", 0, "WAY",
+     "how program text goes to the board: stream (program entry, the default) or xmodem "
+     "(received as a file and loaded, or into program memory; as the \" xmodem\" option "
+     "word does)",
+     &Options::Via, nullptr},
+    {"retry", 0, "N",
+     "start the upload again up to N times after a line came back garbled or was not "
+     "echoed (default 2)",
+     &Options::Retry, nullptr},
     {"list-ports", 0, nullptr, "list the serial ports present and exit", nullptr,
      &Options::ListPorts},
     {"help", 'h', nullptr, "show this help and exit", nullptr, &Options::Help},
@@ -435,6 +447,8 @@ int ExitCodeOf(JobOutcome outcome) {
             return kExitNameRefused;
         case JobOutcome::BaudRefused:
             return kExitBaudRefused;
+        case JobOutcome::Garbled:
+            return kExitGarbled;
     }
     return kExitFailed;
 }
@@ -491,6 +505,10 @@ bool CheckOptions(Options& o) {
             "to install a .uf2 file");
     if (!o.WaitDrive.empty() && !WholeNumberIn(o.WaitDrive, 0, 3600, n))
         return UsageError("--wait-drive takes seconds from 0 to 3600, not \"" + o.WaitDrive + "\"");
+    if (!o.Via.empty() && o.Via != "stream" && o.Via != "xmodem")
+        return UsageError("--via takes stream or xmodem, not \"" + o.Via + "\"");
+    if (!o.Retry.empty() && !WholeNumberIn(o.Retry, 0, 100, n))
+        return UsageError("--retry takes a number of tries from 0 to 100, not \"" + o.Retry + "\"");
     if (!o.As.empty() && o.As != "text" && o.As != "xmodem" && o.As != "firmware")
         return UsageError("--as takes text, xmodem or firmware, not \"" + o.As + "\"");
     if (!o.As.empty() && (o.File.empty() || o.File == "-")) return UsageError("--as needs a FILE");
@@ -767,6 +785,8 @@ int main(int argc, char** argv) {
     if (!options.LineDelay.empty()) App.LineDelay = std::stoi(options.LineDelay);
     App.FastAlways = options.Fast;
     App.Verify = options.Verify;
+    App.XmodemAlways = options.Via == "xmodem";
+    App.Retries = options.Retry.empty() ? 2 : std::stoi(options.Retry);
     // A firmware file given with a port is reset on that port.
     if (LowerExtension(TextFromUtf8(options.File)) == u"uf2" && portChosen)
         App.PicoPort = App.Comport;

@@ -317,6 +317,7 @@ TEST_F(UploadJob, ABoardThatNeverAnswersOrLosesEchoesStillEndsTheJobButNotAsSucc
     // The third line's echo is lost: the job runs to its end, then says so.
     Board({"--lose-echo", "3"});
     App.Device = u"micromite";
+    App.Retries = 0;
     appended.clear();
     Drop(WriteFile("p.bas", Program(3)));
     EXPECT_TRUE(Logged(u"Micromite upload completed"));
@@ -366,6 +367,53 @@ TEST_P(EitherBoard, ABoardThatTurnsALineDownStopsTheUploadAndSaysWhich) {
               u"A Ctrl-Z character would end program entry at line 2: Print \"\x1a\"");
     EXPECT_FALSE(Logged(u"Micromite upload started"));
     EXPECT_EQ(Transcript(), "");
+}
+
+TEST_F(UploadJob, AGarbledLineEndsTheTryBeforeAnythingIsSavedAndTheNextTryGetsThrough) {
+    // This seed loses one character of the fifth program line on the first try only.
+    Board({"--noise", "0.005", "--noise-seed", "1"});
+    Drop(WriteFile("p.bas", "'onload norun\r\n" + Program(20)));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_TRUE(Logged(u"Line 6 was garbled: Print \"line 5\""));
+    EXPECT_TRUE(Logged(u"The board echoed instead: Print\"line 5\""));
+    EXPECT_TRUE(Logged(u"Line 6 was garbled; trying again (2 of 2)"));
+    std::string stored;
+    for (int i = 1; i <= 20; ++i)
+        stored += "Print \"line " + std::to_string(i) + "\"\n";
+    EXPECT_EQ(StoredFile(board, "program.bas"), stored);
+    // After the garbled line only Ctrl-C went out, then the next try's Ctrl-C and NEW; the
+    // board threw the damaged entry away.
+    std::string t = Transcript();
+    size_t garbled = t.find("Print \"line 5\"\r\n");
+    EXPECT_EQ(t.substr(garbled, t.find("NEW", garbled) - garbled), "Print \"line 5\"\r\n\x03\x03");
+    EXPECT_EQ(StoredFile(board, "noise.log"),
+              "program line 5: lost ' '\nabandoned a damaged program\n");
+}
+
+TEST_F(UploadJob, ProgramTextByXmodemGetsThroughANoisyWire) {
+    // A plain AUTOSAVE board takes it into program memory; the blocks the noise hit go again.
+    Board({"--noise", "0.005", "--noise-seed", "2"});
+    Drop(WriteFile("p.bas", "'onload xmodem fast\r\n  'echo by XMODEM\r\n" + Program(40)));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    std::string stored;
+    for (int i = 1; i <= 40; ++i)
+        stored += "Print \"line " + std::to_string(i) + "\"\n";
+    EXPECT_EQ(StoredFile(board, "program.bas"), stored);
+    EXPECT_NE(StoredFile(board, "noise.log").find("xmodem: "), std::string::npos);
+    EXPECT_TRUE(Logged(u"by XMODEM"));
+    EXPECT_TRUE(Logged(u"Transfer completed OK!"));
+    EXPECT_NE(StoredFile(board, "run-output.txt").find("line 40\n"), std::string::npos);
+    StopBoard(board);
+
+    // A board with a file system receives the named file and loads it; this one asks for
+    // the checksum.
+    Board({"--xmodem", "checksum"});
+    appended.clear();
+    Drop(WriteFile("c.bas", "'onload cmm2 xmodem fast file/x.bas\r\nPrint 6*7\r\n"));
+    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_EQ(StoredFile(board, "x.bas"), "Print 6*7\r\n" + std::string(117, '\0'));
+    EXPECT_TRUE(Logged(u"LOAD \"x.bas\"\r\n> "));
+    EXPECT_EQ(StoredFile(board, "run-output.txt"), "42\n");
 }
 
 TEST_F(UploadJob, ABoardThatVanishesAbortsInsteadOfReportingSuccess) {

@@ -103,3 +103,39 @@ TEST(DecoratedPrompt, IsSeenThroughItsModesEverywhere) {
     ExpectEcho(check, u"x = 1", 1);
     EXPECT_EQ(FeedByCharacter(check, modes + u"\r\n> \x1b[?7h"), EchoVerdict::Prompt);
 }
+namespace {
+
+TEST(EchoCheck, AnEchoWithOtherCharactersIsGarbledAtItsLineEnd) {
+    // A changed character, a lost one in the middle, an extra one: garbled at the line end,
+    // with what the board echoed kept.
+    const Text echoes[] = {u"Print \"lime 1\"\r\n", u"Prnt \"line 1\"\r\n",
+                           u"Print \"line 11\"\r\n"};
+    for (const Text& echo : echoes) {
+        EchoCheck check;
+        ExpectEcho(check, u"Print \"line 1\"", 3);
+        EXPECT_EQ(FeedByCharacter(check, echo), EchoVerdict::Garbled) << Utf8FromText(echo);
+        EXPECT_EQ(check.Garbled + u"\r\n", echo);
+    }
+
+    // The last character lost: a cut-off echo, garbled as soon as what follows cannot be
+    // the board's reason (here the next line's text sent ahead), or when the wait ends.
+    EchoCheck check;
+    ExpectEcho(check, u"x = 12", 1);
+    EXPECT_EQ(FeedEcho(check, u"x = 1\r\nE"), EchoVerdict::Waiting);
+    EXPECT_EQ(FeedEcho(check, u"n"), EchoVerdict::Garbled);
+    EXPECT_EQ(check.Garbled, u"x = 1");
+    EchoCheck quiet;
+    ExpectEcho(quiet, u"y = 12", 2);
+    EXPECT_EQ(FeedEcho(quiet, u"y = 1\r\n"), EchoVerdict::Waiting);
+    EXPECT_EQ(EndEchoWait(quiet), EchoVerdict::Garbled);
+    EXPECT_EQ(quiet.Unechoed, 0);
+
+    // Silence is not garbling: an echo that never came, or stopped before its line end.
+    EchoCheck silent;
+    ExpectEcho(silent, u"z = 3", 3);
+    EXPECT_EQ(FeedEcho(silent, u"z ="), EchoVerdict::Waiting);
+    EXPECT_EQ(EndEchoWait(silent), EchoVerdict::Waiting);
+    EXPECT_EQ(silent.FirstUnechoed, 3);
+}
+
+}  // namespace
