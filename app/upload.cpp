@@ -374,6 +374,18 @@ StreamEnd StreamProgram() {
     return StreamEnd::Done;
 }
 
+// RUN, its reply logged; or, when a console follows the job, sent without a wait so that
+// the console shows all of the reply as it comes.
+void SendRun() {
+    if (App.RunReplyToConsole) {
+        std::string run = "RUN\r\n";
+        WriteBytes(reinterpret_cast<const uint8_t*>(run.data()), static_cast<int>(run.size()));
+        return;
+    }
+    AppendLog(Exchange(u"RUN\r\n", LineDelays(20), Until::PromptAtEnd));
+    PumpEvents();
+}
+
 // A board may still be writing its flash when the end sequence's wait is over. When RUN
 // follows, or the board confirms saves, its answer is read on up to the prompt.
 bool AwaitsSaveAnswer() {
@@ -438,15 +450,7 @@ JobOutcome EndProgramEntry() {
     }
     AppendLog(u"");
     PumpEvents();
-    if (!App.NoRun && !StopRequested()) {
-        if (App.RunReplyToConsole) {
-            std::string run = "RUN\r\n";
-            WriteBytes(reinterpret_cast<const uint8_t*>(run.data()), static_cast<int>(run.size()));
-            return JobOutcome::Completed;
-        }
-        AppendLog(Exchange(u"RUN\r\n", LineDelays(20), Until::PromptAtEnd));
-        PumpEvents();
-    }
+    if (!App.NoRun && !StopRequested()) SendRun();
     return JobOutcome::Completed;
 }
 
@@ -572,10 +576,7 @@ JobOutcome SendProgramByXmodem() {
     }
     AppendLog(u"");
     PumpEvents();
-    if (ProgramRuns() && !StopRequested()) {
-        AppendLog(Exchange(u"RUN\r\n", LineDelays(20), Until::PromptAtEnd));
-        PumpEvents();
-    }
+    if (ProgramRuns() && !StopRequested()) SendRun();
     return StopRequested() ? StopUpload() : JobOutcome::Completed;
 }
 
