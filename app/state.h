@@ -42,8 +42,7 @@ struct AppState {
     bool SetRtc = false;
     bool Fast = false;          // paced by the board's replies as they arrive, not by fixed waits
     bool ConfirmsSave = false;  // the board says "Saved" when the end sequence stored it
-    bool Fast = false;       // paced by the board's replies as they arrive, not by fixed waits
-    bool ViaXmodem = false;  // the program text goes by XMODEM instead of program entry
+    bool ViaXmodem = false;     // the program text goes by XMODEM instead of program entry
 
     // Program text and paths.
     Text ProgramText;

@@ -48,7 +48,7 @@ struct BoardOptions {
     bool LineSpeed = false;
     int ChunkBytes = 0;      // output leaves in writes of at most this many bytes; 0: any
     double SaveMsPerKb = 0;  // a save takes this long per 1024 bytes of program
-    double NoiseRate = 0;  // the chance that a byte towards the board is lost or changed
+    double NoiseRate = 0;    // the chance that a byte towards the board is lost or changed
     uint64_t NoiseSeed = 1;
     bool Help = false;
 };

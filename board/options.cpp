@@ -207,6 +207,7 @@ bool ApplyOption(Opt id, const char* arg, BoardOptions& o, std::string& error) {
                 return error =
                            std::string("--save-ms-per-kb wants milliseconds, not '") + arg + "'",
                        false;
+            return true;
         case Opt::Noise: {
             char* end = nullptr;
             double rate = std::strtod(arg, &end);
