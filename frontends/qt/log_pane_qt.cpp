@@ -73,6 +73,12 @@ protected:
         event->accept();
         console.TypeText(T(event->commitString()));
     }
+    // A middle-click paste of the selection goes to the board as a paste, not into the pane.
+    void insertFromMimeData(const QMimeData* source) override {
+        WindowConsole& console = QtConsole();
+        if (!console.TakesKeys()) return QPlainTextEdit::insertFromMimeData(source);
+        console.Paste(T(source->text()));
+    }
     // Tab is a key for the board while the console listens, not a move to the next control.
     bool focusNextPrevChild(bool next) override {
         return QtConsole().TakesKeys() ? false : QPlainTextEdit::focusNextPrevChild(next);
