@@ -1,5 +1,6 @@
-// The end of an upload against a board that takes its time to save, on the simulated line
-// and clock: a save of seconds still gets its RUN, and a save that never came is no success.
+// An upload against a board that takes its time to save, on the simulated line and clock: a
+// save of seconds still gets its RUN, a save that never came is no success, and the late
+// second prompt of a command is never taken for the board leaving program entry.
 #include <gtest/gtest.h>
 
 #include "app/state.h"
@@ -17,7 +18,8 @@ const std::string kPrompt = "> \x1b[?7h";
 
 // A board answering as the decorated-prompt firmware does: CR and LF are two commands at the
 // prompt (the second prompt comes a moment later), one line end in program entry; Ctrl-Z
-// saves after `SaveMs`, Ctrl-C abandons entry.
+// saves after `SaveMs`, Ctrl-C abandons entry. Its answers come in pieces, cut after each
+// line end and each "> ", as a console that sends characters as it makes them.
 struct SlowSaver {
     int SaveMs = 5000;
     bool InEntry = false;
@@ -26,8 +28,11 @@ struct SlowSaver {
 
     void Hear(const std::string& bytes) {
         std::string out;
+        int at = 0;  // each piece a millisecond after the one before
         auto flush = [&] {
-            if (!out.empty()) PeerSends(out, 1);
+            for (size_t cut; (cut = Cut(out)) != std::string::npos; out.erase(0, cut))
+                PeerSends(out.substr(0, cut), ++at);
+            if (!out.empty()) PeerSends(out, ++at);
             out.clear();
         };
         for (char c : bytes) {
@@ -38,21 +43,27 @@ struct SlowSaver {
             } else if (c == '\x1a' && InEntry) {
                 InEntry = false;
                 flush();
+                at = SaveMs;
                 SavedAtMs = ElapsedMs() + SaveMs;
-                PeerSends("Saved 99 bytes\r\n" + kModes + kPrompt, SaveMs);
+                out += "Saved 99 bytes\r\n" + kModes + kPrompt;
             } else if (c == '\r') {
                 out += "\r\n";
                 if (!InEntry) out += Answer();
                 Line.clear();
             } else if (c == '\n' && !InEntry) {
-                flush();
-                PeerSends("\r\n" + kPrompt, 3);
+                out += "\r\n" + kPrompt;
             } else if (c != '\n') {
                 Line += c;
                 out += c;
             }
         }
         flush();
+    }
+    static size_t Cut(const std::string& out) {
+        size_t lf = out.find('\n'), prompt = out.find("> ");
+        size_t cut = std::min(lf == std::string::npos ? lf : lf + 1,
+                              prompt == std::string::npos ? prompt : prompt + 2);
+        return cut == out.size() ? std::string::npos : cut;
     }
     std::string Answer() {
         if (Line == "AUTOSAVE") {
