@@ -74,10 +74,13 @@ bool ApplyLineSettings(HANDLE h, long long baud) {
 }
 
 void NoteError(DWORD error) {
-    // What a USB adapter pulled out while open reports on the next call.
+    // What a USB adapter pulled out while open reports on the next call; a port whose far
+    // end was closed (a pseudo-terminal behind the port) reports "not ready" to the status
+    // query and the write, and a broken pipe to the read.
     if (error == ERROR_BAD_COMMAND || error == ERROR_DEVICE_NOT_CONNECTED ||
         error == ERROR_INVALID_HANDLE || error == ERROR_GEN_FAILURE ||
-        error == ERROR_OPERATION_ABORTED || error == ERROR_ACCESS_DENIED)
+        error == ERROR_OPERATION_ABORTED || error == ERROR_ACCESS_DENIED ||
+        error == ERROR_NOT_READY || error == ERROR_BROKEN_PIPE)
         vanished = true;
 }
 
