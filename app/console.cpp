@@ -13,6 +13,10 @@ namespace {
 constexpr int kReconnectEveryMs = 250;
 // What one Poll shows at most, so that a board printing flat out cannot hold the window.
 constexpr int kMostBytesPerPoll = 16384;
+// How long one Poll goes on reading: a board printing slower than the reads take (115200
+// baud, and reads that cost milliseconds each) would otherwise keep it reading until the
+// byte bound, over a second.
+constexpr int kMostReadMsPerPoll = 20;
 // A pasted line whose echo does not come (a program that reads keys without echoing them)
 // holds the next one back this long.
 constexpr int kPasteEchoWaitMs = 1000;
@@ -219,7 +223,8 @@ bool WindowConsole::Poll() {
     if (state_ != State::Connected) return false;
     std::string arrived;
     uint8_t buffer[4096];
-    while (arrived.size() < kMostBytesPerPoll) {
+    int64_t readUntil = ElapsedMs() + kMostReadMsPerPoll;
+    while (arrived.size() < kMostBytesPerPoll && ElapsedMs() < readUntil) {
         int got = ReadAvailable(buffer, sizeof buffer);
         if (got <= 0) break;
         arrived.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(got));
