@@ -27,11 +27,13 @@ Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 board=
 pinboard=
+consoleboard=
 cleanup() {
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
   [ -n "$board" ] && kill "$board" 2>/dev/null || true
   [ -n "$pinboard" ] && kill "$pinboard" 2>/dev/null || true
+  [ -n "$consoleboard" ] && kill "$consoleboard" 2>/dev/null || true
   kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
@@ -57,8 +59,21 @@ pinboard=$!
 for _ in $(seq 50); do [ -s "$work/pinboard.out" ] && break; sleep 0.1; done
 wine reg add 'HKLM\Software\Wine\Ports' /v COM6 /t REG_SZ /d "$(head -n1 "$work/pinboard.out")" \
   /f >/dev/null 2>&1
+# A third board, on COM7, for the console: it is stopped and started again on the same port
+# (its link), so it is reached through a link that outlives it.
+start_console_board() {
+  build/wine-board/board/qz-board --store "$work/consolestore" --link "$work/consoletty" \
+    >"$work/consoleboard.out" 2>>"$work/consoleboard.err" &
+  consoleboard=$!
+  for _ in $(seq 50); do [ -e "$work/consoletty" ] && break; sleep 0.1; done
+}
+start_console_board
+wine reg add 'HKLM\Software\Wine\Ports' /v COM7 /t REG_SZ /d "$work/consoletty" /f >/dev/null 2>&1
 wineserver -k || true
 wineserver -w
+# The wineserver takes a board's terminal as its own and, when that board goes, lists its
+# objects on its error output: that goes to a file rather than into the checks' report.
+wineserver -p 2>"$work/wineserver.err"
 # A drive letter for the firmware copy.
 ln -s "$work/drive" "$WINEPREFIX/dosdevices/q:"
 
@@ -149,6 +164,27 @@ for mode in pane-text pane-file; do
     echo "FAIL the board did not store the program dropped on the log pane ($mode)"; failed=1
   fi
 done
+
+# The window's console: the checks ask for the board to be restarted by creating a file.
+echo "-- qz_win32_checks.exe console $appdir COM7"
+rm -f "$work/app/restart-board.now"
+(cd "$work/app" && timeout 120 wine qz_win32_checks.exe console "$appdir" COM7) &
+checks=$!
+while kill -0 "$checks" 2>/dev/null; do
+  if [ -e "$work/app/restart-board.now" ]; then
+    rm -f "$work/app/restart-board.now"
+    kill "$consoleboard"; wait "$consoleboard" 2>/dev/null || true
+    sleep 1
+    start_console_board
+  fi
+  sleep 0.2
+done
+wait "$checks" || { echo "FAILED: qz_win32_checks.exe console"; failed=1; }
+if grep -q 'stopped by Ctrl-C at INPUT' "$work/consoleboard.err"; then
+  echo "ok   Ctrl-C typed in the log pane stopped the program at INPUT"
+else
+  echo "FAIL the board did not see Ctrl-C at INPUT"; failed=1
+fi
 
 echo "-- desktop program: start without settings, close, compare the settings file"
 rm -f "$work/app/Pellimor.inf"

@@ -125,10 +125,13 @@ void StartLogPaneDrop() {
     dropPending = false;
     Text taken = std::move(pendingDrop);
     pendingDrop.clear();
-    if (pendingText)
-        OnTextDropped(taken);
-    else
-        OnFilesDropped(taken);
+    bool text = pendingText;
+    RunJobCommand([&] {
+        if (text)
+            OnTextDropped(taken);
+        else
+            OnFilesDropped(taken);
+    });
 }
 
 Text DroppedFilePaths(HDROP drop) {

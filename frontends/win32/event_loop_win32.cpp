@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "app/commands.h"
+#include "app/console.h"
 #include "frontends/win32/main_window_win32.h"
 #include "ui/window.h"
 
@@ -58,7 +59,7 @@ void OpenLogPopupMenu() {
     DestroyMenu(menu);
     switch (chosen) {
         case kIdMenuPaste:
-            OnPasteCode();
+            RunJobCommand(OnPasteCode);
             break;
         case kIdMenuSelectAll:
             SelectAllLogPane();
@@ -92,6 +93,8 @@ bool HandleNextWindowEvent() {
         DispatchMessageW(&msg);
         cancelPressed = false;  // a press that came after the job ended counts for nothing
     }
+    // Between events the console shows what the board sent and looks after the port.
+    if (WindowConsole* console = MainConsole()) console->Poll();
     return !closeRequested;
 }
 

@@ -1,13 +1,16 @@
 // The log pane: a rich-edit control (Msftedit.dll) in "Courier New" 8 pt, without word
 // wrap and with the largest text limit, so appending never fails for length. While it is
-// empty it shows, in grey, how to start.
+// empty it shows, in grey, how to start. While the window's console holds the port, the
+// keys typed in the pane go to the board and none of them edits the pane.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <richedit.h>
 
 #include <string>
+#include <utility>
 
+#include "app/console.h"
 #include "frontends/win32/main_window_win32.h"
 #include "ui/log.h"
 #include "ui/window.h"
@@ -19,6 +22,15 @@ HWND pane = nullptr;
 void SelectRange(LONG from, LONG to) {
     CHARRANGE range{from, to};
     SendMessageW(pane, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
+}
+
+// Replaces a range of the pane's text (-1, -1: the end of it) without showing the selection
+// meanwhile; the user's caret and selection are lost.
+void ReplaceRange(LONG from, LONG to, const std::wstring& text) {
+    SendMessageW(pane, EM_HIDESELECTION, TRUE, 0);
+    SelectRange(from, to);
+    SendMessageW(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(pane, EM_HIDESELECTION, FALSE, 0);
 }
 
 bool PaneEmpty(HWND h) {
@@ -60,7 +72,73 @@ bool MayEditText(UINT message) {
     }
 }
 
+bool KeyDown(int key) {
+    return (GetKeyState(key) & 0x8000) != 0;
+}
+
+// The keys without a character of their own that the board's editor knows.
+bool ConsoleKeyOf(WPARAM key, ConsoleKey& out) {
+    static const std::pair<WPARAM, ConsoleKey> keys[] = {
+        {VK_UP, ConsoleKey::Up},         {VK_DOWN, ConsoleKey::Down},
+        {VK_RIGHT, ConsoleKey::Right},   {VK_LEFT, ConsoleKey::Left},
+        {VK_HOME, ConsoleKey::Home},     {VK_INSERT, ConsoleKey::Insert},
+        {VK_DELETE, ConsoleKey::Delete}, {VK_END, ConsoleKey::End},
+        {VK_PRIOR, ConsoleKey::PageUp},  {VK_NEXT, ConsoleKey::PageDown},
+        {VK_F1, ConsoleKey::F1},         {VK_F2, ConsoleKey::F2},
+        {VK_F3, ConsoleKey::F3},         {VK_F4, ConsoleKey::F4},
+        {VK_F5, ConsoleKey::F5},         {VK_F6, ConsoleKey::F6},
+        {VK_F7, ConsoleKey::F7},         {VK_F8, ConsoleKey::F8},
+        {VK_F9, ConsoleKey::F9},         {VK_F10, ConsoleKey::F10},
+        {VK_F11, ConsoleKey::F11},       {VK_F12, ConsoleKey::F12},
+    };
+    for (const auto& [vk, console] : keys) {
+        if (vk != key) continue;
+        out = console;
+        return true;
+    }
+    return false;
+}
+
+// A message of the pane while the console takes the keys: true when it was the console's.
+// The key-down messages are all taken, so the control neither moves its caret nor runs its
+// own shortcuts (Ctrl-C must reach the board, not copy); the characters that the message
+// loop makes of them (Enter CR, Backspace 0x08, Ctrl-C 0x03) go to the board as they are.
+bool ConsoleMessage(WindowConsole& console, UINT message, WPARAM w) {
+    bool shift = KeyDown(VK_SHIFT), control = KeyDown(VK_CONTROL);
+    switch (message) {
+        case WM_KEYDOWN: {
+            if ((w == 'V' && control && !shift) || (w == VK_INSERT && shift && !control)) {
+                console.Paste(ClipboardText());
+                return true;
+            }
+            ConsoleKey key;
+            if (ConsoleKeyOf(w, key)) console.TypeKey(key);
+            return true;
+        }
+        case WM_KEYUP:
+            return true;
+        case WM_CHAR:
+        case WM_IME_CHAR:
+            // Ctrl-V pasted on its key-down; its character 0x16 goes nowhere.
+            if (w != 0x16 || !control) console.TypeText(Text(1, static_cast<char16_t>(w)));
+            return true;
+        case WM_PASTE:
+            console.Paste(ClipboardText());
+            return true;
+        case WM_CUT:
+        case WM_CLEAR:
+        case WM_UNDO:
+        case EM_UNDO:
+        case EM_REDO:
+            return true;
+        default:
+            return false;
+    }
+}
+
 LRESULT CALLBACK LogPaneProc(HWND h, UINT message, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
+    WindowConsole* console = MainConsole();
+    if (console && console->TakesKeys() && ConsoleMessage(*console, message, w)) return 0;
     if (message == WM_PAINT) {
         LRESULT result = DefSubclassProc(h, message, w, l);
         if (PaneEmpty(h)) PaintHint(h);
@@ -104,11 +182,7 @@ HWND CreateLogPane(HWND parent, HMENU id) {
 }
 
 void RenderLogAppend(TextView piece) {
-    std::wstring text(piece.begin(), piece.end());
-    SendMessageW(pane, EM_HIDESELECTION, TRUE, 0);
-    SelectRange(-1, -1);
-    SendMessageW(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
-    SendMessageW(pane, EM_HIDESELECTION, FALSE, 0);
+    ReplaceRange(-1, -1, std::wstring(piece.begin(), piece.end()));
 }
 
 void RenderLogClear() {
@@ -124,19 +198,13 @@ void RenderLogEraseEnd(int count) {
     LRESULT lineStart = SendMessageW(pane, EM_LINEINDEX, static_cast<WPARAM>(lastLine), 0);
     LRESULT from = end - count < lineStart ? lineStart : end - count;
     if (from >= end) return;
-    SendMessageW(pane, EM_HIDESELECTION, TRUE, 0);
-    SelectRange(static_cast<LONG>(from), static_cast<LONG>(end));
-    SendMessageW(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
-    SendMessageW(pane, EM_HIDESELECTION, FALSE, 0);
+    ReplaceRange(static_cast<LONG>(from), static_cast<LONG>(end), L"");
 }
 
 void RenderLogDropFirstLines(int lines) {
     LRESULT upTo = SendMessageW(pane, EM_LINEINDEX, static_cast<WPARAM>(lines), 0);
     if (upTo <= 0) return;
-    SendMessageW(pane, EM_HIDESELECTION, TRUE, 0);
-    SelectRange(0, static_cast<LONG>(upTo));
-    SendMessageW(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
-    SendMessageW(pane, EM_HIDESELECTION, FALSE, 0);
+    ReplaceRange(0, static_cast<LONG>(upTo), L"");
 }
 
 void RenderShowLogEnd() {

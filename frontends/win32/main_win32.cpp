@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "app/console.h"
 #include "app/startup.h"
 #include "frontends/win32/main_window_win32.h"
 
@@ -19,8 +20,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     LocalFree(arguments);
     OleInitialize(nullptr);
     StartupBeforeWindow(parameters);
-    if (!BuildMainWindow()) return 1;
-    StartupAfterWindow();
+    WindowConsole console;
+    if (!BuildMainWindow(&console)) return 1;
+    console.RunJob(StartupAfterWindow);
     RunEventLoop();
     FinishAfterClose();
     DestroyWindow(MainWindowHandle());

@@ -6,12 +6,23 @@
 
 #include <shellapi.h>
 
+#include <functional>
+
 #include "ui/controls.h"
 
+class WindowConsole;
+
 // Opens the main window with its controls from the control model (BuildControls) and
-// shows it. False when the window could not be created (no display).
-bool BuildMainWindow();
+// shows it. `console` (owned by the caller, living as long as the window) is the console
+// that the "Stay connected" switch turns on; without one the switch stays hidden. False
+// when the window could not be created (no display).
+bool BuildMainWindow(WindowConsole* console = nullptr);
 HWND MainWindowHandle();
+// The window's console, null when it has none.
+WindowConsole* MainConsole();
+// Runs a command that may start a job through the window's console, which lets go of the
+// port for the job and takes it back afterwards; straight away without a console.
+void RunJobCommand(const std::function<void()>& command);
 // The native control that shows a control of the model.
 HWND ControlHandle(ControlId id);
 HWND LogPaneHandle();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/commands.h"
+#include "app/console.h"
 #include "app/state.h"
 #include "frontends/win32/main_window_win32.h"
 #include "ui/window.h"
@@ -62,16 +63,31 @@ void AddTooltip(HWND tips, HWND control, const wchar_t* text) {
     SendMessageW(tips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
 }
 
+// Fills a drop-down list with what the model shows for each item. The open list is as wide
+// as its widest item, so a port's description can be read there in full while the closed
+// box keeps its place and shows the start of it, the port's name.
 void RenderBox(HWND h, const ComboBox& box) {
     SendMessageW(h, CB_RESETCONTENT, 0, 0);
-    for (const Text& item : box.Items)
-        SendMessageW(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Wide(item).c_str()));
+    HDC dc = GetDC(h);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(h, WM_GETFONT, 0, 0)));
+    int widest = 0;
+    for (size_t i = 0; i < box.Items.size(); ++i) {
+        std::wstring label = Wide(BoxLabel(box, i));
+        SendMessageW(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(label.c_str()));
+        SIZE size{};
+        GetTextExtentPoint32W(dc, label.c_str(), static_cast<int>(label.size()), &size);
+        if (size.cx > widest) widest = size.cx;
+    }
+    SelectObject(dc, old);
+    ReleaseDC(h, dc);
+    int margins = 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL) + 8;
+    SendMessageW(h, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(widest + margins), 0);
     SendMessageW(h, CB_SETCURSEL, static_cast<WPARAM>(box.Selected), 0);
 }
 
 // The "Stay connected" switch sits right of "Save settings", on the row above the log pane,
-// as wide as its box and caption need in the font it is drawn with. It shows once the
-// console behind it is wired up.
+// as wide as its box and caption need in the font it is drawn with. It shows when the
+// window has a console to switch.
 HWND MakeStaySwitch() {
     HWND h = CreateWindowExW(
         0, WC_BUTTONW, L"Stay connected", WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX, kStaySwitchLeft,
@@ -115,6 +131,16 @@ void NoteGeometry() {
     lastGeometry = {outer.left, outer.top, inner.right, inner.bottom};
 }
 
+// The switch turns the console on or off; once on, what the user types in the log pane goes
+// to the board, so the pane takes the keyboard.
+void StaySwitchClicked() {
+    WindowConsole* console = MainConsole();
+    if (!console || CommandRunning()) return;
+    bool on = SendMessageW(staySwitch, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    console->SetOn(on);
+    if (on) SetFocus(logPane);
+}
+
 // A choice in one of the four drop-down lists: the model takes the selected index, then
 // the command reads it.
 void BoxChosen(ControlId box, HWND h, void (*command)()) {
@@ -129,13 +155,16 @@ void OnCommand(int id, int code) {
             if (code == BN_CLICKED) NoteCancelPressed();
             return;
         case kIdProgramButton:
-            if (code == BN_CLICKED) OnProgramButton();
+            if (code == BN_CLICKED) RunJobCommand(OnProgramButton);
             return;
         case kIdSecondProgramButton:
-            if (code == BN_CLICKED) OnSecondProgramButton();
+            if (code == BN_CLICKED) RunJobCommand(OnSecondProgramButton);
             return;
         case kIdSaveSettingsButton:
             if (code == BN_CLICKED) AddCollectionEntry();
+            return;
+        case kIdStaySwitch:
+            if (code == BN_CLICKED) StaySwitchClicked();
             return;
         case kIdCollectionEntry:
             if (code == EN_CHANGE && !CommandRunning())
@@ -155,7 +184,7 @@ void OnCommand(int id, int code) {
 void OnDropFiles(HDROP drop) {
     Text paths = DroppedFilePaths(drop);
     DragFinish(drop);
-    if (!paths.empty()) OnFilesDropped(paths);
+    if (!paths.empty()) RunJobCommand([&] { OnFilesDropped(paths); });
 }
 
 LRESULT CALLBACK MainWindowProc(HWND h, UINT message, WPARAM w, LPARAM l) {
@@ -192,6 +221,18 @@ HWND MainWindowHandle() {
     return mainWindow;
 }
 
+WindowConsole* MainConsole() {
+    if (!mainWindow) return nullptr;
+    return reinterpret_cast<WindowConsole*>(GetWindowLongPtrW(mainWindow, GWLP_USERDATA));
+}
+
+void RunJobCommand(const std::function<void()>& command) {
+    if (WindowConsole* console = MainConsole())
+        console->RunJob(command);
+    else
+        command();
+}
+
 HWND ControlHandle(ControlId id) {
     return controls[static_cast<int>(id)];
 }
@@ -209,7 +250,7 @@ void ResizeLogPane(int width, int height) {
     MoveWindow(logPane, p.Left, p.Top, p.Width, p.Height, TRUE);
 }
 
-bool BuildMainWindow() {
+bool BuildMainWindow(WindowConsole* console) {
     INITCOMMONCONTROLSEX common{sizeof common, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&common);
     WNDCLASSEXW wc{};
@@ -232,6 +273,7 @@ bool BuildMainWindow() {
                                  frame.right - frame.left, frame.bottom - frame.top, nullptr,
                                  nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!mainWindow) return false;
+    SetWindowLongPtrW(mainWindow, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(console));
     lastGeometry = {App.MainX, App.MainY, App.MainW, App.MainH};
 
     const DWORD list = WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
@@ -256,6 +298,10 @@ bool BuildMainWindow() {
     SendMessageW(saveSettingsButton, WM_SETFONT,
                  reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)), TRUE);
     staySwitch = MakeStaySwitch();
+    if (console) {
+        SendMessageW(staySwitch, BM_SETCHECK, console->On() ? BST_CHECKED : BST_UNCHECKED, 0);
+        ShowWindow(staySwitch, SW_SHOW);
+    }
     logPane = CreateLogPane(mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kIdLogPane)));
     AcceptDropsOnLogPane(logPane);
     ResizeLogPane(App.MainW, App.MainH);

@@ -11,14 +11,18 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/commands.h"
+#include "app/console.h"
 #include "app/startup.h"
 #include "app/state.h"
 #include "frontends/win32/main_window_win32.h"
+#include "link/serial.h"
 #include "settings/ports.h"
 #include "settings/registry_win32.h"
 #include "source/files.h"
@@ -76,11 +80,22 @@ void Pump(int ms) {
         HandleNextWindowEvent();
 }
 
+// Every window of the checks has its console, as the program's has; it stays off unless
+// the settings file turns it on.
 bool StartWindow(const Text& settings) {
+    static WindowConsole console;
     StartupBeforeWindow({}, settings);
-    if (!BuildMainWindow()) return false;
-    StartupAfterWindow();
+    if (!BuildMainWindow(&console)) return false;
+    console.RunJob(StartupAfterWindow);
     Pump(100);
+    return true;
+}
+
+// Runs the window's events until `done` holds or `ms` have passed; false on the timeout.
+bool PumpUntil(const std::function<bool()>& done, int ms) {
+    ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(ms);
+    while (!done())
+        if (GetTickCount64() > until || !HandleNextWindowEvent()) return false;
     return true;
 }
 
@@ -159,10 +174,13 @@ int ControlsGroup(const Text& folder) {
     SIZE caption{};
     GetTextExtentPoint32W(dc, L"Stay connected", 14, &caption);
     ReleaseDC(StaySwitchHandle(), dc);
-    Check(ControlText(StaySwitchHandle()) == u"Stay connected" && stay.Top == 40 &&
-              stay.Width >= caption.cx + GetSystemMetrics(SM_CXMENUCHECK) &&
+    Check(ControlText(StaySwitchHandle()) == u"Stay connected" &&
+              IsWindowVisible(StaySwitchHandle()) &&
+              SendMessageW(StaySwitchHandle(), BM_GETCHECK, 0, 0) == BST_UNCHECKED &&
+              stay.Top == 40 && stay.Width >= caption.cx + GetSystemMetrics(SM_CXMENUCHECK) &&
               PlaceInWindow(LogPaneHandle()).Top >= stay.Top + stay.Height,
-          "\"Stay connected\" above the log pane, its caption whole (" + Describe(stay) + ")");
+          "\"Stay connected\" shown, off, above the log pane, its caption whole (" +
+              Describe(stay) + ")");
     CheckPlace(ControlId::PortBox, "port box");
     CheckPlace(ControlId::BaudBox, "baud-rate box");
     CheckPlace(ControlId::DeviceBox, "device-type box");
@@ -194,6 +212,17 @@ int ControlsGroup(const Text& folder) {
           "collection box holds Manual entry, selected");
     Check(SendMessageW(ControlHandle(ControlId::PortBox), CB_GETCURSEL, 0, 0) == CB_ERR,
           "port box without selection");
+    // The port box shows what the system knows of a port, and a choice stores its name; the
+    // open list is wide enough to show the description whole.
+    HWND ports = ControlHandle(ControlId::PortBox);
+    SetBoxItems(ControlId::PortBox, {u"COM3", u"COM5"}, {u"COM3", u"COM5 - USB Serial Device"});
+    SendMessageW(ports, CB_SETCURSEL, 1, 0);
+    SendMessageW(main, WM_COMMAND, MAKEWPARAM(kIdPortBox, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(ports));
+    Check(ComboItem(ports, 1) == u"COM5 - USB Serial Device" && App.Comport == u"COM5" &&
+              SendMessageW(ports, CB_GETDROPPEDWIDTH, 0, 0) > 140,
+          "port box: \"COM5 - USB Serial Device\" chosen stores COM5 (Comport " +
+              Narrow(App.Comport) + ")");
     Check(ControlText(ControlHandle(ControlId::CollectionEntry)) == u"Manual entry",
           "collection entry box text");
     Check(!IsWindowVisible(ControlHandle(ControlId::ProgramButton)) &&
@@ -607,6 +636,229 @@ int ReportGroup(const Text& folder) {
     return failures;
 }
 
+// Keys as the keyboard gives them, into the focused log pane: characters as typed text,
+// Enter and Ctrl-C as key presses.
+void SendKeys(const std::vector<INPUT>& keys) {
+    SendInput(static_cast<UINT>(keys.size()), const_cast<INPUT*>(keys.data()), sizeof(INPUT));
+    Pump(50);
+}
+
+INPUT Key(WORD vk, WCHAR ch, bool up) {
+    INPUT in{};
+    in.type = INPUT_KEYBOARD;
+    in.ki.wVk = vk;
+    in.ki.wScan = ch;
+    in.ki.dwFlags = (ch ? KEYEVENTF_UNICODE : 0) | (up ? KEYEVENTF_KEYUP : 0);
+    return in;
+}
+
+void TypeLine(const std::wstring& text) {
+    std::vector<INPUT> keys;
+    for (wchar_t ch : text) {
+        keys.push_back(Key(0, ch, false));
+        keys.push_back(Key(0, ch, true));
+    }
+    keys.push_back(Key(VK_RETURN, 0, false));
+    keys.push_back(Key(VK_RETURN, 0, true));
+    SendKeys(keys);
+}
+
+bool EndsWith(const Text& text, TextView end) {
+    return text.size() >= end.size() && TextView(text).substr(text.size() - end.size()) == end;
+}
+
+bool Logged(TextView text) {
+    return LogText().find(text) != Text::npos;
+}
+
+// Counts the occurrences of `text` in the log.
+int TimesLogged(TextView text) {
+    int n = 0;
+    for (size_t at = LogText().find(text); at != Text::npos; at = LogText().find(text, at + 1))
+        ++n;
+    return n;
+}
+
+// Drops a program on the window and waits, with the console on, until `until` shows up.
+bool UploadAndWait(const Text& folder, const char* name, const std::string& program, TextView until,
+                   int ms) {
+    Text path = folder + TextOf(name);
+    WriteWholeFile(path, program);
+    DropFile(path);
+    return PumpUntil([&] { return Logged(until); }, ms);
+}
+
+// "Stay connected" against the simulated board on `port`: the whole of a long RUN reply,
+// typed commands, an INPUT answered, Ctrl-C, a bounded scroll-back, the board restarted by
+// scripts/test_wine.sh (asked for through the file restart-board.now) found again, and the
+// switch turned off.
+int ConsoleGroup(const Text& folder, const std::string& port) {
+    Text settings = folder + u"console.inf";
+    WriteWholeFile(settings, "[Windows]\r\nStayConnected = 1\r\n[Micromite]\r\nComport = " + port +
+                                 "\r\nSerialSpeed = 115200\r\nDevice = micromite\r\n");
+    if (!StartWindow(settings)) return 1;
+    HWND pane = LogPaneHandle();
+    Check(SendMessageW(StaySwitchHandle(), BM_GETCHECK, 0, 0) == BST_CHECKED,
+          "the switch shows the stored StayConnected = 1");
+    Check(PumpUntil([] { return Logged(u"Stay connected: console on "); }, 3000) && IsPortOpen(),
+          "the console holds the port at start");
+
+    // 400 lines of 50 bytes: the RUN reply is the console's, none of it cut.
+    std::string payload(43, 'x'), expected;
+    for (int i = 1; i <= 400; ++i)
+        expected += std::to_string(1000 + i) + ":" + payload + "\r\n";
+    Check(UploadAndWait(
+              folder, "long.bas",
+              "10 FOR I = 1 TO 400\r\n20 PRINT 1000 + I; \":" + payload + "\"\r\n30 NEXT I\r\n",
+              u"1400:", 20000) &&
+              PumpUntil([&] { return Logged(TextOf(expected + "> ")); }, 5000),
+          "a program printing 20000 bytes shows all of them");
+    Check(LogPaneText() == LogText(), "the pane shows what the console logged");
+
+    SetForegroundWindow(MainWindowHandle());
+    SetFocus(pane);
+    TypeLine(L"PRINT 6*7");
+    Check(PumpUntil([] { return Logged(u"PRINT 6*7\r\n42\r\n"); }, 3000),
+          "PRINT 6*7 typed in the log pane shows 42");
+    // Ctrl-V sends the clipboard's lines, each once the board echoed the one before.
+    OpenClipboard(MainWindowHandle());
+    EmptyClipboard();
+    SetClipboardData(CF_UNICODETEXT, GlobalText("PRINT 1+1\r\nPRINT 2+2\r\nPRINT 3+3\r\n"));
+    CloseClipboard();
+    SendKeys({Key(VK_CONTROL, 0, false), Key('V', 0, false), Key('V', 0, true),
+              Key(VK_CONTROL, 0, true)});
+    Check(
+        PumpUntil([] { return Logged(u"PRINT 1+1\r\n2\r\n> PRINT 2+2\r\n4\r\n> PRINT 3+3\r\n6"); },
+                  3000) &&
+            LogPaneText() == LogText(),
+        "Ctrl-V pastes three lines to the board, none into the pane");
+
+    Check(UploadAndWait(folder, "input.bas", "10 INPUT \"Name\"; N$\r\n20 PRINT \"Hello \"; N$\r\n",
+                        u"Name? ", 10000),
+          "the program waits at INPUT");
+    SetFocus(pane);
+    TypeLine(L"Wine");
+    Check(PumpUntil([] { return Logged(u"Hello Wine"); }, 3000), "INPUT takes the typed answer");
+    // Ctrl-C at INPUT: the key goes to the board (the script finds the board's note of it)
+    // rather than copying in the pane.
+    TypeLine(L"RUN");
+    PumpUntil([] { return TimesLogged(u"Name? ") == 2; }, 3000);
+    SendKeys({Key(VK_CONTROL, 0, false), Key('C', 0, false), Key('C', 0, true),
+              Key(VK_CONTROL, 0, true)});
+    Check(PumpUntil([] { return EndsWith(LogText(), u"Name? \r\n> "); }, 3000),
+          "Ctrl-C at INPUT gives the board's prompt");
+
+    // More lines than the scroll-back holds: the oldest go, in the pane as in the log.
+    Check(UploadAndWait(folder, "many.bas", "10 FOR I = 1 TO 22000\r\n20 PRINT I\r\n30 NEXT I\r\n",
+                        u"\r\n22000\r\n> ", 30000),
+          "a program printing 22000 lines runs to its end");
+    Check(LogLineCount() <= kConsoleScrollBackLines && LogPaneText() == LogText() &&
+              !Logged(u"Micromite upload started"),
+          "the scroll-back keeps at most " + std::to_string(kConsoleScrollBackLines) +
+              " lines, the pane the same as the log (" + std::to_string(LogLineCount()) + ")");
+
+    // The board goes away and comes back on the same port.
+    WriteWholeFile(folder + u"restart-board.now", "");
+    Check(PumpUntil([] { return Logged(u"The board went away"); }, 10000),
+          "the console says the board went away");
+    Check(PumpUntil([] { return Logged(u"The board is back on COM"); }, 15000),
+          "the console finds the restarted board without a click");
+    SetFocus(pane);
+    TypeLine(L"PRINT 6*7");
+    Check(PumpUntil(
+              [] {
+                  size_t back = LogText().find(u"The board is back on");
+                  return LogText().find(u"PRINT 6*7\r\n42\r\n", back) != Text::npos;
+              },
+              3000),
+          "keys reach the board again");
+
+    SendMessageW(StaySwitchHandle(), BM_CLICK, 0, 0);
+    Check(!IsPortOpen() && EndsWith(LogText(), u"Disconnected."),
+          "switching off lets go of the port");
+    std::printf("-- log (end) --\n%s\n-- end --\n",
+                Narrow(LogText().substr(LogText().size() - 120)).c_str());
+    return failures;
+}
+
+// The number of the last whole " row N" line of the log.
+long LastRow() {
+    const Text& log = LogText();
+    size_t end = log.rfind(u"\r\n");
+    size_t at = end == Text::npos ? Text::npos : log.rfind(u" row ", end);
+    return at == Text::npos ? 0 : static_cast<long>(LeadingNumber(log.substr(at + 5)));
+}
+
+// Not a check: figures for scripts/bench_console_win32.sh. With the console on and the
+// program `flood` printing without pause, resizes the window every 250 ms for `seconds` and
+// prints how long each took to be handled and painted, the longest pass of the event loop, and
+// how much the pane took a second. `prefill` lines are logged first, as a long session
+// leaves them.
+int BenchConsoleGroup(const Text& folder, const std::string& port, const Text& flood, int seconds,
+                      int prefill) {
+    Text settings = folder + u"bench.inf";
+    WriteWholeFile(settings,
+                   "[Windows]\r\nMainW = 700\r\nMainH = 460\r\nStayConnected = 1\r\n"
+                   "[Micromite]\r\nComport = " +
+                       port + "\r\nSerialSpeed = 115200\r\nDevice = micromite\r\n");
+    if (!StartWindow(settings)) return 1;
+    DropFile(flood);
+    if (!PumpUntil([] { return LastRow() > 0; }, 20000)) return 1;
+    // What a long session leaves in the log, up to the scroll-back's bound, 500 lines at a
+    // time as the console shows them.
+    Text earlier;
+    for (int i = 0; i < 500; ++i)
+        earlier += u"an earlier line of the session\r\n";
+    for (int i = 0; i < prefill / 500; ++i)
+        AppendLogStream(earlier);
+    Pump(2000);
+    std::vector<double> shown;
+    double widestPass = 0;
+    bool waiting = false, wide = false;
+    LARGE_INTEGER frequency, start, now, resized{};
+    QueryPerformanceFrequency(&frequency);
+    auto ms = [&](LARGE_INTEGER a, LARGE_INTEGER b) {
+        return 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) /
+               static_cast<double>(frequency.QuadPart);
+    };
+    QueryPerformanceCounter(&start);
+    long rowBefore = LastRow();
+    for (now = start; ms(start, now) < seconds * 1000.0;) {
+        LARGE_INTEGER before;
+        QueryPerformanceCounter(&before);
+        HandleNextWindowEvent();
+        QueryPerformanceCounter(&now);
+        widestPass = std::max(widestPass, ms(before, now));
+        // The pass after a resize repaints the window at its new size.
+        if (waiting) {
+            shown.push_back(ms(resized, now));
+            waiting = false;
+        }
+        if (!waiting && ms(resized, now) > 250) {
+            wide = !wide;
+            QueryPerformanceCounter(&resized);
+            SetWindowPos(MainWindowHandle(), nullptr, 0, 0, wide ? 900 : 700, wide ? 600 : 460,
+                         SWP_NOMOVE | SWP_NOZORDER);
+            waiting = true;
+        }
+    }
+    double rows = static_cast<double>(LastRow() - rowBefore) / seconds;
+    std::sort(shown.begin(), shown.end());
+    auto at = [&](double q) {
+        return shown.empty()
+                   ? 0.0
+                   : shown[static_cast<size_t>(q * static_cast<double>(shown.size() - 1))];
+    };
+    std::printf(
+        "resizes shown: %zu, resize to repaint: median %.1f ms, 95th %.1f ms, max %.1f ms\n",
+        shown.size(), at(0.5), at(0.95), shown.empty() ? 0.0 : shown.back());
+    std::printf("longest pass of the event loop: %.1f ms\n", widestPass);
+    std::printf("rows shown: %.0f a second, %.0f bytes a second (115200 baud carries 11520)\n",
+                rows, rows * 33);
+    std::printf("log lines held: %d (bound %d)\n", LogLineCount(), kConsoleScrollBackLines);
+    return 0;
+}
+
 int CloseGroup() {
     HWND main = nullptr;
     for (int i = 0; i < 100 && !main; ++i) {
@@ -637,6 +889,10 @@ int wmain(int argc, wchar_t** argv) {
     if (group == "registry") result = RegistryGroup(arg(1));
     if (group == "upload") result = UploadGroup(TextOf(arg(1)), arg(2), arg(3));
     if (group == "close") result = CloseGroup();
+    if (group == "console") result = ConsoleGroup(TextOf(arg(1)), arg(2));
+    if (group == "bench-console")
+        result = BenchConsoleGroup(TextOf(arg(1)), arg(2), TextOf(arg(3)),
+                                   std::atoi(arg(4).c_str()), std::atoi(arg(5).c_str()));
     if (group == "stored") result = StoredSizeGroup(TextOf(arg(1)));
     if (group == "missing") result = MissingPortGroup(TextOf(arg(1)), arg(2));
     if (group == "pin") result = PinGroup(TextOf(arg(1)), arg(2));
