@@ -386,6 +386,19 @@ void SendRun() {
     PumpEvents();
 }
 
+// After the program is stored: the check of what the board keeps when asked for, then RUN
+// when `runs`; a program that was not verified is not run.
+JobOutcome VerifyAndRun(bool runs) {
+    if (App.Verify) {
+        JobOutcome verified = VerifyStoredProgram();
+        if (verified != JobOutcome::Completed) return verified;
+    }
+    AppendLog(u"");
+    PumpEvents();
+    if (runs && !StopRequested()) SendRun();
+    return JobOutcome::Completed;
+}
+
 // A board may still be writing its flash when the end sequence's wait is over. When RUN
 // follows, or the board confirms saves, its answer is read on up to the prompt.
 bool AwaitsSaveAnswer() {
@@ -444,14 +457,7 @@ JobOutcome EndProgramEntry() {
         AppendLog(reply);
         AppendLog(App.CompletedMessage);
     }
-    if (App.Verify) {
-        JobOutcome verified = VerifyStoredProgram();
-        if (verified != JobOutcome::Completed) return verified;
-    }
-    AppendLog(u"");
-    PumpEvents();
-    if (!App.NoRun && !StopRequested()) SendRun();
-    return JobOutcome::Completed;
+    return VerifyAndRun(!App.NoRun);
 }
 
 void Finish() {
@@ -570,14 +576,8 @@ JobOutcome SendProgramByXmodem() {
     if (sent != XmodemOutcome::Completed) return JobOutcome::TransferFailed;
     if (!route.Load.empty()) SendCommandAndLog(route.Load, kWaitForPrompt);
     AppendLog(App.CompletedMessage);
-    if (App.Verify) {
-        JobOutcome verified = VerifyStoredProgram();
-        if (verified != JobOutcome::Completed) return verified;
-    }
-    AppendLog(u"");
-    PumpEvents();
-    if (ProgramRuns() && !StopRequested()) SendRun();
-    return StopRequested() ? StopUpload() : JobOutcome::Completed;
+    JobOutcome outcome = VerifyAndRun(ProgramRuns());
+    return outcome == JobOutcome::Completed && StopRequested() ? StopUpload() : outcome;
 }
 
 JobOutcome TransferAndEnd() {
