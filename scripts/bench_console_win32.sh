@@ -14,22 +14,12 @@ cmake --build build/wine-board -j2 --target qz-board >/dev/null
 work=$PWD/build/wine-bench
 rm -rf "$work"
 mkdir -p "$work/app"
-export WINEPREFIX=$work/prefix WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all WINEARCH=win64
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-board=
-trap 'wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true; kill $board $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=$display
-wineboot -i >/dev/null 2>&1
-wineserver -w
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+. scripts/wine_display.sh
+start_wine "$work"
 build/wine-board/board/qz-board --line-speed --link "$work/tty" >/dev/null 2>&1 &
 board=$!
 for _ in $(seq 50); do [ -e "$work/tty" ] && break; sleep 0.1; done
-wine reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$work/tty" /f >/dev/null 2>&1
-wineserver -k || true
-wineserver -w
+wine_com_port COM5 "$work/tty"
 cp build/win32/frontends/win32/qz_win32_checks.exe "$work/app/"
 printf 'For i = 100000 To 999999\r\nPrint "0123456789abcdefghij row "; i\r\nNext\r\n' >"$work/app/flood.bas"
 appdir="Z:${work//\//\\}\\app\\"

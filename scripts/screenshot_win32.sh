@@ -13,17 +13,8 @@ cmake --build --preset win32 -j2 --target qz-uploader qz_win32_checks >/dev/null
 work=$PWD/build/wine-shot
 rm -rf "$work/prefix" "$work/app" "$work/board"
 mkdir -p "$work/app" "$(dirname "$out")"
-export WINEPREFIX=$work/prefix WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all WINEARCH=win64
-display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-board=
-trap 'wineserver -k 2>/dev/null || true; wineserver -w 2>/dev/null || true; kill $board $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=$display
-wineboot -i >/dev/null 2>&1
-wineserver -w
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+. scripts/wine_display.sh
+start_wine "$work"
 cp build/win32/frontends/win32/qz-uploader.exe build/win32/frontends/win32/qz_win32_checks.exe \
   "$work/app/"
 if [ "$mode" = console ]; then
@@ -33,15 +24,7 @@ if [ "$mode" = console ]; then
   build/wine-board/board/qz-board --store "$work/board" --link "$work/tty" >/dev/null 2>&1 &
   board=$!
   for _ in $(seq 50); do [ -e "$work/tty" ] && break; sleep 0.1; done
-  wine reg add 'HKLM\Software\Wine\Ports' /v COM5 /t REG_SZ /d "$work/tty" /f >/dev/null 2>&1
-  wineserver -k || true
-  wineserver -w
-  wineserver -p 2>/dev/null
-  # Wine lists the port among the system's serial ports a moment after it starts again.
-  for _ in $(seq 50); do
-    wine reg query 'HKLM\HARDWARE\DEVICEMAP\SERIALCOMM' 2>/dev/null | grep -q COM5 && break
-    sleep 0.2
-  done
+  wine_com_port COM5 "$work/tty"
   # No stored width: the window opens as wide as its controls need.
   printf '[Windows]\r\nMainX = 10\r\nMainY = 10\r\nMainH = 330\r\nStayConnected = 1\r\n[Micromite]\r\nComport = COM5\r\nSerialSpeed = 115200\r\nDevice = micromite\r\n' \
     >"$work/app/Pellimor.inf"
