@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Fails when a folder includes one that its layer may not see (the README's "How the code is
-# layered"): source/ sees nothing of ours, link/ sees source/, the application folders see one
-# another and the layers below, board/ sees only itself. Prints each climbing include.
+# layered"): source/ sees nothing of ours, each layer sees the ones below it (source < link <
+# settings < ui < app < frontends), board/ sees only itself. Prints each climbing include.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 declare -A allowed=(
   [source]="source"
   [link]="source link"
-  [settings]="source link settings ui app"
-  [ui]="source link settings ui app"
+  [settings]="source link settings"
+  [ui]="source link settings ui"
   [app]="source link settings ui app"
+  [frontends]="source link settings ui app frontends"
   [board]="board"
 )
 bad=0

@@ -12,6 +12,8 @@ for preset in debug asan; do
   cmake --build --preset "$preset" -j"$jobs"
   ctest --preset "$preset"
 done
+echo "== file-scope state"
+scripts/check_globals.sh build/debug
 
 if [ -d fuzz ] && command -v clang++ >/dev/null; then
   echo "== fuzz targets"
