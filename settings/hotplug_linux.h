@@ -15,6 +15,7 @@
 struct PortChange {
     Text Name;
     bool Arrived = false;
+    bool operator==(const PortChange&) const = default;
 };
 // A mount point of a device that appeared or went: `Label` is the mount point, `Root` the
 // same with its trailing "/".
@@ -22,6 +23,7 @@ struct VolumeChange {
     Text Label;
     Text Root;
     bool Arrived = false;
+    bool operator==(const VolumeChange&) const = default;
 };
 
 // The two watches of one window; closed when it is destroyed.
