@@ -7,9 +7,8 @@ bool IsUsbPort(const PortIdentity& port) {
 bool LooksLikeBoard(const PortIdentity& port) {
     // The ids the boards' own USB serial firmware reports: the RP2040/RP2350 family, the
     // STM32 virtual COM port, and the PIC32's CDC port.
-    static constexpr TextView kBoardIds[] = {u"2e8a:", u"0483:5740", u"04d8:000a"};
     Text id = LowerText(port.VendorId + u":" + port.ProductId);
-    for (TextView known : kBoardIds)
+    for (TextView known : {TextView(u"2e8a:"), TextView(u"0483:5740"), TextView(u"04d8:000a")})
         if (StartsWith(id, known)) return true;
     return false;
 }
