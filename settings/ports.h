@@ -1,4 +1,4 @@
-// Serial port discovery and the notices of ports and drives that come and go.
+// Serial port discovery: the ports present and what the system tells about them.
 #pragma once
 
 #include <vector>
@@ -44,16 +44,3 @@ Text PortLabel(const PortIdentity& port);
 // firmware_copy_win32.cpp), never through a symbolic link of that name. Returns the
 // reason when it failed, empty text when the copy succeeded.
 Text CopyFirmwareFile(TextView from, TextView to);
-
-// Rebuilds `App.PortList`; shows "OOPS!" / "No com ports found" when there is none.
-void DiscoverPorts();
-// Refills the port box from a fresh discovery and selects `App.Comport` in it.
-void RefreshPortBox();
-
-// A serial port was added or removed: logs it and refreshes the port box.
-void OnPortNotice(TextView name, bool arrived);
-// A volume was added or removed. `label` is what the log shows after "  Device Drive "
-// (a drive letter, a mount point); `root` is where a pending firmware file goes (with its
-// trailing separator). Media changes and network drives are not passed here. True when the
-// pending firmware file was copied to it.
-bool OnVolumeNotice(TextView label, TextView root, bool arrived);

@@ -3,7 +3,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/state.h"
 #include "settings/settings.h"
 #include "source/files.h"
 
@@ -32,10 +31,10 @@ Text ConfigFolder() {
 
 }  // namespace
 
-Text SettingsFilePath() {
-    Text programFolder = App.ProgramFolder.empty() ? ExecutableFolder() : App.ProgramFolder;
-    Text besideProgram = programFolder + App.SettingsFileName;
+Text SettingsFilePath(TextView programFolder, TextView fileName) {
+    Text folder = programFolder.empty() ? ExecutableFolder() : Text(programFolder);
+    Text besideProgram = folder + Text(fileName);
     if (FileExists(besideProgram)) return besideProgram;
     Text config = ConfigFolder();
-    return config.empty() ? besideProgram : config + App.SettingsFileName;
+    return config.empty() ? besideProgram : config + Text(fileName);
 }

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "app/state.h"
 #include "settings/settings.h"
 #include "source/files.h"
 
@@ -22,7 +21,7 @@ Text ExecutableFolder() {
     }
 }
 
-Text SettingsFilePath() {
-    Text folder = App.ProgramFolder.empty() ? ExecutableFolder() : App.ProgramFolder;
-    return folder + App.SettingsFileName;
+Text SettingsFilePath(TextView programFolder, TextView fileName) {
+    Text folder = programFolder.empty() ? ExecutableFolder() : Text(programFolder);
+    return folder + Text(fileName);
 }

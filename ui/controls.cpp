@@ -1,10 +1,6 @@
 #include "ui/controls.h"
 
-#include "app/profiles.h"
-#include "app/state.h"
-#include "ui/window.h"
-
-Controls Window;
+#include "ui/view.h"
 
 Placement PlaceOf(ControlId id) {
     switch (id) {
@@ -57,81 +53,77 @@ void SelectByText(ComboBox& box, TextView text) {
 }
 
 Text EntryName(TextView entry) {
-    return SplitCollectionEntry(entry).Name;
+    return Text(entry.substr(0, entry.find(u'|')));
 }
 
-ComboBox& BoxOf(ControlId box) {
+ComboBox& BoxOf(View& v, ControlId box) {
     switch (box) {
         case ControlId::BaudBox:
-            return Window.BaudBox;
+            return v.Window.BaudBox;
         case ControlId::DeviceBox:
-            return Window.DeviceBox;
+            return v.Window.DeviceBox;
         case ControlId::CollectionBox:
-            return Window.CollectionBox;
+            return v.Window.CollectionBox;
         default:
-            return Window.PortBox;
+            return v.Window.PortBox;
     }
 }
 
-void SetBoxItems(ControlId box, const std::vector<Text>& items, const std::vector<Text>& labels) {
-    BoxOf(box).Items = items;
-    BoxOf(box).Labels = labels.size() == items.size() ? labels : std::vector<Text>();
-    BoxOf(box).Selected = -1;
-    RenderControl(box);
+void SetBoxItems(View& v, ControlId box, const std::vector<Text>& items,
+                 const std::vector<Text>& labels) {
+    ComboBox& b = BoxOf(v, box);
+    b.Items = items;
+    b.Labels = labels.size() == items.size() ? labels : std::vector<Text>();
+    b.Selected = -1;
+    v.Front.RenderControl(v.Window, box);
 }
 
-void SelectBoxText(ControlId box, TextView text) {
-    SelectByText(BoxOf(box), text);
-    RenderControl(box);
+void SelectBoxText(View& v, ControlId box, TextView text) {
+    SelectByText(BoxOf(v, box), text);
+    v.Front.RenderControl(v.Window, box);
 }
 
-void SetCollectionEntry(TextView text) {
-    Window.CollectionEntry = Text(text);
-    RenderControl(ControlId::CollectionEntry);
+void SetCollectionEntry(View& v, TextView text) {
+    v.Window.CollectionEntry = Text(text);
+    v.Front.RenderControl(v.Window, ControlId::CollectionEntry);
 }
 
-void SetProgressLabel(TextView text) {
-    Window.ProgressLabel = Text(text);
-    RenderControl(ControlId::ProgressLabel);
+void SetProgressLabel(View& v, TextView text) {
+    v.Window.ProgressLabel = Text(text);
+    v.Window.ProgressDone = 0;
+    v.Window.ProgressTotal = 0;
+    v.Front.RenderControl(v.Window, ControlId::ProgressLabel);
 }
 
-void ShowButton(ControlId button, bool shown) {
+void SetProgress(View& v, long done, long total) {
+    v.Window.ProgressLabel =
+        (done == 1 ? Text(u" ") : Text()) + DecimalText(done) + u"/" + DecimalText(total);
+    v.Window.ProgressDone = done;
+    v.Window.ProgressTotal = total;
+    v.Front.RenderControl(v.Window, ControlId::ProgressLabel);
+}
+
+void ShowButton(View& v, ControlId button, bool shown) {
     switch (button) {
         case ControlId::ProgramButton:
-            Window.ProgramShown = shown;
+            v.Window.ProgramShown = shown;
             break;
         case ControlId::SecondProgramButton:
-            Window.SecondProgramShown = shown;
+            v.Window.SecondProgramShown = shown;
             break;
         case ControlId::CancelButton:
-            Window.CancelShown = shown;
+            v.Window.CancelShown = shown;
             break;
         default:
             return;
     }
-    RenderControl(button);
+    v.Front.RenderControl(v.Window, button);
 }
 
-void BuildControls() {
-    Window = Controls();
-    Window.BaudBox.Items = kBaudItems;
-    Window.DeviceBox.Items = DeviceTypeItems();
-    SelectByText(Window.BaudBox, App.SerialSpeed);
-    SelectByText(Window.DeviceBox, App.Device);
-    for (const Text& entry : App.Collection)
-        Window.CollectionBox.Items.push_back(EntryName(entry));
-    // A LastUsed that names no entry shows the first one rather than failing.
-    size_t chosen = App.LastUsed >= 0 && static_cast<size_t>(App.LastUsed) < App.Collection.size()
-                        ? static_cast<size_t>(App.LastUsed)
-                        : 0;
-    if (!App.Collection.empty()) {
-        Window.CollectionEntry = App.Collection[chosen];
-        SelectByText(Window.CollectionBox, EntryName(App.Collection[chosen]));
-    }
-    App.ProgramButtonHidden = true;
+void RenderAllControls(View& v) {
     for (ControlId id :
          {ControlId::PortBox, ControlId::BaudBox, ControlId::DeviceBox, ControlId::CollectionBox,
           ControlId::CollectionEntry, ControlId::ProgressLabel, ControlId::ProgramButton,
           ControlId::SecondProgramButton, ControlId::CancelButton})
-        RenderControl(id);
+        v.Front.RenderControl(v.Window, id);
 }

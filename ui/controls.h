@@ -1,7 +1,7 @@
 // The main window's controls as the portable core sees them: what each drop-down list
 // holds and has selected, the collection entry text, the progress label and which buttons
-// are shown. Every front end renders this model (RenderControl, ui/window.h) and writes
-// the user's choices back into it before it calls the matching command (app/commands.h).
+// are shown. Every front end renders this model (Frontend::RenderControl, ui/frontend.h) and
+// writes the user's choices back into it before it calls the matching command.
 #pragma once
 
 #include <vector>
@@ -30,12 +30,14 @@ struct Controls {
     ComboBox PortBox, BaudBox, DeviceBox, CollectionBox;
     Text CollectionEntry;
     Text ProgressLabel;
+    // The numbers behind a progress label of the form "done/total"; both 0 for any other
+    // label, so that a front end never has to read them back out of the text.
+    long ProgressDone = 0;
+    long ProgressTotal = 0;
     bool ProgramShown = false;
     bool SecondProgramShown = false;
     bool CancelShown = false;
 };
-
-extern Controls Window;
 
 // Layout of the main window, in pixels of its inner area.
 struct Placement {
@@ -61,15 +63,19 @@ void SelectByText(ComboBox& box, TextView text);
 // The NAME of a collection entry: its text up to the first "|".
 Text EntryName(TextView entry);
 
-// Changes that the core makes; each updates the model and has the front end render it.
-void SetBoxItems(ControlId box, const std::vector<Text>& items,
-                 const std::vector<Text>& labels = {});
-void SelectBoxText(ControlId box, TextView text);
-void SetCollectionEntry(TextView text);
-void SetProgressLabel(TextView text);
-void ShowButton(ControlId button, bool shown);
-ComboBox& BoxOf(ControlId box);
+struct View;
 
-// Builds the model of a freshly opened window from the application state: the fixed
-// lists, their selections, the collection list and entry, all three buttons hidden.
-void BuildControls();
+// Changes that the core makes; each updates the view's model and has its front end render it.
+void SetBoxItems(View& v, ControlId box, const std::vector<Text>& items,
+                 const std::vector<Text>& labels = {});
+void SelectBoxText(View& v, ControlId box, TextView text);
+void SetCollectionEntry(View& v, TextView text);
+// A label that is not a count ("" clears it): the progress numbers become 0.
+void SetProgressLabel(View& v, TextView text);
+// A count: the label shows "done/total" (the first line's " 1/total" with the leading blank
+// it has always had) and the numbers are kept beside it.
+void SetProgress(View& v, long done, long total);
+void ShowButton(View& v, ControlId button, bool shown);
+ComboBox& BoxOf(View& v, ControlId box);
+// Every control of the model rendered by the view's front end, as a freshly built window needs.
+void RenderAllControls(View& v);

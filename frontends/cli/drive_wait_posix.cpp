@@ -12,11 +12,11 @@
 
 namespace {
 
-// The mount table: /proc/self/mounts, or the file named by QZ_MOUNTS_FILE (a simulated
+// The mount table: kSystemMountTable, or the file named by QZ_MOUNTS_FILE (a simulated
 // board announces its drive there).
 std::string MountTablePath() {
     const char* fake = std::getenv("QZ_MOUNTS_FILE");
-    return fake && *fake ? fake : "/proc/self/mounts";
+    return fake && *fake ? fake : kSystemMountTable;
 }
 
 std::set<std::string> MountPoints() {

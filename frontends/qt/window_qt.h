@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <string>
 
+#include "settings/mount_table.h"
 #include "source/text.h"
 
 class QPlainTextEdit;
@@ -14,7 +15,7 @@ class QPlainTextEdit;
 // usual place). Also starts watching for serial ports and drives (`devFolder`,
 // `mountTable`: the places watched, overridable for tests).
 QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder = "/dev",
-                       const std::string& mountTable = "/proc/self/mountinfo");
+                       const std::string& mountTable = kSystemMountTable);
 // The widgets, for tests: the main window, the log pane, a control by its object name.
 QWidget* QtMainWindow();
 QPlainTextEdit* QtLogPane();

@@ -3,34 +3,29 @@
 #include <poll.h>
 
 #include <filesystem>
+#include <memory>
 #include <set>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "app/state.h"
-#include "frontends/cli/window_cli.h"
+#include "app/notices.h"
+#include "app/session.h"
+#include "link/clock_sim.h"
 #include "settings/mount_table.h"
 #include "tests/settings/fake_sysfs.h"
+#include "tests/support/test_frontend.h"
 #include "tests/support/uf2_image.h"
-#include "ui/controls.h"
-#include "ui/log.h"
 
 namespace {
 
 class Hotplug : public ::testing::Test {
 protected:
     void SetUp() override {
-        ResetAppState();
-        Cli.LogOut = nullptr;
-        ClearLog();
-        Sys.Add("ttyACM0", true);
-        Sys.Install();
         std::filesystem::create_directory(Files / "dev");
         Table = Files / "mountinfo";
         WriteTable("");
     }
-    void TearDown() override { CloseHotplugWatches(); }
 
     void WriteTable(const std::string& extra) {
         WriteBytes(Table,
@@ -44,31 +39,29 @@ protected:
         return poll(&p, 1, 2000) == 1;
     }
 
-    FakeSysfs Sys;
     ScratchFolder Files;
     std::filesystem::path Table;
+    HotplugWatch Watch;
 };
+
+using Ports = std::vector<PortChange>;
+using Volumes = std::vector<VolumeChange>;
 
 // The kernel creates and deletes device nodes; only serial port names are reported.
 TEST_F(Hotplug, SerialNodesCreatedAndDeletedAreReported) {
-    int fd = OpenPortWatch((Files / "dev").string());
+    int fd = Watch.OpenPortWatch((Files / "dev").string());
     ASSERT_GE(fd, 0);
     WriteBytes(Files / "dev" / "ttyACM0", "");
     WriteBytes(Files / "dev" / "sda1", "");
     WriteBytes(Files / "dev" / "ttyUSBx", "");
     ASSERT_TRUE(Ready(fd, POLLIN));
-    HandlePortWatch();
-    EXPECT_EQ(LogText(), u"Port: ttyACM0 inserted");
-    EXPECT_EQ(Window.PortBox.Items, std::vector<Text>{u"/dev/ttyACM0"});
+    EXPECT_EQ(Watch.HandlePortWatch(), (Ports{{u"ttyACM0", true}}));
 
-    ClearLog();
     std::filesystem::remove(Files / "dev" / "ttyACM0");
     ASSERT_TRUE(Ready(fd, POLLIN));
-    HandlePortWatch();
-    EXPECT_EQ(LogText(), u"Port: ttyACM0 removed");
-    // Nothing pending: handling again reads nothing and logs nothing.
-    HandlePortWatch();
-    EXPECT_EQ(LogText(), u"Port: ttyACM0 removed");
+    EXPECT_EQ(Watch.HandlePortWatch(), (Ports{{u"ttyACM0", false}}));
+    // Nothing pending: handling again reads nothing and reports nothing.
+    EXPECT_TRUE(Watch.HandlePortWatch().empty());
 }
 
 TEST_F(Hotplug, PortNamesAreTheKernelsSerialDrivers) {
@@ -81,21 +74,19 @@ TEST_F(Hotplug, PortNamesAreTheKernelsSerialDrivers) {
 // Mount points of devices that appear or go are reported with escapes decoded; pseudo and
 // network file systems are not devices and stay silent.
 TEST_F(Hotplug, MountedAndUnmountedDrivesAreReported) {
-    ASSERT_GE(OpenVolumeWatch(Table.string()), 0);
-    HandleVolumeWatch();
-    EXPECT_EQ(LogText(), u"");
+    ASSERT_GE(Watch.OpenVolumeWatch(Table.string()), 0);
+    EXPECT_TRUE(Watch.HandleVolumeWatch().empty());
 
     WriteTable(
         "90 22 8:17 / /media/pi/RPI\\040RP2 rw,nosuid shared:40 - vfat /dev/sdb1 rw\n"
         "91 22 0:60 / /mnt/share rw shared:41 - nfs4 host:/export rw\n"
         "92 22 0:61 / /run/user/0 rw shared:42 - tmpfs tmpfs rw\n");
-    HandleVolumeWatch();
-    EXPECT_EQ(LogText(), u"  Device Drive /media/pi/RPI RP2");
+    EXPECT_EQ(Watch.HandleVolumeWatch(),
+              (Volumes{{u"/media/pi/RPI RP2", u"/media/pi/RPI RP2/", true}}));
 
-    ClearLog();
     WriteTable("");
-    HandleVolumeWatch();
-    EXPECT_EQ(LogText(), u"  Device Drive /media/pi/RPI RP2");
+    EXPECT_EQ(Watch.HandleVolumeWatch(),
+              (Volumes{{u"/media/pi/RPI RP2", u"/media/pi/RPI RP2/", false}}));
 }
 
 // The pending firmware goes to the drive that arrives, not to one that is unmounted meanwhile.
@@ -104,25 +95,33 @@ TEST_F(Hotplug, ThePendingFirmwareWaitsForAMountedDrive) {
     std::filesystem::create_directory(Files / "RPI RP2");
     WriteBytes(Files / "fw.uf2", Uf2Image(1));
     WriteTable("80 22 8:33 / " + (Files / "old").string() + " rw - ext4 /dev/sdc1 rw\n");
-    ASSERT_GE(OpenVolumeWatch(Table.string()), 0);
-    App.ProgramPath = PathText(Files / "fw.uf2");
-    App.FirmwarePending = true;
+    ASSERT_GE(Watch.OpenVolumeWatch(Table.string()), 0);
+    TestFrontend front;
+    SimClock clock;
+    std::unique_ptr<SerialPort> port = MakeSystemSerialPort();
+    Session s(front, *port, clock);
+    s.App.ProgramPath = PathText(Files / "fw.uf2");
+    s.App.FirmwarePending = true;
+    auto deliver = [&] {
+        for (const VolumeChange& c : Watch.HandleVolumeWatch())
+            OnVolumeNotice(s, c.Label, c.Root, c.Arrived);
+    };
 
     WriteTable("");
-    HandleVolumeWatch();
-    EXPECT_TRUE(App.FirmwarePending);
+    deliver();
+    EXPECT_TRUE(s.App.FirmwarePending);
     EXPECT_FALSE(std::filesystem::exists(Files / "old" / "fw.uf2"));
 
     std::string drive = (Files / "RPI RP2").string();
     std::string escaped = drive.substr(0, drive.find(' ')) + "\\040RP2";
     WriteTable("90 22 8:17 / " + escaped + " rw - vfat /dev/sdb1 rw\n");
-    HandleVolumeWatch();
-    EXPECT_FALSE(App.FirmwarePending);
+    deliver();
+    EXPECT_FALSE(s.App.FirmwarePending);
     EXPECT_EQ(ReadBytes(Files / "RPI RP2" / "fw.uf2"), Uf2Image(1));
 }
 
-// The headless drive wait reads the mounts format; both formats give device mounts only,
-// with their escapes decoded.
+// A stand-in table (a simulated board's) may be in the mounts format; both formats give device
+// mounts only, with their escapes decoded.
 TEST_F(Hotplug, BothMountTableFormatsGiveTheDevicesMountPoints) {
     WriteTable("40 22 8:17 / /media/u/MY\\040DRIVE rw - vfat /dev/sdb1 rw\n");
     const std::set<std::string> expected{"/", "/media/u/MY DRIVE"};
@@ -134,11 +133,10 @@ TEST_F(Hotplug, BothMountTableFormatsGiveTheDevicesMountPoints) {
 }
 
 TEST_F(Hotplug, WatchesThatCannotStartSayNothingLater) {
-    EXPECT_LT(OpenPortWatch((Files / "missing").string()), 0);
-    EXPECT_LT(OpenVolumeWatch((Files / "missing.table").string()), 0);
-    HandlePortWatch();
-    HandleVolumeWatch();
-    EXPECT_EQ(LogText(), u"");
+    EXPECT_LT(Watch.OpenPortWatch((Files / "missing").string()), 0);
+    EXPECT_LT(Watch.OpenVolumeWatch((Files / "missing.table").string()), 0);
+    EXPECT_TRUE(Watch.HandlePortWatch().empty());
+    EXPECT_TRUE(Watch.HandleVolumeWatch().empty());
 }
 
 }  // namespace

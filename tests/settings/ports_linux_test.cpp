@@ -3,18 +3,21 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "app/options.h"
-#include "app/state.h"
-#include "frontends/cli/window_cli.h"
+#include "app/port_box.h"
+#include "app/session.h"
+#include "link/clock_sim.h"
 #include "settings/ports.h"
 #include "settings/ports_linux.h"
 #include "tests/settings/fake_sysfs.h"
-#include "tests/support/fresh_core.h"
+#include "tests/support/test_frontend.h"
 #include "ui/controls.h"
+#include "ui/log.h"
 
 namespace {
 
@@ -67,28 +70,28 @@ TEST(SerialPortListing, TellsEachPortsUsbIdentityAndStableName) {
 
 class PortDiscovery : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetAppState();
-        Cli.LogOut = nullptr;
-        Sys.Install();
-    }
-    // Runs a refresh and returns what it showed in message boxes (on stderr headless).
-    std::string Refresh() {
-        ::testing::internal::CaptureStderr();
-        RefreshPortBox();
-        return ::testing::internal::GetCapturedStderr();
+    void SetUp() override { Sys.Install(); }
+    // Runs a refresh and returns what it showed in message boxes.
+    std::vector<Text> Refresh() {
+        front.MessageBoxes.clear();
+        RefreshPortBox(s);
+        return front.MessageBoxes;
     }
     FakeSysfs Sys;
+    TestFrontend front;
+    SimClock clock;
+    std::unique_ptr<SerialPort> port = MakeSystemSerialPort();
+    Session s{front, *port, clock};
 };
 
 TEST_F(PortDiscovery, NoPortsShowsTheMessageAndAnEmptyBox) {
     Sys.Add("tty1", false);
-    Window.PortBox.Items = {u"/dev/stale"};
-    Window.PortBox.Selected = 0;
-    EXPECT_EQ(Refresh(), "OOPS!: No com ports found\n");
-    EXPECT_TRUE(App.PortList.empty());
-    EXPECT_TRUE(Window.PortBox.Items.empty());
-    EXPECT_EQ(Window.PortBox.Selected, -1);
+    s.Window.PortBox.Items = {u"/dev/stale"};
+    s.Window.PortBox.Selected = 0;
+    EXPECT_EQ(Refresh(), std::vector<Text>{u"OOPS!: No com ports found"});
+    EXPECT_TRUE(s.App.PortList.empty());
+    EXPECT_TRUE(s.Window.PortBox.Items.empty());
+    EXPECT_EQ(s.Window.PortBox.Selected, -1);
 }
 
 // The box shows what the system knows of each port, likely boards first; a choice stores
@@ -97,38 +100,38 @@ TEST_F(PortDiscovery, TheBoxLabelsPortsAndListsLikelyBoardsFirst) {
     Sys.AddUsb("ttyUSB0", "1-2", true, "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI");
     Sys.Add("ttyS0", true, "4");
     Sys.AddUsb("ttyACM1", "1-1", false, "2e8a", "000a", "Raspberry Pi", "Pico", "E6614C311B");
-    App.Comport = u"/dev/ttyUSB0";
+    s.App.Comport = u"/dev/ttyUSB0";
     Refresh();
     std::vector<Text> labels;
-    for (size_t i = 0; i < Window.PortBox.Items.size(); ++i)
-        labels.push_back(BoxLabel(Window.PortBox, i));
+    for (size_t i = 0; i < s.Window.PortBox.Items.size(); ++i)
+        labels.push_back(BoxLabel(s.Window.PortBox, i));
     EXPECT_EQ(labels, (Ports{u"ttyACM1 - Raspberry Pi Pico (E6614C311B)",
                              u"ttyUSB0 - FTDI FT232R USB UART (A50285BI)", u"/dev/ttyS0"}));
-    EXPECT_EQ(BoxText(Window.PortBox), App.Comport);
-    EXPECT_EQ(Window.PortBox.Items[0], u"/dev/ttyACM1");
+    EXPECT_EQ(BoxText(s.Window.PortBox), s.App.Comport);
+    EXPECT_EQ(s.Window.PortBox.Items[0], u"/dev/ttyACM1");
 }
 
 TEST_F(PortDiscovery, SelectionFollowsComportAcrossUnplugAndReplug) {
     Sys.Add("ttyUSB0", true);
     Sys.Add("ttyACM0", true);
-    App.Comport = u"not set";
-    EXPECT_EQ(Refresh(), "");
-    EXPECT_EQ(Window.PortBox.Items, (Ports{u"/dev/ttyACM0", u"/dev/ttyUSB0"}));
-    EXPECT_EQ(Window.PortBox.Selected, -1);
+    s.App.Comport = u"not set";
+    EXPECT_TRUE(Refresh().empty());
+    EXPECT_EQ(s.Window.PortBox.Items, (Ports{u"/dev/ttyACM0", u"/dev/ttyUSB0"}));
+    EXPECT_EQ(s.Window.PortBox.Selected, -1);
 
-    App.Comport = u"/DEV/TTYUSB0";  // the box matches without regard to case
+    s.App.Comport = u"/DEV/TTYUSB0";  // the box matches without regard to case
     Refresh();
-    EXPECT_EQ(Window.PortBox.Selected, 1);
+    EXPECT_EQ(s.Window.PortBox.Selected, 1);
 
     Sys.Remove("ttyUSB0");
     Refresh();
-    EXPECT_EQ(Window.PortBox.Items, Ports{u"/dev/ttyACM0"});
-    EXPECT_EQ(Window.PortBox.Selected, -1);
-    EXPECT_EQ(App.Comport, u"/DEV/TTYUSB0");
+    EXPECT_EQ(s.Window.PortBox.Items, Ports{u"/dev/ttyACM0"});
+    EXPECT_EQ(s.Window.PortBox.Selected, -1);
+    EXPECT_EQ(s.App.Comport, u"/DEV/TTYUSB0");
 
     Sys.Add("ttyUSB0", true);
     Refresh();
-    EXPECT_EQ(Window.PortBox.Selected, 1);
+    EXPECT_EQ(s.Window.PortBox.Selected, 1);
 }
 
 // A pseudo-terminal's master, its slave ready to open; -1 when none could be had.
@@ -149,22 +152,22 @@ TEST_F(PortDiscovery, ChosenPseudoTerminalIsListedWhileItExists) {
     std::filesystem::create_symlink(ptsname(master), links / "board");
 
     // No real port at all: the pty alone fills the box, and no message is shown.
-    App.Comport = pty;
-    EXPECT_EQ(Refresh(), "");
-    EXPECT_EQ(Window.PortBox.Items, Ports{pty});
-    EXPECT_EQ(Window.PortBox.Selected, 0);
+    s.App.Comport = pty;
+    EXPECT_TRUE(Refresh().empty());
+    EXPECT_EQ(s.Window.PortBox.Items, Ports{pty});
+    EXPECT_EQ(s.Window.PortBox.Selected, 0);
 
     Sys.Add("ttyUSB0", true);
-    App.Comport = PathText(links / "board");
+    s.App.Comport = PathText(links / "board");
     Refresh();
-    EXPECT_EQ(Window.PortBox.Items, (Ports{u"/dev/ttyUSB0", App.Comport}));
-    EXPECT_EQ(Window.PortBox.Selected, 1);
+    EXPECT_EQ(s.Window.PortBox.Items, (Ports{u"/dev/ttyUSB0", s.App.Comport}));
+    EXPECT_EQ(s.Window.PortBox.Selected, 1);
 
     // Listed ports are not repeated; missing paths and bare names are not added.
     for (Text chosen : {Text(u"/dev/ttyUSB0"), PathText(links / "gone"), Text(u"board")}) {
-        App.Comport = chosen;
+        s.App.Comport = chosen;
         Refresh();
-        EXPECT_EQ(Window.PortBox.Items, Ports{u"/dev/ttyUSB0"});
+        EXPECT_EQ(s.Window.PortBox.Items, Ports{u"/dev/ttyUSB0"});
     }
     close(master);
 }
@@ -173,15 +176,11 @@ TEST_F(PortDiscovery, AComWordThatNamesNoPortKeepsThePresentChosenOne) {
     int master = OpenPtyMaster();
     ASSERT_GE(master, 0);
     Text pty = TextFromUtf8(ptsname(master));
-    App.Comport = pty;
-    std::vector<Text> log;
-    RecordAppends(&log);
-    ApplyOptionsLine(u"'onload com97:9600\r\nprint 1\r\n");
-    CliHooks = CliWindowHooks();
-    EXPECT_EQ(App.Comport, pty);
-    EXPECT_EQ(App.SerialSpeed, u"9600");
-    EXPECT_EQ(log,
-              std::vector<Text>{u"Options line port com97 is not on this machine; using " + pty});
+    s.App.Comport = pty;
+    ApplyOptionsLine(s, u"'onload com97:9600\r\nprint 1\r\n");
+    EXPECT_EQ(s.App.Comport, pty);
+    EXPECT_EQ(s.App.SerialSpeed, u"9600");
+    EXPECT_EQ(LogText(s), u"Options line port com97 is not on this machine; using " + pty);
     close(master);
 }
 

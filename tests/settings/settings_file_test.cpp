@@ -7,11 +7,10 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
-#include "app/state.h"
-#include "frontends/cli/window_cli.h"
 #include "settings/settings.h"
 #include "tests/settings/scratch_folder.h"
 #include "tests/support/big_settings_file.h"
@@ -42,40 +41,59 @@ const std::string kDefaultFile =
     "LastUsed = 0\r\n"
     "Device0 = Manual entry\r\n";
 
+// The values a program starts from: the stored fields' start-up values and its default board.
+Settings Defaults() {
+    Settings defaults;
+    defaults.Device = u"micromite";
+    return defaults;
+}
+
 class SettingsFile : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ResetAppState();
-        Cli.LogOut = nullptr;
-        File = Folder / "Pellimor.inf";
+    // Loads the file at `path` into Values, its notes into Notes.
+    void LoadFile(const std::filesystem::path& path) {
+        LoadedSettings loaded = LoadSettings(PathText(path), Family, Defaults());
+        Values = loaded.Values;
+        Notes = loaded.Notes;
+        Writable = loaded.Writable;
     }
     // Writes `bytes` as the settings file and loads it.
     void Load(const std::string& bytes) {
         WriteBytes(File, bytes);
-        LoadSettings(PathText(File));
+        LoadFile(File);
+    }
+    // Saves Values at `path`: why it failed, empty when it was written.
+    Text SaveFile(const std::filesystem::path& path) {
+        return SaveSettings(PathText(path), Family, Values);
     }
     std::string SaveAndRead() {
-        SaveSettings(PathText(File));
+        EXPECT_EQ(SaveFile(File), u"");
         return ReadBytes(File);
     }
+    std::vector<Text> TakeNotes() { return std::exchange(Notes, {}); }
+
     ScratchFolder Folder;
-    std::filesystem::path File;
+    std::filesystem::path File = Folder / "Pellimor.inf";
+    Text Family = u"Micromite";
+    Settings Values = Defaults();
+    std::vector<Text> Notes;
+    bool Writable = true;
 };
 
 TEST_F(SettingsFile, MissingFileGivesDefaultsAndTheExactDefaultFile) {
-    App.Collection = {u"left over|x", u"from before|y"};
-    App.LineDelay = 7;
-    LoadSettings(PathText(Folder / "absent.inf"));
-    EXPECT_EQ(App.Collection, std::vector<Text>{u"Manual entry"});
-    EXPECT_EQ(App.LineDelay, 120);
-    EXPECT_EQ(App.Comport, u"not set");
-    EXPECT_EQ(App.MainW, 468);
-    EXPECT_FALSE(App.MainWStored);  // a first start: the window may open wider
+    Values.Collection = {u"left over|x", u"from before|y"};
+    Values.LineDelay = 7;
+    LoadFile(Folder / "absent.inf");
+    EXPECT_EQ(Values.Collection, std::vector<Text>{u"Manual entry"});
+    EXPECT_EQ(Values.LineDelay, 120);
+    EXPECT_EQ(Values.Comport, u"not set");
+    EXPECT_EQ(Values.MainW, 468);
+    EXPECT_FALSE(Values.MainWStored);  // a first start: the window may open wider
     EXPECT_FALSE(std::filesystem::exists(Folder / "absent.inf"));  // reading creates nothing
 
     EXPECT_EQ(SaveAndRead(), kDefaultFile);
     // What was written reads back to the same file.
-    LoadSettings(PathText(File));
+    LoadFile(File);
     EXPECT_EQ(SaveAndRead(), kDefaultFile);
 }
 
@@ -97,16 +115,16 @@ TEST_F(SettingsFile, LineShapesCommentsAndHeaders) {
         "Comport\n"
         "SerialSpeed =\n"
         "Device = a = b\n");
-    EXPECT_EQ(App.MainX, 10);  // case ignored, spaces around "=" optional
-    EXPECT_EQ(App.MainY, 20);
-    EXPECT_EQ(App.MainW, 40);  // comments never count; the first occurrence wins
-    EXPECT_TRUE(App.MainWStored);
-    EXPECT_EQ(App.MainH, 287);             // a repeated header is ignored
-    EXPECT_EQ(App.TextTypes, u"bas\tbi");  // header without "]"; value trimmed both ends
-    EXPECT_EQ(App.Comport, u"");           // present without "=": empty, not the default
-    EXPECT_EQ(App.SerialSpeed, u"");
-    EXPECT_EQ(App.Device, u"a = b");  // only the first "=" splits
-    EXPECT_EQ(App.PicoPort, u"not set");
+    EXPECT_EQ(Values.MainX, 10);  // case ignored, spaces around "=" optional
+    EXPECT_EQ(Values.MainY, 20);
+    EXPECT_EQ(Values.MainW, 40);  // comments never count; the first occurrence wins
+    EXPECT_TRUE(Values.MainWStored);
+    EXPECT_EQ(Values.MainH, 287);             // a repeated header is ignored
+    EXPECT_EQ(Values.TextTypes, u"bas\tbi");  // header without "]"; value trimmed both ends
+    EXPECT_EQ(Values.Comport, u"");           // present without "=": empty, not the default
+    EXPECT_EQ(Values.SerialSpeed, u"");
+    EXPECT_EQ(Values.Device, u"a = b");  // only the first "=" splits
+    EXPECT_EQ(Values.PicoPort, u"not set");
 }
 
 TEST_F(SettingsFile, IntegersReadLeadingDigitsAndSaturate) {
@@ -121,13 +139,13 @@ TEST_F(SettingsFile, IntegersReadLeadingDigitsAndSaturate) {
         "Maximum com port =\n"
         "[myDeviceList]\n"
         "LastUsed = 2147483648\n");
-    EXPECT_EQ(App.MainX, -12);
-    EXPECT_EQ(App.MainY, 7);
-    EXPECT_EQ(App.MainW, INT_MAX);
-    EXPECT_EQ(App.MainH, INT_MIN);
-    EXPECT_EQ(App.LineDelay, 100);     // read as 0, then raised
-    EXPECT_EQ(App.MaximumComPort, 0);  // present but empty: 0, not the default 32
-    EXPECT_EQ(App.LastUsed, INT_MAX);
+    EXPECT_EQ(Values.MainX, -12);
+    EXPECT_EQ(Values.MainY, 7);
+    EXPECT_EQ(Values.MainW, INT_MAX);
+    EXPECT_EQ(Values.MainH, INT_MIN);
+    EXPECT_EQ(Values.LineDelay, 100);     // read as 0, then raised
+    EXPECT_EQ(Values.MaximumComPort, 0);  // present but empty: 0, not the default 32
+    EXPECT_EQ(Values.LastUsed, INT_MAX);
 }
 
 TEST_F(SettingsFile, LineDelayIsKeptBetween100AndAMinuteAndWrittenBackSo) {
@@ -139,30 +157,30 @@ TEST_F(SettingsFile, LineDelayIsKeptBetween100AndAMinuteAndWrittenBackSo) {
                                   {"60000", 60000},
                                   {"99999999999", 60000}}) {
         Load(std::string("[Micromite]\nLineDelay = ") + text + "\n");
-        EXPECT_EQ(App.LineDelay, expected) << text;
+        EXPECT_EQ(Values.LineDelay, expected) << text;
         EXPECT_NE(SaveAndRead().find("LineDelay = " + std::to_string(expected) + "\r\n"),
                   std::string::npos);
     }
     // A clamp is told, once; so is a value that is no whole number (read as 100, not as its
     // leading digits without a word).
-    EXPECT_EQ(TakeSettingsNotes(),
+    EXPECT_EQ(TakeNotes(),
               std::vector<Text>{u"LineDelay 2147483647 ms is too long; 60000 ms is used."});
-    EXPECT_TRUE(TakeSettingsNotes().empty());
+    EXPECT_TRUE(TakeNotes().empty());
     for (auto [text, note] :
          {std::pair{"-5", u"LineDelay -5 ms is too short; 100 ms is used."},
           {"1e9", u"LineDelay \"1e9\" is not a whole number of milliseconds; 100 ms is used."},
           {"0x200",
            u"LineDelay \"0x200\" is not a whole number of milliseconds; 100 ms is used."}}) {
         Load(std::string("[Micromite]\nLineDelay = ") + text + "\n");
-        EXPECT_EQ(App.LineDelay, 100) << text;
-        EXPECT_EQ(TakeSettingsNotes(), std::vector<Text>{note}) << text;
+        EXPECT_EQ(Values.LineDelay, 100) << text;
+        EXPECT_EQ(TakeNotes(), std::vector<Text>{note}) << text;
     }
 }
 
 TEST_F(SettingsFile, BoardFamilyNamesTheSerialGroup) {
-    App.BoardFamily = u"Other";
+    Family = u"Other";
     Load("[Micromite]\nComport = COM1\n[other]\nComport = COM2\n");
-    EXPECT_EQ(App.Comport, u"COM2");
+    EXPECT_EQ(Values.Comport, u"COM2");
     std::string bytes = SaveAndRead();
     EXPECT_NE(bytes.find("\r\n\r\n[Other]\r\nComport = COM2\r\n"), std::string::npos);
     EXPECT_EQ(bytes.find("[Micromite]"), std::string::npos);
@@ -175,32 +193,32 @@ TEST_F(SettingsFile, UnknownGroupsAndCommentsAreDroppedOnSave) {
 
 TEST_F(SettingsFile, Latin1FileIsWrittenBackAsUtf8) {
     Load("[General]\nTextTypes = bas caf\xE9\n[Micromite]\nComport = \xFF\x80\n");
-    EXPECT_EQ(App.TextTypes, u"bas caf\u00E9");
-    EXPECT_EQ(App.Comport, u"\u00FF\u0080");
+    EXPECT_EQ(Values.TextTypes, u"bas caf\u00E9");
+    EXPECT_EQ(Values.Comport, u"\u00FF\u0080");
     std::string bytes = SaveAndRead();
     EXPECT_EQ(bytes.substr(0, 5), "\xEF\xBB\xBF\r\n");
     EXPECT_NE(bytes.find("TextTypes = bas caf\xC3\xA9\r\n"), std::string::npos);
     // With the byte-order mark the same bytes now read as UTF-8.
-    LoadSettings(PathText(File));
-    EXPECT_EQ(App.TextTypes, u"bas caf\u00E9");
-    EXPECT_EQ(App.Comport, u"\u00FF\u0080");
+    LoadFile(File);
+    EXPECT_EQ(Values.TextTypes, u"bas caf\u00E9");
+    EXPECT_EQ(Values.Comport, u"\u00FF\u0080");
 }
 
 TEST_F(SettingsFile, LineBreaksInsideValuesCannotForgeLines) {
-    App.Comport = u"COM1\r\n[General]\r\nTextTypes = exe";
-    App.Collection = {u"Manual entry", u"a|b\nDevice1 = forged|x"};
-    SaveSettings(PathText(File));
-    LoadSettings(PathText(File));
-    EXPECT_EQ(App.TextTypes, u"bas txt inc");
-    EXPECT_EQ(App.Comport, u"COM1  [General]  TextTypes = exe");
-    EXPECT_EQ(App.Collection, (std::vector<Text>{u"Manual entry", u"a|b Device1 = forged|x"}));
+    Values.Comport = u"COM1\r\n[General]\r\nTextTypes = exe";
+    Values.Collection = {u"Manual entry", u"a|b\nDevice1 = forged|x"};
+    SaveFile(File);
+    LoadFile(File);
+    EXPECT_EQ(Values.TextTypes, u"bas txt inc");
+    EXPECT_EQ(Values.Comport, u"COM1  [General]  TextTypes = exe");
+    EXPECT_EQ(Values.Collection, (std::vector<Text>{u"Manual entry", u"a|b Device1 = forged|x"}));
 }
 
 TEST_F(SettingsFile, CollectionIsReadWithoutGapsUpToDevice50) {
     std::string file = "[myDeviceList]\nLastUsed = 1\nDevice1 = one|a\nDevice3 = three|c\n";
     file += "Device2 =   \nDevice51 = beyond|z\nDevice50 = fifty|y\n";
     Load(file);
-    EXPECT_EQ(App.Collection,
+    EXPECT_EQ(Values.Collection,
               (std::vector<Text>{u"Manual entry", u"one|a", u"three|c", u"fifty|y"}));
     std::string bytes = SaveAndRead();
     EXPECT_NE(bytes.find("LastUsed = 1\r\nDevice0 = Manual entry\r\nDevice1 = one|a\r\n"
@@ -208,12 +226,12 @@ TEST_F(SettingsFile, CollectionIsReadWithoutGapsUpToDevice50) {
               std::string::npos);
 
     Load("[myDeviceList]\nDevice0 = first|x\n");
-    EXPECT_EQ(App.Collection, std::vector<Text>{u"first|x"});
+    EXPECT_EQ(Values.Collection, std::vector<Text>{u"first|x"});
 }
 
 TEST_F(SettingsFile, SaveKeepsEntriesWithOptionsAndManualEntryAnywhere) {
-    App.Collection = {u"mine|opts", u"mybox|",       u"plain",        u"two||bars",
-                      u"ok|o|more", u"Manual entry", u"manual entry", u"|lone options"};
+    Values.Collection = {u"mine|opts", u"mybox|",       u"plain",        u"two||bars",
+                         u"ok|o|more", u"Manual entry", u"manual entry", u"|lone options"};
     std::string bytes = SaveAndRead();
     EXPECT_NE(bytes.find("LastUsed = 0\r\nDevice0 = mine|opts\r\nDevice1 = ok|o|more\r\n"
                          "Device2 = Manual entry\r\nDevice3 = |lone options\r\n"),
@@ -223,23 +241,22 @@ TEST_F(SettingsFile, SaveKeepsEntriesWithOptionsAndManualEntryAnywhere) {
 }
 
 TEST_F(SettingsFile, LongCollectionIsSavedInFullButReadOnlyToDevice50) {
-    App.Collection = {u"Manual entry"};
+    Values.Collection = {u"Manual entry"};
     for (int i = 1; i < 60; ++i)
-        App.Collection.push_back(u"e" + DecimalText(i) + u"|o");
+        Values.Collection.push_back(u"e" + DecimalText(i) + u"|o");
     std::string bytes = SaveAndRead();
     EXPECT_NE(bytes.find("Device59 = e59|o\r\n"), std::string::npos);
     EXPECT_TRUE(bytes.ends_with("Device59 = e59|o\r\n"));
-    LoadSettings(PathText(File));
-    ASSERT_EQ(App.Collection.size(), 51u);
-    EXPECT_EQ(App.Collection.back(), u"e50|o");
+    LoadFile(File);
+    ASSERT_EQ(Values.Collection.size(), 51u);
+    EXPECT_EQ(Values.Collection.back(), u"e50|o");
 }
 
-TEST_F(SettingsFile, GeometryIsTakenFromTheWindowAtSave) {
-    // The headless window reports the geometry the state holds.
-    App.MainX = -1280;
-    App.MainY = 0;
-    App.MainW = 800;
-    App.MainH = 600;
+TEST_F(SettingsFile, WindowPlaceIsWrittenAsGiven) {
+    Values.MainX = -1280;
+    Values.MainY = 0;
+    Values.MainW = 800;
+    Values.MainH = 600;
     std::string bytes = SaveAndRead();
     EXPECT_NE(bytes.find("MainX = -1280\r\nMainY = 0\r\nMainW = 800\r\nMainH = 600\r\n"),
               std::string::npos);
@@ -248,13 +265,13 @@ TEST_F(SettingsFile, GeometryIsTakenFromTheWindowAtSave) {
 // The console switch is written beside the window's place only once it is on, so a file
 // stays as it was for everyone who never turns it on.
 TEST_F(SettingsFile, StayConnectedIsWrittenOnlyWhenOn) {
-    App.StayConnected = 1;
+    Values.StayConnected = 1;
     EXPECT_NE(SaveAndRead().find("MainH = 287\r\nStayConnected = 1\r\n\r\n[Micromite]"),
               std::string::npos);
-    ResetAppState();
-    LoadSettings(PathText(File));
-    EXPECT_EQ(App.StayConnected, 1);
-    App.StayConnected = 0;
+    Values = Defaults();
+    LoadFile(File);
+    EXPECT_EQ(Values.StayConnected, 1);
+    Values.StayConnected = 0;
     EXPECT_EQ(SaveAndRead(), kDefaultFile);
 }
 
@@ -263,7 +280,7 @@ TEST_F(SettingsFile, StayConnectedIsWrittenOnlyWhenOn) {
 TEST_F(SettingsFile, WriteFailingPartWayLeavesOldFileWholeAndNoTemporary) {
     const std::string old = "[Micromite]\r\nComport = COM9\r\n; hand-written\r\n";
     WriteBytes(File, old);
-    App.Comport = u"COM1";
+    Values.Comport = u"COM1";
     // A file-size limit below the new file's size stands in for a full disk.
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
@@ -271,7 +288,7 @@ TEST_F(SettingsFile, WriteFailingPartWayLeavesOldFileWholeAndNoTemporary) {
     small.rlim_cur = 100;
     std::signal(SIGXFSZ, SIG_IGN);
     setrlimit(RLIMIT_FSIZE, &small);
-    SaveSettings(PathText(File));
+    EXPECT_NE(SaveFile(File), u"");  // the failure is told
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, SIG_DFL);
     EXPECT_EQ(ReadBytes(File), old);
@@ -288,42 +305,42 @@ TEST_F(SettingsFile, SaveWritesOnlyTheFileItselfAndLeavesReadOnlyAndSpecialFiles
     WriteBytes(victim, "precious");
     fs::create_symlink(victim, Folder / "Pellimor.inf.new");
     fs::create_symlink(victim, File);
-    SaveSettings(PathText(File));
+    EXPECT_EQ(SaveFile(File), u"");
     EXPECT_EQ(ReadBytes(victim), "precious");
     EXPECT_FALSE(fs::is_symlink(File));
     EXPECT_EQ(ReadBytes(File), kDefaultFile);
 
     fs::permissions(File, fs::perms::owner_read | fs::perms::owner_write);
-    App.Comport = u"COM3";
-    SaveSettings(PathText(File));  // the owner's own mode is kept
+    Values.Comport = u"COM3";
+    EXPECT_EQ(SaveFile(File), u"");  // the owner's own mode is kept
     EXPECT_EQ(fs::status(File).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
     fs::permissions(File, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const std::string before = ReadBytes(File);
-    App.Comport = u"COM4";
-    SaveSettings(PathText(File));
+    Values.Comport = u"COM4";
+    EXPECT_NE(SaveFile(File), u"");
     EXPECT_EQ(ReadBytes(File), before);
     EXPECT_EQ(fs::status(File).permissions() & fs::perms::owner_write, fs::perms::none);
 
     fs::remove(File);
     ASSERT_EQ(mkfifo(File.c_str(), 0600), 0);
-    LoadSettings(PathText(File));
-    EXPECT_EQ(TakeSettingsNotes(),
-              std::vector<Text>{u"Settings not read: " + PathText(File) +
-                                u" is not a regular file; only files can be read."});
-    SaveSettings(PathText(File));
+    LoadFile(File);
+    EXPECT_EQ(TakeNotes(), std::vector<Text>{u"Settings not read: " + PathText(File) +
+                                             u" is not a regular file; only files can be read."});
+    EXPECT_FALSE(Writable);
+    EXPECT_NE(SaveFile(File), u"");
     EXPECT_TRUE(fs::is_fifo(File));
 }
 
 TEST_F(SettingsFile, DirectoryInPlaceOfTheFileStaysAndLeavesNoTemporary) {
     std::filesystem::create_directory(File);
     WriteBytes(File / "inside", "x");
-    SaveSettings(PathText(File));
+    EXPECT_NE(SaveFile(File), u"");
     EXPECT_TRUE(std::filesystem::is_directory(File));
     EXPECT_EQ(ReadBytes(File / "inside"), "x");
     EXPECT_FALSE(std::filesystem::exists(Folder / "Pellimor.inf.new"));
-    LoadSettings(PathText(File));  // a folder reads as no file
-    EXPECT_EQ(App.Comport, u"not set");
+    LoadFile(File);  // a folder reads as no file
+    EXPECT_EQ(Values.Comport, u"not set");
 }
 
 TEST_F(SettingsFile, ReadOnlyFolderLeavesOldFileWhole) {
@@ -332,14 +349,14 @@ TEST_F(SettingsFile, ReadOnlyFolderLeavesOldFileWhole) {
     WriteBytes(File, old);
     std::filesystem::permissions(
         Folder.Path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    App.Comport = u"COM1";
-    SaveSettings(PathText(File));
+    Values.Comport = u"COM1";
+    EXPECT_NE(SaveFile(File), u"");
     EXPECT_EQ(ReadBytes(File), old);
 }
 
 TEST_F(SettingsFile, MissingFoldersAreCreatedOnSave) {
     std::filesystem::path nested = Folder / "config" / "deeper" / "Pellimor.inf";
-    SaveSettings(PathText(nested));
+    SaveFile(nested);
     EXPECT_EQ(ReadBytes(nested), kDefaultFile);
 }
 
@@ -353,22 +370,22 @@ TEST_F(SettingsFile, GarbageAndNulsLoadWithoutHarm) {
             b = "[]=;\r\n \t\0aZ9\xEF\xBB\xBF\xC3\xFF"[random() % 17];
         if (round % 2) bytes = "\xEF\xBB\xBF" + bytes;
         Load(bytes);
-        EXPECT_GE(App.LineDelay, 100);
-        EXPECT_FALSE(App.Collection.empty());
-        EXPECT_LE(App.Collection.size(), 51u);
+        EXPECT_GE(Values.LineDelay, 100);
+        EXPECT_FALSE(Values.Collection.empty());
+        EXPECT_LE(Values.Collection.size(), 51u);
     }
     const char withNul[] = "[Micromite]\nComport = CO\0M3\n";
     Load(std::string(withNul, sizeof withNul - 1));
-    EXPECT_EQ(App.Comport, Text(u"CO\0M3", 5));
-    SaveSettings(PathText(File));
-    LoadSettings(PathText(File));
-    EXPECT_EQ(App.Comport, Text(u"CO\0M3", 5));
+    EXPECT_EQ(Values.Comport, Text(u"CO\0M3", 5));
+    SaveFile(File);
+    LoadFile(File);
+    EXPECT_EQ(Values.Comport, Text(u"CO\0M3", 5));
 }
 
 // How long this takes is printed by the source benchmark (scripts/bench_source.sh).
 TEST_F(SettingsFile, ManyKeysAndGroupsLoad) {
     Load(BigSettingsFile());
-    EXPECT_EQ(App.Collection.back(), u"last|x");
+    EXPECT_EQ(Values.Collection.back(), u"last|x");
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "app/state.h"
 #include "settings/settings.h"
 #include "tests/settings/scratch_folder.h"
 
@@ -26,37 +25,37 @@ private:
 };
 
 TEST(SettingsLocation, ProgramFolderCopyWinsOverThePerUserFile) {
-    ResetAppState();
     ScratchFolder program, config, home;
-    App.ProgramFolder = PathText(program.Path) + u"/";
+    const Text folder = PathText(program.Path) + u"/";
     EnvironmentValue xdg("XDG_CONFIG_HOME", config.Path.c_str());
     EnvironmentValue homeValue("HOME", home.Path.c_str());
 
-    EXPECT_EQ(SettingsFilePath(), PathText(config / "Pellimor.inf"));
+    EXPECT_EQ(SettingsFilePath(folder, u"Pellimor.inf"), PathText(config / "Pellimor.inf"));
     {
         EnvironmentValue relative("XDG_CONFIG_HOME", "relative/dir");  // ignored
-        EXPECT_EQ(SettingsFilePath(), PathText(home.Path / ".config" / "Pellimor.inf"));
+        EXPECT_EQ(SettingsFilePath(folder, u"Pellimor.inf"),
+                  PathText(home.Path / ".config" / "Pellimor.inf"));
     }
     {
         EnvironmentValue unset("XDG_CONFIG_HOME", nullptr);
-        EXPECT_EQ(SettingsFilePath(), PathText(home.Path / ".config" / "Pellimor.inf"));
+        EXPECT_EQ(SettingsFilePath(folder, u"Pellimor.inf"),
+                  PathText(home.Path / ".config" / "Pellimor.inf"));
     }
     WriteBytes(program / "Pellimor.inf", "");
-    EXPECT_EQ(SettingsFilePath(), PathText(program / "Pellimor.inf"));
+    EXPECT_EQ(SettingsFilePath(folder, u"Pellimor.inf"), PathText(program / "Pellimor.inf"));
 }
 
 TEST(SettingsLocation, SaveCreatesTheMissingConfigFolderAndLoadFindsIt) {
-    ResetAppState();
     ScratchFolder program, config;
-    App.ProgramFolder = PathText(program.Path) + u"/";
+    const Text folder = PathText(program.Path) + u"/";
     std::string fresh = (config.Path / "not" / "yet").string();
     EnvironmentValue xdg("XDG_CONFIG_HOME", fresh.c_str());
-    App.Comport = u"/dev/ttyACM3";
-    SaveSettings();
-    ResetAppState();
-    App.ProgramFolder = PathText(program.Path) + u"/";
-    LoadSettings();
-    EXPECT_EQ(App.Comport, u"/dev/ttyACM3");
+    Settings values;
+    values.Comport = u"/dev/ttyACM3";
+    EXPECT_EQ(SaveSettings(SettingsFilePath(folder, u"Pellimor.inf"), u"Micromite", values), u"");
+    LoadedSettings loaded =
+        LoadSettings(SettingsFilePath(folder, u"Pellimor.inf"), u"Micromite", Settings());
+    EXPECT_EQ(loaded.Values.Comport, u"/dev/ttyACM3");
     EXPECT_TRUE(std::filesystem::exists(config.Path / "not" / "yet" / "Pellimor.inf"));
 }
 

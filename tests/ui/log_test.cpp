@@ -4,67 +4,79 @@
 
 #include <gtest/gtest.h>
 
-#include "frontends/cli/window_cli.h"
+#include "tests/support/test_frontend.h"
 #include "ui/log.h"
+#include "ui/view.h"
 
 namespace {
 
 class LogPane : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Cli.LogOut = nullptr;
-        ClearLog();
-    }
+    TestFrontend front;
+    View v{front};
 };
 
 TEST_F(LogPane, LineBreaksGoOnlyBetweenLines) {
-    AppendLog(u"A");
-    AppendLog(u"");
-    AppendLog(u"B");
-    EXPECT_EQ(LogText(), u"A\r\n\r\nB");
-    EXPECT_EQ(LogLineCount(), 3);
+    AppendLog(v, u"A");
+    AppendLog(v, u"");
+    AppendLog(v, u"B");
+    EXPECT_EQ(LogText(v), u"A\r\n\r\nB");
+    EXPECT_EQ(LogLineCount(v), 3);
 
     // An empty first line still counts: the next append starts on the second line.
-    ClearLog();
-    AppendLog(u"");
-    AppendLog(u"A");
-    EXPECT_EQ(LogText(), u"\r\nA");
+    ClearLog(v);
+    AppendLog(v, u"");
+    AppendLog(v, u"A");
+    EXPECT_EQ(LogText(v), u"\r\nA");
 
     // A text with its own line break shows as two lines.
-    ClearLog();
-    AppendLog(u"one\r\ntwo");
-    EXPECT_EQ(LogText(), u"one\r\ntwo");
+    ClearLog(v);
+    AppendLog(v, u"one\r\ntwo");
+    EXPECT_EQ(LogText(v), u"one\r\ntwo");
 }
 
 // Board output joins its line across pieces, takes back what a backspace erases within its
 // own line only, and sits between log lines on lines of its own.
 TEST_F(LogPane, BoardOutputStreamsBetweenLogLines) {
-    AppendLog(u"Connected");
-    AppendLogStream(u"RUN\r");
-    AppendLogStream(u"\nhel");
-    AppendLogStream(u"lo\r\n> PRX\b");
-    AppendLogStream(u"INX");
-    AppendLogStream(u"\bT");
-    EXPECT_EQ(LogText(), u"Connected\r\nRUN\r\nhello\r\n> PRINT");
-    AppendLog(u"went away");
-    AppendLogStream(u"\b\bok\r\n");
-    AppendLog(u"Disconnected.");
-    EXPECT_EQ(LogText(),
+    AppendLog(v, u"Connected");
+    AppendLogStream(v, u"RUN\r");
+    AppendLogStream(v, u"\nhel");
+    AppendLogStream(v, u"lo\r\n> PRX\b");
+    AppendLogStream(v, u"INX");
+    AppendLogStream(v, u"\bT");
+    EXPECT_EQ(LogText(v), u"Connected\r\nRUN\r\nhello\r\n> PRINT");
+    AppendLog(v, u"went away");
+    AppendLogStream(v, u"\b\bok\r\n");
+    AppendLog(v, u"Disconnected.");
+    EXPECT_EQ(LogText(v),
               u"Connected\r\nRUN\r\nhello\r\n> PRINT\r\nwent away\r\nok\r\nDisconnected.");
-    EXPECT_EQ(LogLineCount(), 7);
+    EXPECT_EQ(LogLineCount(v), 7);
+    EXPECT_EQ(front.Pane, LogText(v));  // the erased characters went from the pane as well
 }
 
 TEST_F(LogPane, TheScrollBackKeepsTheLastLines) {
-    AppendLog(u"first");
+    AppendLog(v, u"first");
     for (int i = 1; i <= 300; ++i)
-        AppendLogStream(u"line " + DecimalText(i) + u"\r\n");
-    KeepLastLogLines(100);
-    EXPECT_LE(LogLineCount(), 100);
-    EXPECT_GE(LogLineCount(), 90);
-    EXPECT_TRUE(StartsWith(LogText(), u"line "));
-    EXPECT_TRUE(Contains(LogText(), u"line 300\r\n"));
-    KeepLastLogLines(100);  // within the bound: nothing goes
-    EXPECT_TRUE(Contains(LogText(), u"line 212\r\n"));
+        AppendLogStream(v, u"line " + DecimalText(i) + u"\r\n");
+    KeepLastLogLines(v, 100);
+    EXPECT_LE(LogLineCount(v), 100);
+    EXPECT_GE(LogLineCount(v), 90);
+    EXPECT_TRUE(StartsWith(LogText(v), u"line "));
+    EXPECT_TRUE(Contains(LogText(v), u"line 300\r\n"));
+    KeepLastLogLines(v, 100);  // within the bound: nothing goes
+    EXPECT_TRUE(Contains(LogText(v), u"line 212\r\n"));
+    EXPECT_EQ(front.Pane, LogText(v));
+}
+
+// Each view has a log of its own: what one session logs never shows in another's.
+TEST_F(LogPane, ViewsShareNothing) {
+    TestFrontend otherFront;
+    View other{otherFront};
+    AppendLogStream(v, u"> ");
+    AppendLog(other, u"other");
+    EXPECT_EQ(LogText(v), u"> ");
+    EXPECT_EQ(LogText(other), u"other");
+    EXPECT_EQ(otherFront.Pane, u"other");
 }
 
 std::string ReadBytes(const std::filesystem::path& p) {
@@ -80,28 +92,26 @@ TEST_F(LogPane, ReportReplacesALongerFileAndUsesTheCodePage) {
         std::ofstream out(path, std::ios::binary);
         out << std::string(1000, 'x');
     }
-    AppendLog(u"Caf\u00e9");
-    AppendLog(u"\u4e2d");  // not in the code page
-    Cli.ReportName = Text(path.u16string());
-    SaveReport();
+    AppendLog(v, u"Caf\u00e9");
+    AppendLog(v, u"\u4e2d");  // not in the code page
+    front.ReportName = Text(path.u16string());
+    SaveReport(v);
     EXPECT_EQ(ReadBytes(path), "Caf\xE9\r\n?");
 
     // Cancelling the dialog writes nothing.
-    Cli.ReportName.clear();
-    AppendLog(u"more");
-    SaveReport();
+    front.ReportName.clear();
+    AppendLog(v, u"more");
+    SaveReport(v);
     EXPECT_EQ(ReadBytes(path), "Caf\xE9\r\n?");
     std::filesystem::remove(path);
 
     // A report that cannot be written says so, and the pane keeps its text.
     Text missing = Text((path.parent_path() / "no-such-folder-qz" / "r.txt").u16string());
-    Cli.ReportName = missing;
-    ::testing::internal::CaptureStderr();
-    SaveReport();
-    EXPECT_EQ(::testing::internal::GetCapturedStderr().rfind("Save report: File write failed!!", 0),
-              0u);
-    EXPECT_EQ(LogText(), u"Caf\u00e9\r\n\u4e2d\r\nmore");
-    Cli.ReportName.clear();
+    front.ReportName = missing;
+    SaveReport(v);
+    ASSERT_EQ(front.MessageBoxes.size(), 1u);
+    EXPECT_TRUE(StartsWith(front.MessageBoxes[0], u"Save report: File write failed!!"));
+    EXPECT_EQ(LogText(v), u"Caf\u00e9\r\n\u4e2d\r\nmore");
 }
 
 }  // namespace
