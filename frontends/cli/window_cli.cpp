@@ -8,54 +8,22 @@
 #include <string>
 
 #include "app/pump.h"
-#include "app/state.h"
+#include "app/session.h"
 #include "app/upload.h"
 #include "frontends/cli/terminal.h"
-#include "link/clock.h"
 #include "source/encoded.h"
 #include "source/files.h"
-#include "ui/controls.h"
 #include "ui/log.h"
-#include "ui/window.h"
-
-CliWindowOptions Cli;
-CliWindowHooks CliHooks;
 
 namespace {
 
-// Set from a signal handler (POSIX) or the console's own thread (Windows).
-std::atomic<bool> cancelRequested{false};
-long pumps = 0;
-bool barDrawn = false;
-
-long long progressStartMs = 0;
-
-// Draws "10/25" as a progress line on stderr; a label that is not "i/n" (empty) clears it.
-// With --json it becomes a progress event instead.
-void DrawProgress(const Text& label) {
-    std::string s = Utf8FromText(TrimBlanks(label));
-    size_t slash = s.find('/');
-    long done = slash == std::string::npos ? 0 : std::strtol(s.c_str(), nullptr, 10);
-    long total = slash == std::string::npos ? 0 : std::strtol(s.c_str() + slash + 1, nullptr, 10);
-    if (done <= 1) progressStartMs = ElapsedMs();  // a job's first label starts the clock
-    if (Cli.Json && Cli.LogOut && slash != std::string::npos) {
-        std::fprintf(Cli.LogOut, "{\"event\":\"progress\",\"done\":%ld,\"total\":%ld}\n", done,
-                     total);
-        std::fflush(Cli.LogOut);
-        return;
-    }
-    if (!Cli.ShowProgressBar) return;
-    if (s.empty() || slash == std::string::npos) {
-        if (barDrawn) std::fputs("\r\033[K", stderr);
-        barDrawn = false;
-        return;
-    }
-    std::string line =
-        ProgressLine(done, total, ElapsedMs() - progressStartMs, TerminalColumns(stderr));
-    std::fprintf(stderr, "\r\033[K%s", line.c_str());
-    std::fflush(stderr);
-    barDrawn = true;
-}
+// How often the process was interrupted (Ctrl-C) and told to stop (SIGTERM, SIGHUP, the
+// console closing), set from a signal handler (POSIX) or the console's own thread
+// (Windows). They count rather than flag, so that every front end of the process sees each
+// one once, whichever of them pumps first; they are the only state the process shares.
+std::atomic<unsigned> interrupts{0};
+std::atomic<unsigned> stops{0};
+static_assert(std::atomic<unsigned>::is_always_lock_free, "signal handlers set these");
 
 }  // namespace
 
@@ -109,78 +77,91 @@ std::string JsonString(const std::string& utf8) {
 }
 
 void RequestCancel() {
-    cancelRequested = true;
+    interrupts.fetch_add(1);
 }
 
 void RequestStopNow() {
-    cancelRequested = true;
-    RequestStop();
+    stops.fetch_add(1);
 }
 
-void EndProgressLine() {
-    if (barDrawn) std::fputs("\r\033[K", stderr);
-    barDrawn = false;
+// Draws the progress count as a bar on stderr; a label that is no count clears it. With
+// --json it becomes a progress event instead.
+void CliFrontend::DrawProgress(const Controls& model) {
+    long done = model.ProgressDone;
+    long total = model.ProgressTotal;
+    bool count = total > 0;
+    long long now = session_ ? session_->Time.ElapsedMs() : 0;
+    if (done <= 1) progressStartMs_ = now;  // a job's first count starts the clock
+    if (Cli.Json && Cli.LogOut && count) {
+        std::fprintf(Cli.LogOut, "{\"event\":\"progress\",\"done\":%ld,\"total\":%ld}\n", done,
+                     total);
+        std::fflush(Cli.LogOut);
+        return;
+    }
+    if (!Cli.ShowProgressBar) return;
+    if (!count) {
+        EndProgressLine();
+        return;
+    }
+    std::string line = ProgressLine(done, total, now - progressStartMs_, TerminalColumns(stderr));
+    std::fprintf(stderr, "\r\033[K%s", line.c_str());
+    std::fflush(stderr);
+    barDrawn_ = true;
 }
 
-long PumpCount() {
-    return pumps;
+void CliFrontend::EndProgressLine() {
+    if (barDrawn_) std::fputs("\r\033[K", stderr);
+    barDrawn_ = false;
 }
 
-void RenderControl(ControlId id) {
-    if (id != ControlId::ProgressLabel) return;
-    DrawProgress(Window.ProgressLabel);
-    if (CliHooks.OnProgressLabel) CliHooks.OnProgressLabel(Window.ProgressLabel);
+void CliFrontend::RenderControl(const Controls& model, ControlId id) {
+    if (id == ControlId::ProgressLabel) DrawProgress(model);
 }
 
-void RenderLogAppend(TextView piece) {
-    if (CliHooks.OnLogAppend) CliHooks.OnLogAppend(piece);
+void CliFrontend::RenderLogAppend(TextView piece) {
     if (!Cli.LogOut) return;
+    // The pane's "\r\n" between lines becomes the terminal's own line end.
+    Text t(piece);
+    if (StartsWith(t, u"\r\n")) t.erase(0, 2);
     if (Cli.Json) {
-        Text t(piece);
-        if (StartsWith(t, u"\r\n")) t.erase(0, 2);
         std::fprintf(Cli.LogOut, "{\"event\":\"log\",\"text\":%s}\n",
                      JsonString(Utf8FromText(t)).c_str());
         std::fflush(Cli.LogOut);
         return;
     }
-    if (barDrawn) {  // keep the bar below the log: clear it, print, draw it again
-        std::fputs("\r\033[K", stderr);
-        barDrawn = false;
-    }
-    // The pane's "\r\n" between lines becomes the terminal's own line end.
-    Text t(piece);
-    if (StartsWith(t, u"\r\n")) t.erase(0, 2);
+    EndProgressLine();  // keep the bar below the log: clear it, print, draw it again
     // Board output reaches the log: on a terminal its control characters are shown, not obeyed.
     std::string line = Utf8FromText(t);
     if (StreamIsTerminal(Cli.LogOut)) line = VisibleControls(line);
     std::fwrite(line.data(), 1, line.size(), Cli.LogOut);
     std::fputc('\n', Cli.LogOut);
     std::fflush(Cli.LogOut);
-    if (!TrimBlanks(Window.ProgressLabel).empty()) DrawProgress(Window.ProgressLabel);
+    if (session_ && !TrimBlanks(session_->Window.ProgressLabel).empty())
+        DrawProgress(session_->Window);
 }
 
-void RenderLogClear() {
-    if (CliHooks.OnLogClear) CliHooks.OnLogClear();
+Text CliFrontend::LogPaneText() {
+    return session_ ? LogText(*session_) : Text();
 }
 
-// The terminal's lines are printed for good: nothing of them can be taken back.
-void RenderLogEraseEnd(int) {}
-void RenderLogDropFirstLines(int) {}
-
-void RenderShowLogEnd() {}
-
-Text LogPaneText() {
-    return LogText();
-}
-
-bool DrainWindowEvents() {
-    ++pumps;
-    bool cancel = cancelRequested.exchange(false);
-    if (CliHooks.OnPump && CliHooks.OnPump()) cancel = true;
+bool CliFrontend::DrainWindowEvents() {
+    unsigned interrupted = interrupts.load();
+    bool cancel = interrupted != seenInterrupts_;
+    seenInterrupts_ = interrupted;
+    unsigned stopped = stops.load();
+    if (stopped != seenStops_) {
+        seenStops_ = stopped;
+        cancel = true;
+        if (session_) RequestStop(*session_);
+    }
     return cancel;
 }
 
-Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret) {
+bool CliFrontend::InterruptUnseen() const {
+    return interrupts.load() != seenInterrupts_ || stops.load() != seenStops_;
+}
+
+Text CliFrontend::AskInput(TextView title, TextView prompt, TextView defaultText, bool secret) {
     if (Cli.PinGiven) return Cli.Pin;
     std::optional<Text> answer =
         AskOnTerminal(Utf8FromText(title) + ": " + Utf8FromText(prompt) + ": ",
@@ -192,7 +173,7 @@ Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret
         return Text();
     }
     // Ctrl-C while typing ends the read: what was typed so far is no answer.
-    if (cancelRequested) return Text();
+    if (InterruptUnseen()) return Text();
     if (answer->empty()) {
         std::fprintf(stderr, "qz-upload: no PIN typed; the upload stops\n");
         return Text();
@@ -207,24 +188,25 @@ Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret
 
 // Why the encoded file may not be written at `name`; empty when it may. The program's own
 // source is never overwritten with ciphertext, and a link is never written through.
-std::string SaveRefusal(const Text& name) {
+std::string CliFrontend::SaveRefusal(const Text& name) const {
     namespace fs = std::filesystem;
-    fs::path target(name), source(App.ProgramPath);
+    Text programPath = session_ ? session_->App.ProgramPath : Text();
+    fs::path target(name), source(programPath);
     std::error_code ec;
     fs::file_status status = fs::symlink_status(target, ec);
     // A device (/dev/stdout, often reached through a link) takes the bytes; nothing is replaced.
     if (!fs::exists(status) || NamesDevice(name)) return std::string();
     std::string shown = Utf8FromText(name);
-    if (!App.ProgramPath.empty() && fs::equivalent(target, source, ec))
+    if (!programPath.empty() && fs::equivalent(target, source, ec))
         return shown + " is the program's own source; give another output file.";
     if (fs::is_symlink(status)) return shown + " is a symbolic link; it is not followed.";
     if (!Cli.SaveMayReplace) return shown + " exists; give --force to replace it.";
     return std::string();
 }
 
-Text AskSaveFileName(TextView title, TextView, TextView) {
-    if (title == u"Save report") return Cli.ReportName;
-    if (Cli.SaveName.empty()) return Text();
+// The headless program saves no report; the encoded file goes where the caller said.
+Text CliFrontend::AskSaveFileName(TextView title, TextView, TextView) {
+    if (title == u"Save report" || Cli.SaveName.empty()) return Text();
     std::string refusal = SaveRefusal(EncodedFileName(Cli.SaveName));
     if (refusal.empty()) return Cli.SaveName;
     if (StreamIsTerminal(stderr)) refusal = VisibleControls(refusal);
@@ -232,16 +214,13 @@ Text AskSaveFileName(TextView title, TextView, TextView) {
     return Text();  // as a cancelled dialog: nothing is written
 }
 
-void ShowMessageBox(TextView caption, TextView text) {
+void CliFrontend::ShowMessageBox(TextView caption, TextView text) {
     std::string line = Utf8FromText(caption) + ": " + Utf8FromText(text);
     if (StreamIsTerminal(stderr)) line = VisibleControls(line);
     std::fprintf(stderr, "%s\n", line.c_str());
 }
 
-Text ClipboardText() {
-    return Cli.Clipboard;
-}
-
-Placement CurrentWindowGeometry() {
-    return {App.MainX, App.MainY, App.MainW, App.MainH};
+Placement CliFrontend::CurrentWindowGeometry() {
+    const AppState& app = session_ ? session_->App : AppState();
+    return {app.MainX, app.MainY, app.MainW, app.MainH};
 }

@@ -1,28 +1,70 @@
-// The headless front end's window layer: the log pane is the terminal, the PIN dialog reads
-// the terminal without echo (or takes a PIN given in advance), the save dialog takes its
-// file name from the caller, and Ctrl-C stands for the "Cancel" button.
+// The headless front end: the log pane is the terminal, the PIN dialog reads the terminal
+// without echo (or takes a PIN given in advance), the save dialog takes its file name from
+// the caller, and Ctrl-C stands for the "Cancel" button. One CliFrontend shows one session.
 #pragma once
 
 #include <cstdio>
-#include <functional>
 #include <string>
 
 #include "source/text.h"
+#include "ui/frontend.h"
+
+struct Session;
 
 struct CliWindowOptions {
     std::FILE* LogOut = stdout;    // where log lines go; nullptr keeps them silent
-    bool ShowProgressBar = false;  // draw the progress label as a bar on stderr
+    bool ShowProgressBar = false;  // draw the progress as a bar on stderr
     bool Json = false;             // log lines and progress as JSON events on LogOut
     bool PinGiven = false;         // a PIN was given in advance: answer with it
     Text Pin;
     Text SaveName;  // the answer of the "Encoded file" dialog (empty: cancel)
     // The answer may name an existing file (never a link or the source).
     bool SaveMayReplace = true;
-    Text ReportName;  // the answer of the "Save report" dialog
-    Text Clipboard;   // what "Paste code" finds on the clipboard
 };
 
-extern CliWindowOptions Cli;
+class CliFrontend final : public Frontend {
+public:
+    explicit CliFrontend(CliWindowOptions options = {}) : Cli(std::move(options)) {}
+    CliFrontend(const CliFrontend&) = delete;
+    CliFrontend& operator=(const CliFrontend&) = delete;
+
+    // The session this front end shows: its program path decides what a save may replace,
+    // its state holds the window's geometry, its clock times the progress, and Ctrl-C stops
+    // it. Set once the session is made, before its first job.
+    void Attach(Session& session) { session_ = &session; }
+    // Clears a progress bar still drawn on the terminal, so that what follows starts a line.
+    void EndProgressLine();
+
+    CliWindowOptions Cli;
+
+    void RenderControl(const Controls& model, ControlId id) override;
+    void RenderLogAppend(TextView piece) override;
+    void RenderLogClear() override {}
+    // The terminal's lines are printed for good: nothing of them can be taken back.
+    void RenderLogEraseEnd(int) override {}
+    void RenderLogDropFirstLines(int) override {}
+    void RenderShowLogEnd() override {}
+    Text LogPaneText() override;
+    bool DrainWindowEvents() override;
+    Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret) override;
+    Text AskSaveFileName(TextView title, TextView filter, TextView folder) override;
+    void ShowMessageBox(TextView caption, TextView text) override;
+    // The terminal has no clipboard: "Paste code" finds nothing.
+    Text ClipboardText() override { return Text(); }
+    Placement CurrentWindowGeometry() override;
+
+private:
+    void DrawProgress(const Controls& model);
+    bool InterruptUnseen() const;
+    std::string SaveRefusal(const Text& name) const;
+
+    Session* session_ = nullptr;
+    // The process's interrupt and stop counts this front end has acted on.
+    unsigned seenInterrupts_ = 0;
+    unsigned seenStops_ = 0;
+    bool barDrawn_ = false;
+    long long progressStartMs_ = 0;
+};
 
 // The progress line for `done` of `total` after `elapsedMs`: bar, count, percentage, rate
 // and time left, in fewer than `columns` characters (parts are dropped to fit) so that it
@@ -31,23 +73,10 @@ std::string ProgressLine(long done, long total, long long elapsedMs, int columns
 // `utf8` as a JSON string, quotes included.
 std::string JsonString(const std::string& utf8);
 
-// For a program that drives this layer itself (the tests): each hook that is set is called
-// when the named thing happens.
-struct CliWindowHooks {
-    std::function<void(TextView)> OnProgressLabel;  // the progress label now reads this
-    std::function<void(TextView)> OnLogAppend;      // this piece went to the end of the log
-    std::function<void()> OnLogClear;               // the log was cleared
-    std::function<bool()> OnPump;                   // an event pump ran; true: Cancel pressed
-};
-
-extern CliWindowHooks CliHooks;
-
-// Asks the front end to report Cancel at the next pump (safe from a signal handler).
+// Ctrl-C at the terminal: every front end reports Cancel at its next pump. Safe from a
+// signal handler or another thread.
 void RequestCancel();
-// Asks for a stop at once (the terminal is closing, or the program is told to end): the job
-// ends as on a second Ctrl-C, with Ctrl-C to the board. Safe from a signal handler.
+// A stop at once (the terminal is closing, or the program is told to end): every front end
+// reports Cancel and stops its session's job as on a second Ctrl-C, with Ctrl-C to the
+// board. Safe from a signal handler or another thread.
 void RequestStopNow();
-// Clears a progress line still drawn on the terminal, so that what follows starts a line.
-void EndProgressLine();
-// The number of event pumps run so far.
-long PumpCount();
