@@ -3,8 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "link/clock.h"
-#include "link/serial.h"
+#include "app/session.h"
 
 namespace {
 
@@ -19,9 +18,9 @@ void Notice(const ConsoleSettings& s, const std::string& line, bool first = fals
 }
 
 // Shows and captures what has arrived. False when nothing was there.
-bool ShowBoardOutput(const ConsoleSettings& s) {
+bool ShowBoardOutput(Session& session, const ConsoleSettings& s) {
     uint8_t buffer[4096];
-    int got = ReadAvailable(buffer, sizeof buffer);
+    int got = session.Port.ReadAvailable(buffer, sizeof buffer);
     if (got <= 0) return false;
     std::string bytes(reinterpret_cast<const char*>(buffer), static_cast<size_t>(got));
     if (s.Capture && !std::ferror(s.Capture)) {
@@ -41,9 +40,9 @@ bool ShowBoardOutput(const ConsoleSettings& s) {
 
 }  // namespace
 
-bool RunConsole(const ConsoleSettings& s) {
+bool RunConsole(Session& session, const ConsoleSettings& s) {
     std::string port = Utf8FromText(s.Port);
-    if (!IsPortOpen() && !OpenPort(s.Port, s.Baud)) return false;
+    if (!session.Port.IsOpen() && !session.Port.Open(s.Port, s.Baud)) return false;
     ConsoleTarget target = TargetOf(s.Port, s.Baud);
     bool raw = EnterRawKeyboard();
     Notice(s, "console on " + port + (raw ? "; Ctrl-] leaves" : ""), true);
@@ -53,16 +52,16 @@ bool RunConsole(const ConsoleSettings& s) {
     uint8_t keys[256];
     bool left = false;
     while (!ConsoleStopRequested() && !(left = s.Leave && s.Leave())) {
-        if (!waiting && PortVanished()) {
-            ClosePort();
+        if (!waiting && session.Port.Vanished()) {
+            session.Port.Close();
             waiting = true;
             Notice(s, "the board went away; waiting for it on " + port +
                           (target.Identity.Serial.empty() ? ""
                                                           : " or any port with its USB identity"));
         }
-        if (waiting && ElapsedMs() >= nextTry) {
-            nextTry = ElapsedMs() + kReconnectEveryMs;
-            Text again = ReopenTarget(target);
+        if (waiting && session.Time.ElapsedMs() >= nextTry) {
+            nextTry = session.Time.ElapsedMs() + kReconnectEveryMs;
+            Text again = ReopenTarget(session, target);
             if (!again.empty()) {
                 waiting = false;
                 Notice(s, "the board is back on " + Utf8FromText(again) +
@@ -71,13 +70,13 @@ bool RunConsole(const ConsoleSettings& s) {
                                                      Utf8FromText(target.Identity.Serial) + ")"));
             }
         }
-        bool shown = !waiting && ShowBoardOutput(s);
+        bool shown = !waiting && ShowBoardOutput(session, s);
         int typed = keyboardOpen ? ReadKeyboard(keys, sizeof keys, shown ? 0 : 10) : 0;
         if (typed < 0) {
             keyboardOpen = false;  // piped input ran out: keep showing until stopped
             continue;
         }
-        if (!keyboardOpen && !shown) DelayMs(10);
+        if (!keyboardOpen && !shown) session.Time.DelayMs(10);
         bool quit = false;
         int send = 0;
         for (; send < typed; ++send)
@@ -85,10 +84,13 @@ bool RunConsole(const ConsoleSettings& s) {
                 quit = true;
                 break;
             }
-        if (send > 0 && !waiting) WriteBytes(keys, send);
+        // A port that went away is said at the next turn; keys lost otherwise are said now.
+        if (send > 0 && !waiting && session.Port.WriteBytes(keys, send) != send &&
+            !session.Port.Vanished())
+            Notice(s, "the board did not take all of the keys typed");
         if (quit) break;
     }
-    if (IsPortOpen()) ShowBoardOutput(s);
+    if (session.Port.IsOpen()) ShowBoardOutput(session, s);
     LeaveRawKeyboard();
     if (!left) Notice(s, "console closed");
     return true;

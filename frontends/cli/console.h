@@ -13,6 +13,8 @@
 #include "app/console.h"
 #include "source/text.h"
 
+struct Session;
+
 // The key that ends the console: Ctrl-], which the board never needs.
 inline constexpr uint8_t kConsoleQuitKey = 0x1D;
 
@@ -30,10 +32,10 @@ struct ConsoleSettings {
     std::function<bool()> Leave;
 };
 
-// Runs the console on the open port (or opens it) until the quit key, a request to stop
+// Runs the console on the session's open port (or opens it) until the quit key, a request to stop
 // (SIGTERM, SIGHUP; SIGINT when the keyboard is not raw) or `Leave`. Returns false when the
 // port could not be opened at the start.
-bool RunConsole(const ConsoleSettings& settings);
+bool RunConsole(Session& s, const ConsoleSettings& settings);
 
 // ---- Platform (console_posix.cpp, console_win32.cpp) ----
 
@@ -41,7 +43,8 @@ bool RunConsole(const ConsoleSettings& settings);
 // is, Ctrl-C and Ctrl-Z included. False when standard input is not a terminal (it is then
 // read as it comes). Safe to call when already raw.
 bool EnterRawKeyboard();
-// Restores the terminal as it was before EnterRawKeyboard; also done on SIGTERM and SIGHUP.
+// Restores the terminal as it was before EnterRawKeyboard (also done on SIGTERM and SIGHUP),
+// and ends and joins a thread that read redirected input for the console (Windows).
 void LeaveRawKeyboard();
 // Waits up to `waitMs` for keyboard bytes and reads those that are there. 0 when none came
 // in time, -1 at end of input.
