@@ -1,41 +1,19 @@
 #include <cstdlib>
-#include <set>
 #include <string>
 
-#include "app/pump.h"
-#include "app/state.h"
 #include "frontends/cli/drive_wait.h"
-#include "link/clock.h"
 #include "settings/mount_table.h"
-#include "settings/ports.h"
-#include "source/files.h"
 
-namespace {
-
-// The mount table: kSystemMountTable, or the file named by QZ_MOUNTS_FILE (a simulated
-// board announces its drive there).
-std::string MountTablePath() {
+std::set<Text> PresentDrives() {
+    // The mount table: kSystemMountTable, or the file named by QZ_MOUNTS_FILE (a simulated
+    // board announces its drive there).
     const char* fake = std::getenv("QZ_MOUNTS_FILE");
-    return fake && *fake ? fake : kSystemMountTable;
+    std::set<Text> drives;
+    for (const std::string& point : ReadMountPoints(fake && *fake ? fake : kSystemMountTable))
+        drives.insert(TextFromUtf8(point));
+    return drives;
 }
 
-std::set<std::string> MountPoints() {
-    return ReadMountPoints(MountTablePath());
-}
-
-}  // namespace
-
-bool WaitForFirmwareDrive(int seconds) {
-    std::set<std::string> before = MountPoints();
-    int64_t deadline = ElapsedMs() + static_cast<int64_t>(seconds) * 1000;
-    while (App.FirmwarePending && ElapsedMs() < deadline && !StopRequested()) {
-        DelayPumping(200);
-        for (const std::string& point : MountPoints()) {
-            if (before.count(point)) continue;
-            Text root = TextFromUtf8(point);
-            bool copied = OnVolumeNotice(root, root + u"/", true);
-            if (!App.FirmwarePending) return copied;
-        }
-    }
-    return false;
+Text DriveRoot(const Text& label) {
+    return label + u"/";
 }
