@@ -26,17 +26,23 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 }
 
 // Redirected input (a pipe or a file) cannot be waited on everywhere (PeekNamedPipe fails
-// on Wine's pipes), so a thread of its own reads it and hands the bytes over.
+// on Wine's pipes), so a thread of its own reads it and hands the bytes over. The console
+// ends it when it closes (EndInputReader): its blocking read is cancelled and the thread
+// joined, so that no thread outlives the console.
 CRITICAL_SECTION pendingLock;
+bool pendingLockReady = false;
 std::string pending;
 bool inputEnded = false;
 HANDLE readerThread = nullptr;
+volatile LONG readerStopping = 0;
 
 DWORD WINAPI ReadInputThread(LPVOID) {
     char chunk[256];
-    for (;;) {
+    while (!InterlockedCompareExchange(&readerStopping, 0, 0)) {
         DWORD got = 0;
         bool ok = ReadFile(input, chunk, sizeof chunk, &got, nullptr) && got > 0;
+        // A read cancelled by EndInputReader is no end of input: the next console reads on.
+        if (!ok && GetLastError() == ERROR_OPERATION_ABORTED) return 0;
         EnterCriticalSection(&pendingLock);
         if (ok)
             pending.append(chunk, got);
@@ -45,11 +51,25 @@ DWORD WINAPI ReadInputThread(LPVOID) {
         LeaveCriticalSection(&pendingLock);
         if (!ok) return 0;
     }
+    return 0;
+}
+
+void EndInputReader() {
+    if (!readerThread) return;
+    InterlockedExchange(&readerStopping, 1);
+    // The cancel can come just before the thread enters its read: it is repeated until the
+    // thread has ended.
+    while (WaitForSingleObject(readerThread, 50) == WAIT_TIMEOUT)
+        CancelSynchronousIo(readerThread);
+    CloseHandle(readerThread);
+    readerThread = nullptr;
+    InterlockedExchange(&readerStopping, 0);
 }
 
 int ReadRedirected(uint8_t* buffer, int capacity, int waitMs) {
     if (!readerThread) {
-        InitializeCriticalSection(&pendingLock);
+        if (!pendingLockReady) InitializeCriticalSection(&pendingLock);
+        pendingLockReady = true;  // the lock outlives the reader threads
         readerThread = CreateThread(nullptr, 0, ReadInputThread, nullptr, 0, nullptr);
         if (!readerThread) return -1;
     }
@@ -85,6 +105,7 @@ bool EnterRawKeyboard() {
 }
 
 void LeaveRawKeyboard() {
+    EndInputReader();
     if (!rawNow) return;
     SetConsoleMode(input, savedMode);
     rawNow = false;
