@@ -14,11 +14,13 @@
 #include <string>
 
 #include "app/options.h"
-#include "app/state.h"
-#include "frontends/cli/window_cli.h"
+#include "app/profiles.h"
+#include "app/session.h"
+#include "app/window_model.h"
+#include "link/clock_sim.h"
+#include "link/serial_sim.h"
 #include "settings/settings.h"
-#include "ui/controls.h"
-#include "ui/log.h"
+#include "tests/support/test_frontend.h"
 
 namespace {
 
@@ -53,24 +55,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view settingsBytes = input.substr(0, zero);
     std::string_view programBytes = zero == std::string_view::npos ? "" : input.substr(zero + 1);
 
-    Cli = CliWindowOptions();
-    Cli.LogOut = nullptr;
-    ResetAppState();
+    constexpr TextView kFamily = u"Micromite";
     const std::string given = Folder() + "/given.ini";
     const std::string first = Folder() + "/first.ini";
     const std::string second = Folder() + "/second.ini";
     WriteFile(given, settingsBytes);
-    LoadSettings(TextFromUtf8(given));
-    BuildControls();
-    ClearLog();
-    SaveSettings(TextFromUtf8(first));
-    ResetAppState();
-    LoadSettings(TextFromUtf8(first));
-    BuildControls();
-    SaveSettings(TextFromUtf8(second));
+    Settings defaults;
+    defaults.Device = Text(kDefaultProfile.Name);
+    LoadedSettings loaded = LoadSettings(TextFromUtf8(given), kFamily, defaults);
+    SaveSettings(TextFromUtf8(first), kFamily, loaded.Values);
+    SaveSettings(TextFromUtf8(second), kFamily,
+                 LoadSettings(TextFromUtf8(first), kFamily, defaults).Values);
     Require(ReadFile(first) == ReadFile(second));
 
-    Text program = TextFromAnsi(programBytes);
-    (void)ApplyOptionsLine(program);
+    // The options line applied over those settings, in a silent session.
+    TestFrontend front;
+    SimClock clock;
+    SimSerialPort port(clock);
+    Session s(front, port, clock);
+    static_cast<Settings&>(s.App) = loaded.Values;
+    BuildControls(s);
+    (void)ApplyOptionsLine(s, TextFromAnsi(programBytes));
     return 0;
 }

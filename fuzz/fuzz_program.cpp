@@ -11,15 +11,14 @@
 #include <string>
 
 #include "app/program_files.h"
-#include "app/state.h"
+#include "app/session.h"
 #include "app/upload.h"
-#include "frontends/cli/window_cli.h"
-#include "link/serial.h"
+#include "app/window_model.h"
+#include "link/clock_sim.h"
 #include "link/serial_sim.h"
 #include "source/crunch.h"
 #include "source/program.h"
-#include "ui/controls.h"
-#include "ui/log.h"
+#include "tests/support/test_frontend.h"
 
 namespace {
 
@@ -43,28 +42,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::ofstream out(ProgramPath(), std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
-    Cli = CliWindowOptions();
-    Cli.LogOut = nullptr;
-    Cli.PinGiven = true;  // an empty PIN: never ask the terminal
-    ResetAppState();
-    BuildControls();
-    ClearLog();
-    AllocateChannelBuffers();
-    ResetSimLine(115200);
-    Sim.Open = false;
-    Sim.OnWrite = [](const std::string& bytes) { PeerSends(bytes, 1); };  // echo all
-    App.Comport = u"sim";
-    App.SerialSpeed = u"115200";
-    App.LineDelay = 100;
+    // A fresh session each run: silent, an empty PIN for any prompt, a board that echoes.
+    TestFrontend front;
+    SimClock clock;
+    SimSerialPort port(clock);
+    port.OnWrite = [&port](const std::string& bytes) { port.PeerSends(bytes, 1); };
+    Session s(front, port, clock);
+    BuildControls(s);
+    s.App.Comport = u"sim";
+    s.App.SerialSpeed = u"115200";
+    s.App.LineDelay = 100;
 
     Text path = TextFromUtf8(ProgramPath());
-    App.ProgramPath = path;
-    App.ProgramText = ReadProgramFile(path);
+    s.App.ProgramPath = path;
+    s.App.ProgramText = ReadProgramFile(s, path);
     // The job makes lone CRs line ends before anything else; the line model must agree.
-    Require(WalkLines(LoneCrsAsLineEnds(App.ProgramText)) == WalkLines(App.ProgramText));
-    (void)Crunch(App.ProgramText);
-    RunUploadJob();
-    ClosePort();
-    ReleaseChannelBuffers();
+    Require(WalkLines(LoneCrsAsLineEnds(s.App.ProgramText)) == WalkLines(s.App.ProgramText));
+    (void)Crunch(s.App.ProgramText);
+    RunUploadJob(s);
+    s.Port.Close();
     return 0;
 }

@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-// The default of --wait-drive: seconds to wait for the board's drive after a firmware reset.
-inline constexpr int kDefaultDriveWaitSeconds = 60;
 // The default of --retry: how often an upload starts again after a garbled or lost line.
 inline constexpr int kDefaultRetries = 2;
 

@@ -61,7 +61,7 @@ bool RunConsole(Session& session, const ConsoleSettings& s) {
         }
         if (waiting && session.Time.ElapsedMs() >= nextTry) {
             nextTry = session.Time.ElapsedMs() + kReconnectEveryMs;
-            Text again = ReopenTarget(session, target);
+            Text again = ReopenTarget(session.Port, target);
             if (!again.empty()) {
                 waiting = false;
                 Notice(s, "the board is back on " + Utf8FromText(again) +

@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
+#include "app/notices.h"
 #include "app/pump.h"
 #include "app/session.h"
-#include "settings/ports.h"
 
 bool WaitForFirmwareDrive(Session& s, int seconds) {
     // Each drive is offered once, when it first shows up.

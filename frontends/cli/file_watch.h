@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "link/clock.h"
 #include "source/text.h"
 
 struct FileWatch;
@@ -29,5 +30,5 @@ std::vector<Text> ReadFileChanges(FileWatch& watch, int waitMs);
 
 // The files saved since the last call, each once; empty when none was within `waitMs`. A save
 // that an editor makes in several steps counts once: after the first change, changes are
-// gathered until the files have been quiet for `settleMs`.
-std::vector<Text> TakeSaves(FileWatch& watch, int waitMs, int settleMs = 150);
+// gathered until the files have been quiet for `settleMs` (on `clock`).
+std::vector<Text> TakeSaves(FileWatch& watch, Clock& clock, int waitMs, int settleMs = 150);

@@ -21,6 +21,7 @@
 #include "app/session.h"
 #include "app/startup.h"
 #include "app/upload.h"
+#include "app/window_model.h"
 #include "frontends/cli/cli_options.h"
 #include "frontends/cli/console.h"
 #include "frontends/cli/drive_wait.h"
@@ -196,7 +197,7 @@ int WatchAndUpload(Session& s, const Options& o, std::FILE* capture) {
     for (long save = 1; !StopRequested(s) && s.Port.IsOpen(); ++save) {
         std::vector<Text> saved;
         bool ran = StartConsole(s, capture, [&] {
-            saved = TakeSaves(*watch, 0);
+            saved = TakeSaves(*watch, s.Time, 0);
             return !saved.empty();
         });
         if (!ran || saved.empty()) break;
