@@ -15,23 +15,25 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 
-#include "app/pump.h"
-#include "app/state.h"
-#include "frontends/cli/window_cli.h"
 #include "link/clock.h"
+#include "link/link.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 #include "link/xmodem.h"
+#include "settings/settings.h"
 #include "tests/link/pty_line.h"
-#include "ui/log.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The stored settings' line delay as a first start has it.
+const int kLineDelay = Settings().LineDelay;
 
 struct Usage {
     double WallS, CpuS;
@@ -46,11 +48,11 @@ double ThreadCpuS() {
 }
 
 template <typename F>
-Usage Measure(F&& work) {
+Usage Measure(Clock& clock, F&& work) {
     double cpu = ThreadCpuS();
-    int64_t start = ElapsedMs();
+    int64_t start = clock.ElapsedMs();
     work();
-    return {(ElapsedMs() - start) / 1000.0, ThreadCpuS() - cpu};
+    return {(clock.ElapsedMs() - start) / 1000.0, ThreadCpuS() - cpu};
 }
 
 std::string Slurp(const fs::path& p) {
@@ -72,14 +74,16 @@ Usage RunOurSender(const fs::path& file, const fs::path& board, long baud, bool*
     Usage use{};
     {
         Relay line(port.master, rxFd, {baud, true});
-        if (!OpenPort(TextFromUtf8(port.path), baud)) std::exit(2);
+        SystemClock clock;
+        std::unique_ptr<SerialPort> serial = MakeSystemSerialPort();
+        Link link(*serial, clock);
+        if (!serial->Open(TextFromUtf8(port.path), baud)) std::exit(2);
         XmodemOutcome outcome = XmodemOutcome::Failed;
-        use = Measure([&] {
-            outcome = SendFileByXmodem(Text(file.u16string()), u"ours.bin", App.LineDelay,
-                                       WindowLinkHooks());
+        use = Measure(clock, [&] {
+            outcome = SendFileByXmodem(link, Text(file.u16string()), u"ours.bin", kLineDelay);
         });
         *ok = outcome == XmodemOutcome::Completed;
-        ClosePort();
+        serial->Close();
     }
     *ok = WaitChild(rx, 10000) == 0 && *ok;
     close(rxFd);
@@ -90,13 +94,14 @@ Usage RunOurSender(const fs::path& file, const fs::path& board, long baud, bool*
 double RunSx(const fs::path& file, const fs::path& board, long baud, bool* ok) {
     int rxFd = -1, sxFd = -1;
     pid_t rx = SpawnOnSocket({"rx", "-c", "-q", "-y", "theirs.bin"}, board.string(), &rxFd);
-    int64_t start = ElapsedMs();
+    SystemClock clock;
+    int64_t start = clock.ElapsedMs();
     double took = 0;
     pid_t sx = SpawnOnSocket({"sx", "-q", file.string()}, board.string(), &sxFd);
     {
         Relay line(sxFd, rxFd, {baud, false});
         *ok = WaitChild(sx, 3600 * 1000) == 0;
-        took = (ElapsedMs() - start) / 1000.0;
+        took = (clock.ElapsedMs() - start) / 1000.0;
     }
     *ok = WaitChild(rx, 10000) == 0 && *ok;
     close(rxFd);
@@ -107,22 +112,24 @@ double RunSx(const fs::path& file, const fs::path& board, long baud, bool* ok) {
 // Program lines echoed at once by the far end, then one prompt wait that nobody answers.
 void RunSendAndWait(long baud) {
     PtyEnd port = OpenPtyEnd();
-    if (!OpenPort(TextFromUtf8(port.path), baud)) std::exit(2);
+    SystemClock clock;
+    std::unique_ptr<SerialPort> serial = MakeSystemSerialPort();
+    Link link(*serial, clock);
+    if (!serial->Open(TextFromUtf8(port.path), baud)) std::exit(2);
     std::atomic<bool> stop{false};
     std::thread echo([&] {
         while (!stop)
             WriteAll(port.master, ReadFor(port.master, 5));
     });
     const int lines = 300;
-    Usage loop = Measure([&] {
+    Usage loop = Measure(clock, [&] {
         for (int i = 0; i < lines; ++i)
-            SendAndWait(u"10 PRINT \"HELLO WORLD\"; I\r\n", -1, App.LineDelay, WindowLinkHooks());
+            SendAndWait(link, u"10 PRINT \"HELLO WORLD\"; I\r\n", -1, kLineDelay);
     });
     stop = true;
     echo.join();
-    Usage silent =
-        Measure([] { SendAndWait(u"", kWaitForPrompt, App.LineDelay, WindowLinkHooks()); });
-    ClosePort();
+    Usage silent = Measure(clock, [&] { SendAndWait(link, u"", kWaitForPrompt, kLineDelay); });
+    serial->Close();
     ClosePtyEnd(port);
     std::printf("send-and-wait: %d echoed lines in %.2f s, cpu %.3f s = %.2f%% of a core\n", lines,
                 loop.WallS, loop.CpuS, loop.Percent());
@@ -140,8 +147,6 @@ int main(int argc, char** argv) {
     fs::path file = fs::absolute(argv[1]);
     long baud = argc > 2 ? std::atol(argv[2]) : 115200;
     std::string bytes = Slurp(file);
-    Cli.LogOut = nullptr;
-    AllocateChannelBuffers();
 
     fs::path board = fs::temp_directory_path() / ("qz_bench_" + std::to_string(getpid()));
     fs::create_directories(board);

@@ -16,6 +16,7 @@
 #include "app/options.h"
 #include "app/profiles.h"
 #include "app/session.h"
+#include "app/state.h"
 #include "app/window_model.h"
 #include "link/clock_sim.h"
 #include "link/serial_sim.h"
@@ -55,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view settingsBytes = input.substr(0, zero);
     std::string_view programBytes = zero == std::string_view::npos ? "" : input.substr(zero + 1);
 
-    constexpr TextView kFamily = u"Micromite";
+    const Text kFamily = AppState().BoardFamily;
     const std::string given = Folder() + "/given.ini";
     const std::string first = Folder() + "/first.ini";
     const std::string second = Folder() + "/second.ini";

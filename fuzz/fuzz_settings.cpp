@@ -11,6 +11,7 @@
 
 #include "app/profiles.h"
 #include "app/session.h"
+#include "app/state.h"
 #include "app/window_model.h"
 #include "link/clock_sim.h"
 #include "link/serial_sim.h"
@@ -37,7 +38,8 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-constexpr TextView kFamily = u"Micromite";
+// The settings file section the windows read and write.
+const Text kFamily = AppState().BoardFamily;
 
 // Loads the file, checks the bounds of what it took, builds a window's controls from it, and
 // writes it back to `to`.
