@@ -27,9 +27,6 @@ constexpr int kMaxErrors = 10;         // bad or missing blocks in a row
 constexpr int kQuietMs = 50;           // what follows a bad packet is let pass this long
 constexpr int kPromptWaitMs = 500;     // the board's prompt after the transfer
 constexpr int kCancelBytes = 5;
-// A port that does not take an answer takes no CAN either: the reception ends without them.
-constexpr TextView kAckRefused = u"the port did not take an acknowledgement";
-constexpr TextView kNakRefused = u"the port did not take a request to send a block again";
 
 struct Reception {
     explicit Reception(Link& over) : Line(over) {}
@@ -180,9 +177,11 @@ ReceivedFile ReceiveBlocks(Reception& r) {
     for (;;) {
         if (HookStopped(r.Line)) return Fail(r, ReceiveOutcome::Cancelled, {}, true);
         int header = NextByte(r, kNextBlockMs);
+        // A port that does not take an answer takes no CAN either: the reception ends there.
         if (header == kEot) {
             if (WriteByte(r.Line.Port, kAck) != 1)
-                return Fail(r, ReceiveOutcome::Failed, Text(kAckRefused), false);
+                return Fail(r, ReceiveOutcome::Failed, u"the port did not take an acknowledgement",
+                            false);
             break;
         }
         if (header == kCan && canSeen)
@@ -202,7 +201,8 @@ ReceivedFile ReceiveBlocks(Reception& r) {
             case Packet::Repeat:  // our ACK was lost: the block is kept once
                 errors = 0;
                 if (WriteByte(r.Line.Port, kAck) != 1)
-                    return Fail(r, ReceiveOutcome::Failed, Text(kAckRefused), false);
+                    return Fail(r, ReceiveOutcome::Failed,
+                                u"the port did not take an acknowledgement", false);
                 break;
             case Packet::OutOfSequence:
                 return Fail(
@@ -229,7 +229,8 @@ ReceivedFile ReceiveBlocks(Reception& r) {
                                     DecimalText(kMaxErrors) + u" times",
                                 true);
                 if (WriteByte(r.Line.Port, kNak) != 1)
-                    return Fail(r, ReceiveOutcome::Failed, Text(kNakRefused), false);
+                    return Fail(r, ReceiveOutcome::Failed,
+                                u"the port did not take a request to send a block again", false);
                 break;
         }
     }
