@@ -1,36 +1,13 @@
-// The portable half of the serial channel: its two buffers and the decoding of what arrives.
-#include <memory>
-
+// The portable half of the serial channel: the decoding of what arrives and the reads and
+// writes every port does alike.
+#include "link/link.h"
 #include "link/serial.h"
 
-namespace {
-
-std::unique_ptr<uint8_t[]> receiveBuffer;
-std::unique_ptr<uint8_t[]> transmitBuffer;
-
-}  // namespace
-
-void AllocateChannelBuffers() {
-    // make_unique<T[]> value-initialises: the buffers start zero-filled.
-    if (!receiveBuffer) receiveBuffer = std::make_unique<uint8_t[]>(kChannelBufferSize);
-    if (!transmitBuffer) transmitBuffer = std::make_unique<uint8_t[]>(kChannelBufferSize);
-}
-
-void ReleaseChannelBuffers() {
-    receiveBuffer.reset();
-    transmitBuffer.reset();
-}
-
-// Both allocate on demand, so a caller that runs before start-up allocated them (a test,
-// a tool) still gets a buffer rather than a null pointer.
-uint8_t* ReceiveBuffer() {
-    AllocateChannelBuffers();
-    return receiveBuffer.get();
-}
-
-uint8_t* TransmitBuffer() {
-    AllocateChannelBuffers();
-    return transmitBuffer.get();
+int WriteByte(SerialPort& port, int value) {
+    if (!port.IsOpen()) return -1;
+    if (value < 1) return 0;
+    uint8_t byte = static_cast<uint8_t>(value & 0xFF);
+    return port.WriteBytes(&byte, 1);
 }
 
 Text DecodeReceived(const uint8_t* bytes, int count) {
@@ -46,7 +23,7 @@ Text DecodeReceived(const uint8_t* bytes, int count) {
     }
 }
 
-Text ReadPendingInput() {
-    int got = ReadAvailable(ReceiveBuffer(), kChannelBufferSize);
-    return DecodeReceived(ReceiveBuffer(), got);
+Text ReadPendingInput(Link& link) {
+    int got = link.Port.ReadAvailable(link.ReceiveBuffer.data(), kChannelBufferSize);
+    return DecodeReceived(link.ReceiveBuffer.data(), got);
 }

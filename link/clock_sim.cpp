@@ -1,35 +1,21 @@
 #include "link/clock_sim.h"
 
-#include "link/clock.h"
-
-namespace {
-int64_t nowUs = 0;
-}  // namespace
-
-void AdvanceSimClockUs(int64_t us) {
-    if (us > 0) nowUs += us;
+void SimClock::AdvanceUs(int64_t us) {
+    if (us > 0) nowUs_ += us;
 }
 
-int64_t SimClockUs() {
-    return nowUs;
+void SimClock::DelayMs(int ms) {
+    if (ms > 0) AdvanceUs(int64_t{ms} * 1000);
 }
 
-void ResetSimClock() {
-    nowUs = 0;
+void SimClock::DelayUs(int64_t us) {
+    AdvanceUs(us);
 }
 
-void DelayMs(int ms) {
-    if (ms > 0) AdvanceSimClockUs(int64_t{ms} * 1000);
+int64_t SimClock::ElapsedMs() {
+    return nowUs_ / 1000;
 }
 
-void DelayUs(int64_t us) {
-    AdvanceSimClockUs(us);
-}
-
-int64_t ElapsedMs() {
-    return nowUs / 1000;
-}
-
-int64_t ElapsedUs() {
-    return nowUs;
+int64_t SimClock::ElapsedUs() {
+    return nowUs_;
 }

@@ -1,31 +1,30 @@
 #include "link/hooks.h"
 
-#include "link/clock.h"
-#include "link/serial.h"
+#include "link/link.h"
 
-void HookLog(const LinkHooks& hooks, TextView line) {
-    if (hooks.Log) hooks.Log(line);
+void HookLog(Link& link, TextView line) {
+    if (link.Hooks.Log) link.Hooks.Log(line);
 }
 
-void HookProgress(const LinkHooks& hooks, TextView text) {
-    if (hooks.Progress) hooks.Progress(text);
+void HookProgress(Link& link, TextView text) {
+    if (link.Hooks.Progress) link.Hooks.Progress(text);
 }
 
-bool HookPump(const LinkHooks& hooks) {
-    return hooks.Pump ? hooks.Pump() : false;
+bool HookPump(Link& link) {
+    return link.Hooks.Pump ? link.Hooks.Pump() : false;
 }
 
-void HookWait(const LinkHooks& hooks, int ms) {
-    if (hooks.Wait)
-        hooks.Wait(ms);
+void HookWait(Link& link, int ms) {
+    if (link.Hooks.Wait)
+        link.Hooks.Wait(ms);
     else
-        DelayMs(ms);
+        link.Time.DelayMs(ms);
 }
 
-bool HookAwaitInput(const LinkHooks& hooks, int ms) {
-    return hooks.AwaitInput ? hooks.AwaitInput(ms) : WaitForInput(ms);
+bool HookAwaitInput(Link& link, int ms) {
+    return link.Hooks.AwaitInput ? link.Hooks.AwaitInput(ms) : link.Port.WaitForInput(ms);
 }
 
-bool HookStopped(const LinkHooks& hooks) {
-    return hooks.Stopped ? hooks.Stopped() : false;
+bool HookStopped(Link& link) {
+    return link.Hooks.Stopped ? link.Hooks.Stopped() : false;
 }

@@ -21,9 +21,13 @@ struct LinkHooks {
                                     // wait and loop of the link gives up
 };
 
-void HookLog(const LinkHooks& hooks, TextView line);
-void HookProgress(const LinkHooks& hooks, TextView text);
-bool HookPump(const LinkHooks& hooks);
-void HookWait(const LinkHooks& hooks, int ms);
-bool HookAwaitInput(const LinkHooks& hooks, int ms);
-bool HookStopped(const LinkHooks& hooks);
+struct Link;
+
+// The hooks of `link`, each with its fallback when it is empty: an empty Wait sleeps on
+// link.Time, an empty AwaitInput waits on link.Port.
+void HookLog(Link& link, TextView line);
+void HookProgress(Link& link, TextView text);
+bool HookPump(Link& link);
+void HookWait(Link& link, int ms);
+bool HookAwaitInput(Link& link, int ms);
+bool HookStopped(Link& link);

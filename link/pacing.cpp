@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/clock.h"
+#include "link/link.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 
@@ -21,7 +22,7 @@ int64_t EchoStillDue(TextView line, int64_t lineBytes, const EchoCheck& check) {
 
 // Sends more of `next` ahead, a character at a time, while the bytes unechoed stay within
 // the window.
-void SendAhead(int64_t due, TextView next, LinePacer& pacer) {
+void SendAhead(Link& link, int64_t due, TextView next, LinePacer& pacer) {
     Text piece;
     int64_t bytes = pacer.AheadBytes;
     for (size_t at = pacer.Ahead.size(); at < next.size(); ++at) {
@@ -31,49 +32,49 @@ void SendAhead(int64_t due, TextView next, LinePacer& pacer) {
         bytes += size;
     }
     if (piece.empty()) return;
-    SendText(piece);
+    SendText(link, piece);
     pacer.Ahead += piece;
     pacer.AheadBytes = bytes;
 }
 
 }  // namespace
 
-EchoVerdict SendLineFast(TextView line, long number, TextView next, EchoCheck& check,
-                         LinePacer& pacer, const LinkHooks& hooks) {
-    int64_t deadline = ElapsedMs() + kLineEndPolls * kPollStepMs;
+EchoVerdict SendLineFast(Link& link, TextView line, long number, TextView next, EchoCheck& check,
+                         LinePacer& pacer) {
+    int64_t deadline = link.Time.ElapsedMs() + kLineEndPolls * kPollStepMs;
     ExpectEcho(check, line, number);
     // What went ahead is the start of this line; the rest and the line end follow it.
-    if (!StartsWith(line, pacer.Ahead)) WithdrawAhead(pacer);
-    SendText(Text(line.substr(pacer.Ahead.size())) + u"\r\n");
+    if (!StartsWith(line, pacer.Ahead)) WithdrawAhead(link, pacer);
+    SendText(link, Text(line.substr(pacer.Ahead.size())) + u"\r\n");
     pacer.Ahead.clear();
     pacer.AheadBytes = 0;
     const int64_t lineBytes = static_cast<int64_t>(AnsiFromText(line).size());
     for (;;) {
         // What has come in meanwhile first: it may end the wait, and it opens the window.
-        if (WaitForInput(0)) {
-            EchoVerdict verdict = FeedEcho(check, ReadPendingInput());
+        if (link.Port.WaitForInput(0)) {
+            EchoVerdict verdict = FeedEcho(check, ReadPendingInput(link));
             if (verdict != EchoVerdict::Waiting) return verdict;
         }
         // A cut-off echo waits only a moment for the board's reason.
-        if (check.CutOff) deadline = std::min(deadline, ElapsedMs() + kCutOffGraceMs);
+        if (check.CutOff) deadline = std::min(deadline, link.Time.ElapsedMs() + kCutOffGraceMs);
         int64_t due = EchoStillDue(line, lineBytes, check);
-        SendAhead(due, next, pacer);
+        SendAhead(link, due, next, pacer);
         // The echo comes at the wire's pace: sleep through all of it but its last byte
         // rather than waking for each byte as it comes in.
         if (pacer.ByteTimeUs > 0 && due > 1)
-            DelayUs(std::min((due - 1) * pacer.ByteTimeUs, kLongestSleepUs));
-        int64_t left = deadline - ElapsedMs();
-        if (left <= 0 || HookStopped(hooks)) break;
-        if (!HookAwaitInput(hooks, static_cast<int>(left))) continue;
-        EchoVerdict verdict = FeedEcho(check, ReadPendingInput());
+            link.Time.DelayUs(std::min((due - 1) * pacer.ByteTimeUs, kLongestSleepUs));
+        int64_t left = deadline - link.Time.ElapsedMs();
+        if (left <= 0 || HookStopped(link)) break;
+        if (!HookAwaitInput(link, static_cast<int>(left))) continue;
+        EchoVerdict verdict = FeedEcho(check, ReadPendingInput(link));
         if (verdict != EchoVerdict::Waiting) return verdict;
     }
     return EndEchoWait(check);
 }
 
-void WithdrawAhead(LinePacer& pacer) {
+void WithdrawAhead(Link& link, LinePacer& pacer) {
     if (pacer.Ahead.empty()) return;
-    SendText(Text(pacer.Ahead.size(), u'\b'));
+    SendText(link, Text(pacer.Ahead.size(), u'\b'));
     pacer.Ahead.clear();
     pacer.AheadBytes = 0;
 }

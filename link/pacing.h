@@ -12,6 +12,7 @@
 
 #include "link/echo.h"
 #include "link/hooks.h"
+#include "link/link.h"
 #include "source/text.h"
 
 inline constexpr int kAheadWindow = 128;
@@ -24,10 +25,10 @@ struct LinePacer {
 
 // Sends program line `number` (what of it did not go ahead, then "\r\n") and waits, as long
 // as the line-end wait at most, for the verdict of the echo check, feeding it each piece as
-// it arrives; every wait goes through `hooks.AwaitInput`. `next` is the program line that
+// it arrives; every wait goes through `link.Hooks.AwaitInput`. `next` is the program line that
 // will follow, or empty. Waiting: the echo did not come in time (counted in the check).
-EchoVerdict SendLineFast(TextView line, long number, TextView next, EchoCheck& check,
-                         LinePacer& pacer, const LinkHooks& hooks);
+EchoVerdict SendLineFast(Link& link, TextView line, long number, TextView next, EchoCheck& check,
+                         LinePacer& pacer);
 // Rubs out, one backspace a character, what went ahead: before the upload is abandoned, so
 // that no board keeps a cut-off line.
-void WithdrawAhead(LinePacer& pacer);
+void WithdrawAhead(Link& link, LinePacer& pacer);

@@ -6,22 +6,22 @@
 
 #include "link/clock.h"
 #include "link/echo.h"
+#include "link/link.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 
 namespace {
 
-Text ReadOnce() {
-    int got = ReadAvailable(ReceiveBuffer(), kChannelBufferSize);
-    return DecodeReceived(ReceiveBuffer(), got);
+Text ReadOnce(Link& link) {
+    return ReadPendingInput(link);
 }
 
 // Polls every 20 ms until what arrived holds `stop`, at most `polls` times.
-Text PollUntil(char16_t stop, int polls, const LinkHooks& hooks) {
+Text PollUntil(Link& link, char16_t stop, int polls) {
     Text reply;
-    for (int poll = 1; poll <= polls && !HookStopped(hooks); ++poll) {
-        HookWait(hooks, kPollStepMs);
-        Text piece = ReadOnce();
+    for (int poll = 1; poll <= polls && !HookStopped(link); ++poll) {
+        HookWait(link, kPollStepMs);
+        Text piece = ReadOnce(link);
         if (piece.empty()) continue;
         reply += piece;
         if (piece.find(stop) != Text::npos) break;
@@ -75,24 +75,24 @@ int64_t SettleUs(int64_t latencyUs) {
 // Gathers what arrives until `done` holds of the reply or `limitMs` has passed, waking as
 // bytes come.
 template <typename Done>
-Text GatherUntil(Text reply, Done done, int64_t limitMs, const LinkHooks& hooks) {
-    const int64_t deadline = ElapsedMs() + limitMs;
-    for (int64_t now = ElapsedMs(); now < deadline && !done(reply) && !HookStopped(hooks);
-         now = ElapsedMs())
-        if (HookAwaitInput(hooks, static_cast<int>(deadline - now))) reply += ReadOnce();
+Text GatherUntil(Link& link, Text reply, Done done, int64_t limitMs) {
+    const int64_t deadline = link.Time.ElapsedMs() + limitMs;
+    for (int64_t now = link.Time.ElapsedMs(); now < deadline && !done(reply) && !HookStopped(link);
+         now = link.Time.ElapsedMs())
+        if (HookAwaitInput(link, static_cast<int>(deadline - now))) reply += ReadOnce(link);
     return reply;
 }
 
 }  // namespace
 
-EchoVerdict SendLineChecked(TextView line, long number, EchoCheck& check, const LinkHooks& hooks) {
+EchoVerdict SendLineChecked(Link& link, TextView line, long number, EchoCheck& check) {
     ExpectEcho(check, line, number);
-    SendText(Text(line) + u"\r\n");
+    SendText(link, Text(line) + u"\r\n");
     // A cut-off echo waits only a moment for the board's reason.
     int lastPoll = kLineEndPolls;
-    for (int poll = 1; poll <= lastPoll && !HookStopped(hooks); ++poll) {
-        HookWait(hooks, kPollStepMs);
-        Text piece = ReadOnce();
+    for (int poll = 1; poll <= lastPoll && !HookStopped(link); ++poll) {
+        HookWait(link, kPollStepMs);
+        Text piece = ReadOnce(link);
         if (piece.empty()) continue;
         EchoVerdict verdict = FeedEcho(check, piece);
         if (verdict != EchoVerdict::Waiting) return verdict;
@@ -105,14 +105,14 @@ EchoVerdict SendLineChecked(TextView line, long number, EchoCheck& check, const 
 // one buffer and go out in one write; a longer text goes out in buffer-sized pieces, one
 // after another, and stops at a short write, which means the line stalled past its
 // write time-out (sending the later pieces would only garble what the board gets).
-void SendText(TextView text) {
+void SendText(Link& link, TextView text) {
     if (text.empty()) return;
     std::string bytes = AnsiFromText(text);
-    uint8_t* buffer = TransmitBuffer();
+    uint8_t* buffer = link.TransmitBuffer.data();
     for (size_t sent = 0; sent < bytes.size();) {
         int piece = static_cast<int>(std::min<size_t>(bytes.size() - sent, kChannelBufferSize));
         std::memcpy(buffer, bytes.data() + sent, static_cast<size_t>(piece));
-        if (WriteBytes(buffer, piece) != piece) return;
+        if (link.Port.WriteBytes(buffer, piece) != piece) return;
         sent += static_cast<size_t>(piece);
     }
 }
@@ -143,45 +143,45 @@ bool EchoLineEnded(TextView reply, TextView command) {
     return false;
 }
 
-Text SendAndWaitUntil(TextView text, Until until, int limitMs, const LinkHooks& hooks) {
-    const int64_t deadline = ElapsedMs() + limitMs;
-    SendText(text);
-    const int64_t sentUs = ElapsedUs();
+Text SendAndWaitUntil(Link& link, TextView text, Until until, int limitMs) {
+    const int64_t deadline = link.Time.ElapsedMs() + limitMs;
+    SendText(link, text);
+    const int64_t sentUs = link.Time.ElapsedUs();
     int64_t latencyUs = -1;  // how long the board took to start answering
     auto done = [&](const Text& reply) {
-        if (latencyUs < 0 && !reply.empty()) latencyUs = ElapsedUs() - sentUs;
+        if (latencyUs < 0 && !reply.empty()) latencyUs = link.Time.ElapsedUs() - sentUs;
         return Holds(reply, until);
     };
-    Text reply = GatherUntil(Text(), done, deadline - ElapsedMs(), hooks);
-    while (until == Until::PromptSettled && Holds(reply, until) && !HookStopped(hooks)) {
+    Text reply = GatherUntil(link, Text(), done, deadline - link.Time.ElapsedMs());
+    while (until == Until::PromptSettled && Holds(reply, until) && !HookStopped(link)) {
         int64_t quietMs = (SettleUs(latencyUs) + 999) / 1000;
-        int64_t left = deadline - ElapsedMs();
-        if (left <= 0 || !HookAwaitInput(hooks, static_cast<int>(std::min(quietMs, left)))) break;
+        int64_t left = deadline - link.Time.ElapsedMs();
+        if (left <= 0 || !HookAwaitInput(link, static_cast<int>(std::min(quietMs, left)))) break;
         // The board answers once more: wait for that answer's prompt.
-        reply = GatherUntil(reply + ReadOnce(), done, deadline - ElapsedMs(), hooks);
+        reply = GatherUntil(link, reply + ReadOnce(link), done, deadline - link.Time.ElapsedMs());
     }
     return reply;
 }
 
-Text SendStartCommand(TextView command, bool fast, const LinkHooks& hooks) {
-    SendText(Text(command) + u"\r\n");
+Text SendStartCommand(Link& link, TextView command, bool fast) {
+    SendText(link, Text(command) + u"\r\n");
     auto done = [&](const Text& reply) { return EchoLineEnded(reply, command); };
-    if (fast) return GatherUntil(Text(), done, kLineEndPolls * kPollStepMs, hooks);
+    if (fast) return GatherUntil(link, Text(), done, kLineEndPolls * kPollStepMs);
     Text reply;
-    for (int poll = 1; poll <= kLineEndPolls && !HookStopped(hooks); ++poll) {
-        HookWait(hooks, kPollStepMs);
-        reply += ReadOnce();
+    for (int poll = 1; poll <= kLineEndPolls && !HookStopped(link); ++poll) {
+        HookWait(link, kPollStepMs);
+        reply += ReadOnce(link);
         if (done(reply)) break;
     }
     return reply;
 }
 
-Text SendAndWait(TextView text, int wait, int lineDelay, const LinkHooks& hooks) {
-    SendText(text);
+Text SendAndWait(Link& link, TextView text, int wait, int lineDelay) {
+    SendText(link, text);
     if (wait >= 0) {
-        HookWait(hooks, wait == 0 ? lineDelay : wait);
-        return ReadOnce();
+        HookWait(link, wait == 0 ? lineDelay : wait);
+        return ReadOnce(link);
     }
-    if (wait == kWaitForLineEnd) return PollUntil(u'\n', kLineEndPolls, hooks);
-    return PollUntil(u'>', kPromptPolls, hooks);
+    if (wait == kWaitForLineEnd) return PollUntil(link, u'\n', kLineEndPolls);
+    return PollUntil(link, u'>', kPromptPolls);
 }

@@ -31,6 +31,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "link/clock.h"
@@ -38,13 +39,6 @@
 #include "link/serial.h"
 
 namespace {
-
-int portFd = -1;
-std::string portPath;  // the device path of the open port, to notice the node vanishing
-bool vanished = false;
-OpenFailure lastFailure = OpenFailure::None;
-Text lastFailureDetail;
-Text lastFailureReason;
 
 bool FileExistsAt(const std::string& path) {
     struct stat st {};
@@ -114,13 +108,6 @@ OpenFailure FailureOfErrno(int err) {
     }
 }
 
-bool Fail(OpenFailure kind, const std::string& why, TextView name, const std::string& path) {
-    lastFailure = kind;
-    lastFailureDetail = TextFromUtf8(why + ": " + path);
-    lastFailureReason = TextFromUtf8(ExplainOpenFailure(kind, Utf8FromText(name), path, why));
-    return false;
-}
-
 // Why the open terminal `fd` is not a port to upload to; empty when it may be one.
 std::string NotAPortReason(int fd) {
     if (!isatty(fd)) return "it is not a terminal device";
@@ -153,13 +140,41 @@ void CloseFd(int fd) {
     close(fd);
 }
 
-void NoteHangUp(short revents) {
-    if (revents & (POLLHUP | POLLERR | POLLNVAL)) vanished = true;
+bool IsHangUp(short revents) {
+    return (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
-void NoteErrno(int err) {
-    if (err == EIO || err == ENXIO || err == ENODEV || err == EBADF) vanished = true;
+bool IsGoneErrno(int err) {
+    return err == EIO || err == ENXIO || err == ENODEV || err == EBADF;
 }
+
+class PosixSerialPort final : public RecordedOpenFailures {
+public:
+    ~PosixSerialPort() override { Close(); }
+    bool Open(TextView name, long long baud) override;
+    bool IsOpen() const override { return fd_ >= 0; }
+    int ReadAvailable(uint8_t* buffer, int capacity) override;
+    bool WaitForInput(int timeoutMs) override;
+    int WriteBytes(const uint8_t* bytes, int count) override;
+    void Close() override;
+    bool Vanished() const override;
+
+private:
+    bool Fail(OpenFailure kind, const std::string& why, TextView name, const std::string& path) {
+        return RecordedOpenFailures::Fail(kind, name, TextFromUtf8(path), TextFromUtf8(why));
+    }
+    void NoteHangUp(short revents) {
+        if (IsHangUp(revents)) vanished_ = true;
+    }
+    void NoteErrno(int err) {
+        if (IsGoneErrno(err)) vanished_ = true;
+    }
+
+    int fd_ = -1;
+    std::string path_;  // the device path of the open port, to notice the node vanishing
+    mutable bool vanished_ = false;
+    SystemClock clock_;  // what the waits are measured on
+};
 
 }  // namespace
 
@@ -174,7 +189,7 @@ Text DevicePathOf(TextView name) {
     return TextFromUtf8("/dev/ttyS" + std::to_string(com - 1));
 }
 
-bool OpenPort(TextView name, long long baud) {
+bool PosixSerialPort::Open(TextView name, long long baud) {
     std::string path = Utf8FromText(DevicePathOf(name));
     int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -206,22 +221,16 @@ bool OpenPort(TextView name, long long baud) {
     ioctl(fd, TIOCEXCL);
     int rts = TIOCM_RTS;
     ioctl(fd, TIOCMBIC, &rts);  // fails on a pty, which has no modem lines: fine
-    if (portFd >= 0) CloseFd(portFd);
-    portFd = fd;
-    portPath = path;
-    vanished = false;
-    lastFailure = OpenFailure::None;
-    lastFailureDetail.clear();
-    lastFailureReason.clear();
+    if (fd_ >= 0) CloseFd(fd_);
+    fd_ = fd;
+    path_ = path;
+    vanished_ = false;
+    Succeeded();
     return true;
 }
 
-bool IsPortOpen() {
-    return portFd >= 0;
-}
-
-int ReadAvailable(uint8_t* buffer, int capacity) {
-    if (portFd < 0) return -1;
+int PosixSerialPort::ReadAvailable(uint8_t* buffer, int capacity) {
+    if (fd_ < 0) return -1;
     if (capacity <= 0) return 0;
     // Read until the driver has nothing more or the buffer is full. FIONREAD is no guide:
     // the terminal layer reports at most its 4095-byte line buffer although more has come
@@ -229,7 +238,7 @@ int ReadAvailable(uint8_t* buffer, int capacity) {
     // port is non-blocking, so a read with nothing there returns at once.
     int done = 0;
     while (done < capacity) {
-        ssize_t got = read(portFd, buffer + done, static_cast<size_t>(capacity - done));
+        ssize_t got = read(fd_, buffer + done, static_cast<size_t>(capacity - done));
         if (got > 0) {
             done += static_cast<int>(got);
             continue;
@@ -240,37 +249,37 @@ int ReadAvailable(uint8_t* buffer, int capacity) {
     }
     if (done == 0) {
         // Nothing came: ask whether the far end went away, without waiting.
-        pollfd p{portFd, POLLIN, 0};
+        pollfd p{fd_, POLLIN, 0};
         if (poll(&p, 1, 0) > 0) NoteHangUp(p.revents);
     }
     return done;
 }
 
-bool WaitForInput(int timeoutMs) {
-    const int64_t deadline = ElapsedMs() + (timeoutMs > 0 ? timeoutMs : 0);
+bool PosixSerialPort::WaitForInput(int timeoutMs) {
+    const int64_t deadline = clock_.ElapsedMs() + (timeoutMs > 0 ? timeoutMs : 0);
     for (;;) {
-        int64_t left = deadline - ElapsedMs();
-        if (portFd < 0 || vanished) {
-            DelayMs(static_cast<int>(left));
+        int64_t left = deadline - clock_.ElapsedMs();
+        if (fd_ < 0 || vanished_) {
+            clock_.DelayMs(static_cast<int>(left));
             return false;
         }
-        pollfd p{portFd, POLLIN, 0};
+        pollfd p{fd_, POLLIN, 0};
         int ready = poll(&p, 1, static_cast<int>(left > 0 ? left : 0));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return false;
         if (p.revents & POLLIN) return true;
         NoteHangUp(p.revents);  // a hang-up without bytes: sleep out the rest above
-        if (!vanished) return false;
+        if (!vanished_) return false;
     }
 }
 
-int WriteBytes(const uint8_t* bytes, int count) {
-    if (portFd < 0) return -1;
+int PosixSerialPort::WriteBytes(const uint8_t* bytes, int count) {
+    if (fd_ < 0) return -1;
     if (count <= 0) return 0;
-    const int64_t deadline = ElapsedMs() + 100LL * count + 10;
+    const int64_t deadline = clock_.ElapsedMs() + 100LL * count + 10;
     int done = 0;
     while (done < count) {
-        ssize_t put = write(portFd, bytes + done, static_cast<size_t>(count - done));
+        ssize_t put = write(fd_, bytes + done, static_cast<size_t>(count - done));
         if (put > 0) {
             done += static_cast<int>(put);
             continue;
@@ -280,9 +289,9 @@ int WriteBytes(const uint8_t* bytes, int count) {
             NoteErrno(errno);
             break;
         }
-        int64_t left = deadline - ElapsedMs();
+        int64_t left = deadline - clock_.ElapsedMs();
         if (left <= 0) break;
-        pollfd p{portFd, POLLOUT, 0};
+        pollfd p{fd_, POLLOUT, 0};
         int ready = poll(&p, 1, static_cast<int>(left));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) break;
@@ -294,35 +303,20 @@ int WriteBytes(const uint8_t* bytes, int count) {
     return done;
 }
 
-int WriteByte(int value) {
-    if (portFd < 0) return -1;
-    if (value < 1) return 0;
-    uint8_t byte = static_cast<uint8_t>(value & 0xFF);
-    return WriteBytes(&byte, 1);
+void PosixSerialPort::Close() {
+    if (fd_ < 0) return;
+    CloseFd(fd_);
+    fd_ = -1;
+    path_.clear();
+    vanished_ = false;
 }
 
-void ClosePort() {
-    if (portFd < 0) return;
-    CloseFd(portFd);
-    portFd = -1;
-    portPath.clear();
-    vanished = false;
+bool PosixSerialPort::Vanished() const {
+    if (fd_ < 0) return false;
+    if (!vanished_ && !FileExistsAt(path_)) vanished_ = true;
+    return vanished_;
 }
 
-bool PortVanished() {
-    if (portFd < 0) return false;
-    if (!vanished && !FileExistsAt(portPath)) vanished = true;
-    return vanished;
-}
-
-OpenFailure LastOpenFailure() {
-    return lastFailure;
-}
-
-Text LastOpenFailureDetail() {
-    return lastFailureDetail;
-}
-
-Text LastOpenFailureReason() {
-    return lastFailureReason;
+std::unique_ptr<SerialPort> MakeSystemSerialPort() {
+    return std::make_unique<PosixSerialPort>();
 }

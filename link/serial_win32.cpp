@@ -9,19 +9,13 @@
 // (the write time-outs), so a board that stopped reading cannot hang the window for long.
 #include <windows.h>
 
+#include <memory>
+
 #include "link/open_failure.h"
 #include "link/serial.h"
 #include "source/system_message_win32.h"
 
 namespace {
-
-HANDLE port = INVALID_HANDLE_VALUE;
-HANDLE ioDone = nullptr;   // manual-reset event of the reads and writes
-HANDLE rxEvent = nullptr;  // manual-reset event of WaitCommEvent
-bool vanished = false;
-OpenFailure lastFailure = OpenFailure::None;
-Text lastFailureDetail;
-Text lastFailureReason;
 
 constexpr size_t kNameLimit = 59;
 constexpr DWORD kQueueSize = 8192;
@@ -48,14 +42,6 @@ OpenFailure FailureOfError(DWORD error) {
     }
 }
 
-bool Fail(OpenFailure kind, DWORD error, TextView name, const Text& path) {
-    lastFailure = kind;
-    lastFailureDetail = SystemMessage(error) + u": " + path;
-    lastFailureReason = TextFromUtf8(ExplainOpenFailure(
-        kind, Utf8FromText(name), Utf8FromText(path), Utf8FromText(SystemMessage(error))));
-    return false;
-}
-
 // 8N1 at `baud`, parity checking on (there is no parity bit, so it never trips), no CTS
 // flow control and RTS held off. DTR, DSR, XON/XOFF and the special characters stay as
 // the port reports them.
@@ -73,46 +59,72 @@ bool ApplyLineSettings(HANDLE h, long long baud) {
     return SetCommState(h, &dcb) != 0;
 }
 
-void NoteError(DWORD error) {
-    // What a USB adapter pulled out while open reports on the next call; a port whose far
-    // end was closed (a pseudo-terminal behind the port) reports "not ready" to the status
-    // query and the write, and a broken pipe to the read.
-    if (error == ERROR_BAD_COMMAND || error == ERROR_DEVICE_NOT_CONNECTED ||
-        error == ERROR_INVALID_HANDLE || error == ERROR_GEN_FAILURE ||
-        error == ERROR_OPERATION_ABORTED || error == ERROR_ACCESS_DENIED ||
-        error == ERROR_NOT_READY || error == ERROR_BROKEN_PIPE)
-        vanished = true;
+// What a USB adapter pulled out while open reports on the next call; a port whose far end
+// was closed (a pseudo-terminal behind the port_) reports "not ready" to the status query and
+// the write, and a broken pipe to the read.
+bool IsGoneError(DWORD error) {
+    return error == ERROR_BAD_COMMAND || error == ERROR_DEVICE_NOT_CONNECTED ||
+           error == ERROR_INVALID_HANDLE || error == ERROR_GEN_FAILURE ||
+           error == ERROR_OPERATION_ABORTED || error == ERROR_ACCESS_DENIED ||
+           error == ERROR_NOT_READY || error == ERROR_BROKEN_PIPE;
+}
+
+class Win32SerialPort final : public RecordedOpenFailures {
+public:
+    ~Win32SerialPort() override;
+    bool Open(TextView name, long long baud) override;
+    bool IsOpen() const override { return port_ != INVALID_HANDLE_VALUE; }
+    int ReadAvailable(uint8_t* buffer, int capacity) override;
+    bool WaitForInput(int timeoutMs) override;
+    int WriteBytes(const uint8_t* bytes, int count) override;
+    void Close() override;
+    bool Vanished() const override { return port_ != INVALID_HANDLE_VALUE && vanished_; }
+
+private:
+    bool Fail(OpenFailure kind, DWORD error, TextView name, const Text& path) {
+        return RecordedOpenFailures::Fail(kind, name, path, SystemMessage(error));
+    }
+    void NoteError(DWORD error) {
+        if (IsGoneError(error)) vanished_ = true;
+    }
+    DWORD Finish(BOOL started, OVERLAPPED& ov);
+    DWORD QueuedBytes();
+
+    HANDLE port_ = INVALID_HANDLE_VALUE;
+    HANDLE ioDone_ = nullptr;   // manual-reset event of the reads and writes
+    HANDLE rxEvent_ = nullptr;  // manual-reset event of WaitCommEvent
+    bool vanished_ = false;
+};
+
+Win32SerialPort::~Win32SerialPort() {
+    Close();
+    if (ioDone_) CloseHandle(ioDone_);
+    if (rxEvent_) CloseHandle(rxEvent_);
 }
 
 // Completes an overlapped call: `started` is what ReadFile or WriteFile returned. The count
 // of bytes moved; 0 on failure, with the error noted.
-DWORD Finish(BOOL started, OVERLAPPED& ov) {
+DWORD Win32SerialPort::Finish(BOOL started, OVERLAPPED& ov) {
     DWORD moved = 0;
     if (!started && GetLastError() != ERROR_IO_PENDING) {
         NoteError(GetLastError());
         return 0;
     }
-    if (!GetOverlappedResult(port, &ov, &moved, TRUE)) NoteError(GetLastError());
+    if (!GetOverlappedResult(port_, &ov, &moved, TRUE)) NoteError(GetLastError());
     return moved;
 }
 
-DWORD QueuedBytes() {
+DWORD Win32SerialPort::QueuedBytes() {
     DWORD errors = 0;
     COMSTAT status{};
-    if (!ClearCommError(port, &errors, &status)) {
+    if (!ClearCommError(port_, &errors, &status)) {
         NoteError(GetLastError());
         return 0;
     }
     return status.cbInQue;
 }
 
-}  // namespace
-
-Text DevicePathOf(TextView name) {
-    return u"\\\\.\\" + Text(name.substr(0, kNameLimit));
-}
-
-bool OpenPort(TextView name, long long baud) {
+bool Win32SerialPort::Open(TextView name, long long baud) {
     Text path = DevicePathOf(name);
     HANDLE h = CreateFileW(WideOf(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
@@ -134,95 +146,76 @@ bool OpenPort(TextView name, long long baud) {
     timeouts.WriteTotalTimeoutConstant = 10;
     SetCommTimeouts(h, &timeouts);
     SetCommMask(h, EV_RXCHAR);
-    if (!ioDone) ioDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!rxEvent) rxEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (port != INVALID_HANDLE_VALUE) CloseHandle(port);
-    port = h;
-    vanished = false;
-    lastFailure = OpenFailure::None;
-    lastFailureDetail.clear();
-    lastFailureReason.clear();
+    if (!ioDone_) ioDone_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!rxEvent_) rxEvent_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (port_ != INVALID_HANDLE_VALUE) CloseHandle(port_);
+    port_ = h;
+    vanished_ = false;
+    Succeeded();
     return true;
 }
 
-bool IsPortOpen() {
-    return port != INVALID_HANDLE_VALUE;
-}
-
-int ReadAvailable(uint8_t* buffer, int capacity) {
-    if (port == INVALID_HANDLE_VALUE) return -1;
+int Win32SerialPort::ReadAvailable(uint8_t* buffer, int capacity) {
+    if (port_ == INVALID_HANDLE_VALUE) return -1;
     DWORD queued = QueuedBytes();
     if (queued == 0 || capacity <= 0) return 0;
     DWORD wanted = queued < static_cast<DWORD>(capacity) ? queued : static_cast<DWORD>(capacity);
     OVERLAPPED ov{};
-    ov.hEvent = ioDone;
-    return static_cast<int>(Finish(ReadFile(port, buffer, wanted, nullptr, &ov), ov));
+    ov.hEvent = ioDone_;
+    return static_cast<int>(Finish(ReadFile(port_, buffer, wanted, nullptr, &ov), ov));
 }
 
 // The wait is started before the queue is looked at: a byte that comes after the look
 // signals the wait, one that came before it is seen by the look. Setting the event mask
 // again ends a wait still pending, which is then collected before its OVERLAPPED goes.
-bool WaitForInput(int timeoutMs) {
+bool Win32SerialPort::WaitForInput(int timeoutMs) {
     DWORD wait = timeoutMs > 0 ? static_cast<DWORD>(timeoutMs) : 0;
-    if (port == INVALID_HANDLE_VALUE || vanished) {
+    if (port_ == INVALID_HANDLE_VALUE || vanished_) {
         Sleep(wait);
         return false;
     }
     DWORD events = 0;
     OVERLAPPED ov{};
-    ov.hEvent = rxEvent;
-    ResetEvent(rxEvent);
-    BOOL done = WaitCommEvent(port, &events, &ov);
+    ov.hEvent = rxEvent_;
+    ResetEvent(rxEvent_);
+    BOOL done = WaitCommEvent(port_, &events, &ov);
     bool pending = !done && GetLastError() == ERROR_IO_PENDING;
     if (!done && !pending) {
         NoteError(GetLastError());
         Sleep(wait);
         return false;
     }
-    if (pending && QueuedBytes() == 0) WaitForSingleObject(rxEvent, wait);
-    if (pending && WaitForSingleObject(rxEvent, 0) != WAIT_OBJECT_0) {
-        SetCommMask(port, EV_RXCHAR);
+    if (pending && QueuedBytes() == 0) WaitForSingleObject(rxEvent_, wait);
+    if (pending && WaitForSingleObject(rxEvent_, 0) != WAIT_OBJECT_0) {
+        SetCommMask(port_, EV_RXCHAR);
         DWORD ignored = 0;
-        GetOverlappedResult(port, &ov, &ignored, TRUE);
+        GetOverlappedResult(port_, &ov, &ignored, TRUE);
     }
     return QueuedBytes() > 0;
 }
 
-int WriteBytes(const uint8_t* bytes, int count) {
-    if (port == INVALID_HANDLE_VALUE) return -1;
+int Win32SerialPort::WriteBytes(const uint8_t* bytes, int count) {
+    if (port_ == INVALID_HANDLE_VALUE) return -1;
     if (count <= 0) return 0;
     OVERLAPPED ov{};
-    ov.hEvent = ioDone;
+    ov.hEvent = ioDone_;
     return static_cast<int>(
-        Finish(WriteFile(port, bytes, static_cast<DWORD>(count), nullptr, &ov), ov));
+        Finish(WriteFile(port_, bytes, static_cast<DWORD>(count), nullptr, &ov), ov));
 }
 
-int WriteByte(int value) {
-    if (port == INVALID_HANDLE_VALUE) return -1;
-    if (value < 1) return 0;
-    uint8_t one = static_cast<uint8_t>(value & 0xFF);
-    return WriteBytes(&one, 1);
+void Win32SerialPort::Close() {
+    if (port_ == INVALID_HANDLE_VALUE) return;
+    CloseHandle(port_);
+    port_ = INVALID_HANDLE_VALUE;
+    vanished_ = false;
 }
 
-void ClosePort() {
-    if (port == INVALID_HANDLE_VALUE) return;
-    CloseHandle(port);
-    port = INVALID_HANDLE_VALUE;
-    vanished = false;
+}  // namespace
+
+Text DevicePathOf(TextView name) {
+    return u"\\\\.\\" + Text(name.substr(0, kNameLimit));
 }
 
-bool PortVanished() {
-    return port != INVALID_HANDLE_VALUE && vanished;
-}
-
-OpenFailure LastOpenFailure() {
-    return lastFailure;
-}
-
-Text LastOpenFailureDetail() {
-    return lastFailureDetail;
-}
-
-Text LastOpenFailureReason() {
-    return lastFailureReason;
+std::unique_ptr<SerialPort> MakeSystemSerialPort() {
+    return std::make_unique<Win32SerialPort>();
 }

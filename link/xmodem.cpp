@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "link/clock.h"
+#include "link/link.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 #include "source/files.h"
@@ -39,6 +40,8 @@ enum class Check { Sum, Crc };
 // One transfer's memory: the zero-padded file image and the packet and reply buffers.
 // It all goes when the transfer ends, whatever its outcome.
 struct Transfer {
+    explicit Transfer(Link& over) : link(over) {}
+    Link& link;
     std::vector<uint8_t> image;
     long blocks = 0;
     std::vector<uint8_t> packet = std::vector<uint8_t>(kBufferSize, 0);
@@ -46,7 +49,6 @@ struct Transfer {
     int replyCount = 0;  // what the last read brought, in `reply`
     Check check = Check::Sum;
     bool fast = false;
-    const LinkHooks* hooks = nullptr;
     std::string command;     // the receive command, whose echo is no request
     size_t echoed = 0;       // how much of its echo has come back
     bool cancelled = false;  // Cancel was pressed while the start was awaited
@@ -72,7 +74,7 @@ std::string NotEcho(Transfer& t) {
 }
 
 int ReadReply(Transfer& t) {
-    t.replyCount = ReadAvailable(t.reply.data(), kBufferSize);
+    t.replyCount = t.link.Port.ReadAvailable(t.reply.data(), kBufferSize);
     return t.replyCount;
 }
 
@@ -126,26 +128,26 @@ bool TakeRequest(Transfer& t, int candidate) {
 
 // A Cancel pressed while the start is awaited ends it.
 bool StartCancelled(Transfer& t) {
-    if (HookPump(*t.hooks)) t.cancelled = true;
-    return t.cancelled || HookStopped(*t.hooks);
+    if (HookPump(t.link)) t.cancelled = true;
+    return t.cancelled || HookStopped(t.link);
 }
 
 // Waits for the receiver's first NAK (checksum) or "C" (CRC), after the command's wait whose
 // read is `early`: a request that came in it counts when nothing newer does. False when none
 // came, the receiver cancelled, or a Cancel or stop ended the wait.
 bool AwaitStart(Transfer& t, int early) {
-    HookWait(*t.hooks, kStartWaitMs);
+    HookWait(t.link, kStartWaitMs);
     if (StartCancelled(t)) return false;
     ReadReply(t);
     std::string rest = NotEcho(t);
     int candidate = rest.empty() ? -1 : static_cast<uint8_t>(rest.back());
     if (!IsRequest(candidate)) candidate = early;
-    const int64_t deadline = ElapsedMs() + kStartLimitMs;
+    const int64_t deadline = t.link.Time.ElapsedMs() + kStartLimitMs;
     for (;;) {
         if (candidate == kCan) return false;
         if (TakeRequest(t, candidate)) return true;
-        if (ElapsedMs() >= deadline) return false;
-        HookWait(*t.hooks, kStartPollMs);
+        if (t.link.Time.ElapsedMs() >= deadline) return false;
+        HookWait(t.link, kStartPollMs);
         if (StartCancelled(t)) return false;
         ReadReply(t);
         rest = NotEcho(t);
@@ -157,9 +159,10 @@ bool AwaitStart(Transfer& t, int early) {
 // the command's own wait. The request byte is the last one that has arrived past the echo,
 // as in the fixed-wait start, and the limit is that start's.
 bool AwaitStartFast(Transfer& t, int commandWaitMs) {
-    const int64_t deadline = ElapsedMs() + commandWaitMs + kStartWaitMs + kStartLimitMs;
-    for (int64_t now = ElapsedMs(); now < deadline && !StartCancelled(t); now = ElapsedMs()) {
-        if (!HookAwaitInput(*t.hooks, static_cast<int>(deadline - now)) || ReadReply(t) <= 0)
+    const int64_t deadline = t.link.Time.ElapsedMs() + commandWaitMs + kStartWaitMs + kStartLimitMs;
+    for (int64_t now = t.link.Time.ElapsedMs(); now < deadline && !StartCancelled(t);
+         now = t.link.Time.ElapsedMs()) {
+        if (!HookAwaitInput(t.link, static_cast<int>(deadline - now)) || ReadReply(t) <= 0)
             continue;
         std::string rest = NotEcho(t);
         int candidate = rest.empty() ? -1 : static_cast<uint8_t>(rest.back());
@@ -173,9 +176,10 @@ bool AwaitStartFast(Transfer& t, int commandWaitMs) {
 // or CAN, passing over any other byte as line noise. A CAN is given a moment for the two
 // that make a cancel to follow it. The reply's first byte, or -1 when none came.
 int AwaitReplyFast(Transfer& t, int limitMs) {
-    const int64_t deadline = ElapsedMs() + limitMs;
-    for (int64_t now = ElapsedMs(); now < deadline && !HookStopped(*t.hooks); now = ElapsedMs()) {
-        if (!HookAwaitInput(*t.hooks, static_cast<int>(deadline - now)) || ReadReply(t) <= 0)
+    const int64_t deadline = t.link.Time.ElapsedMs() + limitMs;
+    for (int64_t now = t.link.Time.ElapsedMs(); now < deadline && !HookStopped(t.link);
+         now = t.link.Time.ElapsedMs()) {
+        if (!HookAwaitInput(t.link, static_cast<int>(deadline - now)) || ReadReply(t) <= 0)
             continue;
         int skip = 0;
         while (skip < t.replyCount && t.reply[skip] != kAck && t.reply[skip] != kNak &&
@@ -186,46 +190,55 @@ int AwaitReplyFast(Transfer& t, int limitMs) {
                      static_cast<size_t>(t.replyCount - skip));
         t.replyCount -= skip;
         if (t.reply[0] == kCan && t.replyCount < 3) {
-            const int64_t more = ElapsedMs() + kCancelGatherMs;
-            while (t.replyCount < 3 && ElapsedMs() < more &&
-                   HookAwaitInput(*t.hooks, static_cast<int>(more - ElapsedMs())))
-                t.replyCount += ReadAvailable(t.reply.data() + t.replyCount, 3 - t.replyCount);
+            const int64_t more = t.link.Time.ElapsedMs() + kCancelGatherMs;
+            while (t.replyCount < 3 && t.link.Time.ElapsedMs() < more &&
+                   HookAwaitInput(t.link, static_cast<int>(more - t.link.Time.ElapsedMs())))
+                t.replyCount +=
+                    t.link.Port.ReadAvailable(t.reply.data() + t.replyCount, 3 - t.replyCount);
         }
         return t.reply[0];
     }
     return -1;
 }
 
-enum class BlockResult { Acknowledged, Unacknowledged, Abort, Stopped };
+enum class BlockResult { Acknowledged, Unacknowledged, Abort, Stopped, WriteFailed };
+
+// Sends packet n (`length` bytes); false, with a log line, when the port did not take it
+// whole: the receiver then has no block to answer.
+bool SendPacket(Transfer& t, long n, int length) {
+    if (t.link.Port.WriteBytes(t.packet.data(), length) == length) return true;
+    HookLog(t.link, u"The port did not take block " + DecimalText(n));
+    return false;
+}
 
 // Sends block n until it is acknowledged, its deadline passes, the receiver gives up, or
 // the caller asks for a stop.
 BlockResult SendBlock(Transfer& t, long n) {
     const int length = BuildPacket(t, n);
-    const int64_t deadline = ElapsedMs() + kBlockLimitMs;
+    const int64_t deadline = t.link.Time.ElapsedMs() + kBlockLimitMs;
     const Text label = DecimalText(n) + u"/" + DecimalText(t.blocks);
     int failedReplies = 0;
     for (;;) {
-        HookProgress(*t.hooks, label);
-        HookPump(*t.hooks);
+        HookProgress(t.link, label);
+        HookPump(t.link);
         int answer = -1;
         if (t.fast) {
             // What is still queued answers an earlier packet (a late reply to one that was
             // sent again): it must not be taken for this packet's reply.
             while (ReadReply(t) > 0) {
             }
-            WriteBytes(t.packet.data(), length);
+            if (!SendPacket(t, n, length)) return BlockResult::WriteFailed;
             answer = AwaitReplyFast(t, kReplyWaitMs);
         } else {
-            WriteBytes(t.packet.data(), length);
-            HookWait(*t.hooks, kReplyWaitMs);
+            if (!SendPacket(t, n, length)) return BlockResult::WriteFailed;
+            HookWait(t.link, kReplyWaitMs);
             ReadReply(t);
             answer = FirstReplyByte(t);
         }
-        if (HookStopped(*t.hooks)) return BlockResult::Stopped;
+        if (HookStopped(t.link)) return BlockResult::Stopped;
         if (answer == kAck) return BlockResult::Acknowledged;
         // An unplugged board answers nothing ever again: no point in asking twenty times.
-        if (PortVanished()) return BlockResult::Abort;
+        if (t.link.Port.Vanished()) return BlockResult::Abort;
         if (answer == kCan) {
             // Receivers cancel with several CANs; a lone one may be line noise.
             if (t.replyCount >= 3 && t.reply[1] == kCan && t.reply[2] == kCan)
@@ -233,50 +246,56 @@ BlockResult SendBlock(Transfer& t, long n) {
         } else {
             if (++failedReplies == kMaxFailedReplies) return BlockResult::Abort;
             // A NAK in fast mode is answered at once: the receiver asked for the block again.
-            if (!t.fast || answer != kNak) HookWait(*t.hooks, kRetryPauseMs);
+            if (!t.fast || answer != kNak) HookWait(t.link, kRetryPauseMs);
         }
-        if (ElapsedMs() > deadline) return BlockResult::Unacknowledged;
+        if (t.link.Time.ElapsedMs() > deadline) return BlockResult::Unacknowledged;
     }
 }
 
 // EOT until acknowledged, at most four times about five seconds apart. A receiver that
 // never answers it has still had every block; whether those arrived is the blocks' verdict.
-void EndTransfer(Transfer& t) {
+// False when the port did not take an EOT: the receiver still waits for more.
+bool EndTransfer(Transfer& t) {
     for (int eot = 0; eot < kMaxEots; ++eot) {
-        WriteByte(kEot);
-        const int64_t deadline = ElapsedMs() + kEotLimitMs;
+        if (WriteByte(t.link.Port, kEot) != 1) {
+            HookLog(t.link, u"The port did not take the end of the transfer");
+            return false;
+        }
+        const int64_t deadline = t.link.Time.ElapsedMs() + kEotLimitMs;
         do {
             if (t.fast) {
                 // A NAK asks for the EOT again: it goes at once.
-                int answer = AwaitReplyFast(t, static_cast<int>(deadline - ElapsedMs()));
-                if (answer == kAck) return;
+                int answer =
+                    AwaitReplyFast(t, static_cast<int>(deadline - t.link.Time.ElapsedMs()));
+                if (answer == kAck) return true;
                 if (answer == kNak) break;
                 continue;
             }
-            HookWait(*t.hooks, kEotPollMs);
-            if (HookStopped(*t.hooks)) return;
+            HookWait(t.link, kEotPollMs);
+            if (HookStopped(t.link)) return true;
             ReadReply(t);
-            if (FirstReplyByte(t) == kAck) return;
-        } while (ElapsedMs() <= deadline);
+            if (FirstReplyByte(t) == kAck) return true;
+        } while (t.link.Time.ElapsedMs() <= deadline);
     }
+    return true;
 }
 
 XmodemOutcome Finish(Transfer& t, XmodemOutcome outcome) {
     switch (outcome) {
         case XmodemOutcome::Completed:
-            HookLog(*t.hooks, u"Transfer completed OK!");
+            HookLog(t.link, u"Transfer completed OK!");
             break;
         case XmodemOutcome::Failed:
-            HookLog(*t.hooks, u"Transfer failed!");
+            HookLog(t.link, u"Transfer failed!");
             break;
         case XmodemOutcome::Cancelled:
-            HookLog(*t.hooks, u"Transfer cancelled");
+            HookLog(t.link, u"Transfer cancelled");
             break;
         default:
-            HookLog(*t.hooks, u"Transfer failed to start!");
+            HookLog(t.link, u"Transfer failed to start!");
             break;
     }
-    HookPump(*t.hooks);
+    HookPump(t.link);
     if (t.fast) {
         // The receiver's prompt, when it shows one, ends the pause early. It may have come
         // with the last reply already, and it may come in pieces, with terminal modes around
@@ -288,14 +307,14 @@ XmodemOutcome Finish(Transfer& t, XmodemOutcome outcome) {
             if (tail.size() > kPromptTail) tail.erase(0, tail.size() - kPromptTail);
         };
         take();
-        const int64_t end = ElapsedMs() + kFinalPauseMs;
-        while (!EndsWithPrompt(tail) && ElapsedMs() < end &&
-               HookAwaitInput(*t.hooks, static_cast<int>(end - ElapsedMs()))) {
+        const int64_t end = t.link.Time.ElapsedMs() + kFinalPauseMs;
+        while (!EndsWithPrompt(tail) && t.link.Time.ElapsedMs() < end &&
+               HookAwaitInput(t.link, static_cast<int>(end - t.link.Time.ElapsedMs()))) {
             ReadReply(t);
             take();
         }
     } else {
-        HookWait(*t.hooks, kFinalPauseMs);
+        HookWait(t.link, kFinalPauseMs);
     }
     ReadReply(t);  // whatever the receiver still says is of no use now
     return outcome;
@@ -303,8 +322,11 @@ XmodemOutcome Finish(Transfer& t, XmodemOutcome outcome) {
 
 // Five CANs tell the receiver to give up.
 XmodemOutcome CancelTransfer(Transfer& t, XmodemOutcome outcome) {
+    int taken = 0;
     for (int i = 0; i < kCancelBytes; ++i)
-        WriteByte(kCan);
+        taken += WriteByte(t.link.Port, kCan) == 1 ? 1 : 0;
+    if (taken < kCancelBytes)
+        HookLog(t.link, u"The port did not take the cancel: the board may still wait for blocks");
     return Finish(t, outcome);
 }
 
@@ -312,8 +334,7 @@ XmodemOutcome SendBlocks(Transfer& t, int commandWaitMs, int early) {
     if (!(t.fast ? AwaitStartFast(t, commandWaitMs) : AwaitStart(t, early))) {
         // A receiver that was started is told to stop; one that never answered has nothing
         // to be told, as when the start fails.
-        if (t.cancelled || HookStopped(*t.hooks))
-            return CancelTransfer(t, XmodemOutcome::Cancelled);
+        if (t.cancelled || HookStopped(t.link)) return CancelTransfer(t, XmodemOutcome::Cancelled);
         return Finish(t, XmodemOutcome::FailedToStart);
     }
     bool allAcknowledged = true;
@@ -321,35 +342,36 @@ XmodemOutcome SendBlocks(Transfer& t, int commandWaitMs, int early) {
         BlockResult r = SendBlock(t, n);
         if (r == BlockResult::Abort) return CancelTransfer(t, XmodemOutcome::Failed);
         if (r == BlockResult::Stopped) return CancelTransfer(t, XmodemOutcome::Cancelled);
+        // A port that does not take a packet takes no CAN either.
+        if (r == BlockResult::WriteFailed) return Finish(t, XmodemOutcome::Failed);
         // A block whose deadline passed is left behind so the transfer goes on, but the
         // board's copy then lacks it: the transfer must not be reported as completed.
         if (r == BlockResult::Unacknowledged) allAcknowledged = false;
     }
-    EndTransfer(t);
-    if (HookStopped(*t.hooks)) return CancelTransfer(t, XmodemOutcome::Cancelled);
+    if (!EndTransfer(t)) return Finish(t, XmodemOutcome::Failed);
+    if (HookStopped(t.link)) return CancelTransfer(t, XmodemOutcome::Cancelled);
     return Finish(t, allAcknowledged ? XmodemOutcome::Completed : XmodemOutcome::Failed);
 }
 
 }  // namespace
 
-XmodemOutcome SendBytesByXmodem(const std::string& content, TextView command, TextView label,
-                                int lineDelay, const LinkHooks& hooks, bool fast) {
-    Transfer t;
+XmodemOutcome SendBytesByXmodem(Link& link, const std::string& content, TextView command,
+                                TextView label, int lineDelay, bool fast) {
+    Transfer t(link);
     t.fast = fast;
-    t.hooks = &hooks;
     t.blocks = static_cast<long>((content.size() + kBlockSize - 1) / kBlockSize);
     t.image.assign(content.size() + kBlockSize, 0);  // the last block is padded with 0x00
     std::memcpy(t.image.data(), content.data(), content.size());
 
-    HookLog(hooks, u"Sending: " + Text(label));
-    HookLog(hooks, u"Blocks: " + DecimalText(t.blocks));
-    HookPump(hooks);
+    HookLog(link, u"Sending: " + Text(label));
+    HookLog(link, u"Blocks: " + DecimalText(t.blocks));
+    HookPump(link);
     t.command = AnsiFromText(command);
-    SendText(command);
+    SendText(link, command);
     // In fast mode the command's wait is spent waiting for the receiver's first request.
     if (fast) return SendBlocks(t, lineDelay, -1);
     // By default it is a fixed wait; a request that came in it is kept, not drained.
-    HookWait(hooks, lineDelay);
+    HookWait(link, lineDelay);
     ReadReply(t);
     int early = -1;
     for (char byte : NotEcho(t))
@@ -357,17 +379,16 @@ XmodemOutcome SendBytesByXmodem(const std::string& content, TextView command, Te
     return SendBlocks(t, 0, early);
 }
 
-XmodemOutcome SendFileByXmodem(TextView path, TextView name, int lineDelay, const LinkHooks& hooks,
-                               bool fast) {
+XmodemOutcome SendFileByXmodem(Link& link, TextView path, TextView name, int lineDelay, bool fast) {
     // The file is read whole before the board is told anything: a file that cannot be read
     // in full would otherwise go out with zero bytes in place of what was missing.
     std::optional<std::string> content = ReadWholeFile(path);
     if (!content) {
         Text why = ReadRefusal(path);
-        HookLog(hooks, why.empty() ? u"Cannot read " + Text(path) : why);
-        HookPump(hooks);
+        HookLog(link, why.empty() ? u"Cannot read " + Text(path) : why);
+        HookPump(link);
         return XmodemOutcome::Unreadable;
     }
-    return SendBytesByXmodem(*content, u"XMODEM RECEIVE \"" + Text(name) + u"\"\r\n", name,
-                             lineDelay, hooks, fast);
+    return SendBytesByXmodem(link, *content, u"XMODEM RECEIVE \"" + Text(name) + u"\"\r\n", name,
+                             lineDelay, fast);
 }

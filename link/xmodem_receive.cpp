@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "link/clock.h"
+#include "link/link.h"
 #include "link/sendwait.h"
 #include "link/serial.h"
 #include "link/xmodem.h"
@@ -28,7 +29,8 @@ constexpr int kPromptWaitMs = 500;     // the board's prompt after the transfer
 constexpr int kCancelBytes = 5;
 
 struct Reception {
-    const LinkHooks* Hooks = nullptr;
+    explicit Reception(Link& over) : Line(over) {}
+    Link& Line;
     std::string In;  // read from the port, not yet taken
     size_t At = 0;
     int64_t LastByteMs = 0;
@@ -41,19 +43,19 @@ struct Reception {
 
 // The next byte within `ms`, or -1 when none came (or a stop was asked for).
 int NextByte(Reception& r, int ms) {
-    const int64_t deadline = ElapsedMs() + ms;
+    const int64_t deadline = r.Line.Time.ElapsedMs() + ms;
     while (r.At == r.In.size()) {
-        if (HookStopped(*r.Hooks)) return -1;
-        int64_t left = deadline - ElapsedMs();
+        if (HookStopped(r.Line)) return -1;
+        int64_t left = deadline - r.Line.Time.ElapsedMs();
         if (left <= 0) return -1;
-        if (!HookAwaitInput(*r.Hooks, static_cast<int>(left))) continue;
+        if (!HookAwaitInput(r.Line, static_cast<int>(left))) continue;
         uint8_t buffer[2048];
-        int got = ReadAvailable(buffer, sizeof buffer);
+        int got = r.Line.Port.ReadAvailable(buffer, sizeof buffer);
         if (got <= 0) continue;
         r.In.erase(0, r.At);
         r.At = 0;
         r.In.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(got));
-        r.LastByteMs = ElapsedMs();
+        r.LastByteMs = r.Line.Time.ElapsedMs();
     }
     return static_cast<uint8_t>(r.In[r.At++]);
 }
@@ -64,17 +66,20 @@ void LetPass(Reception& r) {
     }
 }
 
-bool Stalled(const Reception& r) {
-    return ElapsedMs() - r.LastByteMs > kStallMs;
+bool Stalled(Reception& r) {
+    return r.Line.Time.ElapsedMs() - r.LastByteMs > kStallMs;
 }
 
 ReceivedFile Fail(Reception& r, ReceiveOutcome outcome, const Text& why, bool cancel) {
     if (cancel) {
+        int taken = 0;
         for (int i = 0; i < kCancelBytes; ++i)
-            WriteByte(kCan);
+            taken += WriteByte(r.Line.Port, kCan) == 1 ? 1 : 0;
+        if (taken < kCancelBytes)
+            HookLog(r.Line, u"The port did not take the cancel: the board may still be sending");
     }
-    HookLog(*r.Hooks, outcome == ReceiveOutcome::Cancelled ? u"Receive cancelled"
-                                                           : u"Receive failed: " + why);
+    HookLog(r.Line, outcome == ReceiveOutcome::Cancelled ? u"Receive cancelled"
+                                                         : u"Receive failed: " + why);
     ReceivedFile result;
     result.Outcome = outcome;
     result.BoardWords = r.Words;
@@ -83,12 +88,13 @@ ReceivedFile Fail(Reception& r, ReceiveOutcome outcome, const Text& why, bool ca
 
 // The command's echo, up to its line end; what follows it stays to be read.
 void AwaitEcho(Reception& r) {
-    const int64_t end = ElapsedMs() + kEchoLimitMs;
-    for (int b; ElapsedMs() < end && (b = NextByte(r, static_cast<int>(end - ElapsedMs()))) >= 0;)
+    const int64_t end = r.Line.Time.ElapsedMs() + kEchoLimitMs;
+    for (int b; r.Line.Time.ElapsedMs() < end &&
+                (b = NextByte(r, static_cast<int>(end - r.Line.Time.ElapsedMs()))) >= 0;)
         if (b == '\n') return;
 }
 
-enum class Start { Block, Refused, Cancelled, None, Stopped };
+enum class Start { Block, Refused, Cancelled, None, Stopped, WriteFailed };
 
 // Asks for the first block: "C" a few times, then NAK. The first header byte stays to be
 // read. Text before it is the board's answer to the command: its prompt means it refused.
@@ -97,11 +103,11 @@ Start AwaitFirstBlock(Reception& r) {
     bool canSeen = false;
     for (int request = 0; request < kStartRequests; ++request) {
         r.Crc = request < kCrcRequests;
-        WriteByte(r.Crc ? kWantCrc : kNak);
-        const int64_t next = ElapsedMs() + kRequestEveryMs;
-        for (int64_t now = ElapsedMs(); now < next; now = ElapsedMs()) {
+        if (WriteByte(r.Line.Port, r.Crc ? kWantCrc : kNak) != 1) return Start::WriteFailed;
+        const int64_t next = r.Line.Time.ElapsedMs() + kRequestEveryMs;
+        for (int64_t now = r.Line.Time.ElapsedMs(); now < next; now = r.Line.Time.ElapsedMs()) {
             int b = NextByte(r, static_cast<int>(next - now));
-            if (HookStopped(*r.Hooks)) return Start::Stopped;
+            if (HookStopped(r.Line)) return Start::Stopped;
             if (b < 0) break;
             if (b == kSoh || b == kStx) {
                 --r.At;
@@ -169,10 +175,13 @@ ReceivedFile ReceiveBlocks(Reception& r) {
     int errors = 0;
     bool canSeen = false;
     for (;;) {
-        if (HookStopped(*r.Hooks)) return Fail(r, ReceiveOutcome::Cancelled, {}, true);
+        if (HookStopped(r.Line)) return Fail(r, ReceiveOutcome::Cancelled, {}, true);
         int header = NextByte(r, kNextBlockMs);
+        // A port that does not take an answer takes no CAN either: the reception ends there.
         if (header == kEot) {
-            WriteByte(kAck);
+            if (WriteByte(r.Line.Port, kAck) != 1)
+                return Fail(r, ReceiveOutcome::Failed, u"the port did not take an acknowledgement",
+                            false);
             break;
         }
         if (header == kCan && canSeen)
@@ -184,14 +193,16 @@ ReceivedFile ReceiveBlocks(Reception& r) {
         } else if (header >= 0) {
             continue;  // line noise between packets
         }
-        if (HookStopped(*r.Hooks)) return Fail(r, ReceiveOutcome::Cancelled, {}, true);
+        if (HookStopped(r.Line)) return Fail(r, ReceiveOutcome::Cancelled, {}, true);
         switch (got) {
             case Packet::Good:
-                HookProgress(*r.Hooks, DecimalText(r.Blocks));
+                HookProgress(r.Line, DecimalText(r.Blocks));
                 [[fallthrough]];
             case Packet::Repeat:  // our ACK was lost: the block is kept once
                 errors = 0;
-                WriteByte(kAck);
+                if (WriteByte(r.Line.Port, kAck) != 1)
+                    return Fail(r, ReceiveOutcome::Failed,
+                                u"the port did not take an acknowledgement", false);
                 break;
             case Packet::OutOfSequence:
                 return Fail(
@@ -217,7 +228,9 @@ ReceivedFile ReceiveBlocks(Reception& r) {
                                 u"block " + DecimalText(r.Blocks + 1) + u" failed " +
                                     DecimalText(kMaxErrors) + u" times",
                                 true);
-                WriteByte(kNak);
+                if (WriteByte(r.Line.Port, kNak) != 1)
+                    return Fail(r, ReceiveOutcome::Failed,
+                                u"the port did not take a request to send a block again", false);
                 break;
         }
     }
@@ -227,8 +240,8 @@ ReceivedFile ReceiveBlocks(Reception& r) {
     while (keep > floor && r.Data[keep - 1] == '\0')
         --keep;
     r.Data.resize(keep);
-    HookLog(*r.Hooks, u"Received " + DecimalText(static_cast<long long>(keep)) + u" bytes in " +
-                          DecimalText(r.Blocks) + u" blocks");
+    HookLog(r.Line, u"Received " + DecimalText(static_cast<long long>(keep)) + u" bytes in " +
+                        DecimalText(r.Blocks) + u" blocks");
     ReceivedFile result;
     result.Outcome = ReceiveOutcome::Completed;
     result.Bytes = std::move(r.Data);
@@ -237,15 +250,15 @@ ReceivedFile ReceiveBlocks(Reception& r) {
 
 }  // namespace
 
-ReceivedFile ReceiveFileByXmodem(TextView name, const LinkHooks& hooks) {
-    Reception r;
-    r.Hooks = &hooks;
-    r.LastByteMs = ElapsedMs();
-    HookLog(hooks,
+ReceivedFile ReceiveFileByXmodem(Link& link, TextView name) {
+    Reception r(link);
+    r.LastByteMs = link.Time.ElapsedMs();
+    HookLog(link,
             name.empty() ? Text(u"Receiving the program in memory") : u"Receiving: " + Text(name));
-    HookPump(hooks);
-    ReadPendingInput();  // what the board said before is no answer to this command
-    SendText(name.empty() ? Text(u"XMODEM SEND\r\n") : u"XMODEM SEND \"" + Text(name) + u"\"\r\n");
+    HookPump(link);
+    ReadPendingInput(link);  // what the board said before is no answer to this command
+    SendText(link,
+             name.empty() ? Text(u"XMODEM SEND\r\n") : u"XMODEM SEND \"" + Text(name) + u"\"\r\n");
     AwaitEcho(r);
     switch (AwaitFirstBlock(r)) {
         case Start::Block:
@@ -254,7 +267,7 @@ ReceivedFile ReceiveFileByXmodem(TextView name, const LinkHooks& hooks) {
             Text words = TrimBlanks(ReplaceChar(ReplaceChar(r.Words, u'\r', u' '), u'\n', u' '));
             if (words.size() >= 1 && words.back() == u'>') words.pop_back();
             r.Words = TrimBlanks(words);
-            HookLog(hooks, r.Words);
+            HookLog(link, r.Words);
             return Fail(
                 r, ReceiveOutcome::Refused,
                 u"the board did not send " + (name.empty() ? Text(u"its program") : Text(name)),
@@ -264,6 +277,9 @@ ReceivedFile ReceiveFileByXmodem(TextView name, const LinkHooks& hooks) {
             return Fail(r, ReceiveOutcome::Failed, u"the board cancelled the transfer", false);
         case Start::Stopped:
             return Fail(r, ReceiveOutcome::Cancelled, {}, true);
+        case Start::WriteFailed:  // a port that does not take a request takes no CAN either
+            return Fail(r, ReceiveOutcome::Failed, u"the port did not take the request to send",
+                        false);
         case Start::None:
             break;
     }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/hooks.h"
+#include "link/link.h"
 #include "source/text.h"
 
 enum class ReceiveOutcome {
@@ -28,5 +29,5 @@ struct ReceivedFile {
 // Sends XMODEM SEND "name" (without a name when `name` is empty: the program in memory) and
 // receives what the board sends. The serial channel must be open; it stays open. Logs
 // "Receiving: ..." first and one result line last; shows the blocks received as progress.
-// Waits for bytes through `hooks` (waking as they arrive) and gives up on a stop.
-ReceivedFile ReceiveFileByXmodem(TextView name, const LinkHooks& hooks);
+// Waits for bytes through `link.Hooks` (waking as they arrive) and gives up on a stop.
+ReceivedFile ReceiveFileByXmodem(Link& link, TextView name);

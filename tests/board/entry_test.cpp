@@ -132,9 +132,7 @@ TEST_F(Entry, LineSpeedPacesBytesAtTheClientsBaudRate) {
     long long sent = MonotonicMs();
     EXPECT_EQ(Say(line + "\r\n", "\n"), line + "\r\n");
     // 42 bytes in and 42 out, overlapping byte by byte: at least 42 byte times.
-    long long took = MonotonicMs() - sent;
-    EXPECT_GE(took, 170);
-    EXPECT_LT(took, 1500);
+    EXPECT_GE(MonotonicMs() - sent, 170);
 }
 
 TEST_F(Entry, VanishesAfterTheGivenNumberOfProgramLines) {

@@ -1,44 +1,40 @@
-// What the link tests share: a fresh application state and log, a pseudo-terminal whose
-// master side plays the board, and the log as a list of lines.
+// What the pseudo-terminal link tests share: a pseudo-terminal whose master side plays the
+// board, and a link over the system's port to its slave side on the system's clock, whose
+// log lines and progress text the test keeps.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "app/pump.h"
-#include "app/state.h"
-#include "frontends/cli/window_cli.h"
+#include "link/clock.h"
+#include "link/link.h"
 #include "link/serial.h"
 #include "tests/link/pty_line.h"
-#include "tests/support/fresh_core.h"
-#include "ui/controls.h"
-#include "ui/log.h"
 
-inline std::vector<Text> LogLines() {
-    std::vector<Text> lines;
-    const Text& all = LogText();
-    if (all.empty()) return lines;
-    size_t start = 0;
-    for (size_t at; (at = all.find(u"\r\n", start)) != Text::npos; start = at + 2)
-        lines.push_back(all.substr(start, at - start));
-    lines.push_back(all.substr(start));
-    return lines;
-}
+// The line delay a fresh start-up uses.
+inline constexpr int kTestLineDelay = 120;
 
 class PtyLinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        StartFreshCore();
         board = OpenPtyEnd();
+        link.Hooks.Log = [this](TextView line) { log.emplace_back(line); };
+        link.Hooks.Progress = [this](TextView text) { progress = Text(text); };
     }
     void TearDown() override {
-        ClosePort();
+        port->Close();
         ClosePtyEnd(board);
     }
     Text PortName() const { return TextFromUtf8(board.path); }
 
     PtyEnd board;
     std::string got;  // what a board thread heard
+    SystemClock clock;
+    std::unique_ptr<SerialPort> port = MakeSystemSerialPort();
+    Link link{*port, clock};
+    std::vector<Text> log;  // the lines the link logged
+    Text progress;          // the last progress text
 };

@@ -7,17 +7,9 @@
 #include <map>
 #include <random>
 
-#include "app/pump.h"
-#include "app/state.h"
-#include "frontends/cli/window_cli.h"
-#include "link/clock.h"
-#include "link/serial.h"
-#include "link/serial_sim.h"
 #include "link/xmodem.h"
 #include "link/xmodem_receive.h"
-#include "tests/support/fresh_core.h"
-#include "ui/controls.h"
-#include "ui/log.h"
+#include "tests/link/sim_link.h"
 
 namespace fs = std::filesystem;
 
@@ -42,20 +34,20 @@ struct Receiver {
     int Cans = 0;
     int Block = 0;  // the block being sent, counting from 1
 
-    void Hear(const std::string& bytes) {
+    void Hear(SimLink& sim, const std::string& bytes) {
         if (bytes.rfind("XMODEM RECEIVE", 0) == 0) {
             Command = bytes;
             // After the command's own wait has read what came back, during the start wait.
-            if (!Start.empty()) PeerSends(Start, 500);
+            if (!Start.empty()) sim.line.PeerSends(Start, 500);
         } else if (bytes.size() >= 132 && bytes[0] == 0x01) {
             Packets.push_back(bytes);
-            PacketTimes.push_back(ElapsedMs());
+            PacketTimes.push_back(sim.clock.ElapsedMs());
             int number = static_cast<uint8_t>(bytes[1]);
             if (Attempts[number]++ == 0) ++Block;
-            PeerSends(Answer(Block, Attempts[number]), 10);
+            sim.line.PeerSends(Answer(Block, Attempts[number]), 10);
         } else if (bytes == std::string(1, kEot)) {
-            EotTimes.push_back(ElapsedMs());
-            if (AnswersEot) PeerSends(std::string(1, kAck), 10);
+            EotTimes.push_back(sim.clock.ElapsedMs());
+            if (AnswersEot) sim.line.PeerSends(std::string(1, kAck), 10);
         } else if (bytes == std::string(1, kCan)) {
             ++Cans;
         }
@@ -65,9 +57,7 @@ struct Receiver {
 class SimXmodem : public ::testing::Test {
 protected:
     void SetUp() override {
-        StartFreshCore();
-        ResetSimLine(38400);
-        Sim.OnWrite = [this](const std::string& b) { board.Hear(b); };
+        sim.line.OnWrite = [this](const std::string& b) { board.Hear(sim, b); };
         path = fs::temp_directory_path() / ("qz_sim_" + std::to_string(getpid()) + ".bin");
     }
     void TearDown() override { fs::remove(path); }
@@ -75,18 +65,7 @@ protected:
     XmodemOutcome Send(const std::string& bytes, bool fast = false) {
         std::ofstream(path, std::ios::binary) << bytes;
         content = bytes;
-        return SendFileByXmodem(Text(path.u16string()), u"data.bin", App.LineDelay,
-                                WindowLinkHooks(), fast);
-    }
-    std::vector<Text> Log() {
-        std::vector<Text> lines;
-        Text all = LogText();
-        for (size_t start = 0;;) {
-            size_t at = all.find(u"\r\n", start);
-            lines.push_back(all.substr(start, at - start));
-            if (at == Text::npos) return lines;
-            start = at + 2;
-        }
+        return SendFileByXmodem(sim.link, Text(path.u16string()), u"data.bin", 120, fast);
     }
     // Block n as the file image holds it: 128 bytes, zero-padded past the end.
     std::string Data(size_t n) {
@@ -94,6 +73,7 @@ protected:
         return d + std::string(128 - d.size(), '\0');
     }
 
+    SimLink sim{38400};
     Receiver board;
     fs::path path;
     std::string content;
@@ -124,9 +104,9 @@ TEST_F(SimXmodem, CrcPacketsCarryTheFileInOrderAndTheBlockNumberWraps) {
     EXPECT_EQ(board.Packets[255][1], 0);  // block 256
     EXPECT_EQ(static_cast<uint8_t>(board.Packets[255][2]), 255);
     EXPECT_EQ(board.EotTimes.size(), 1u);
-    EXPECT_EQ(Log(),
+    EXPECT_EQ(sim.log,
               (std::vector<Text>{u"Sending: data.bin", u"Blocks: 258", u"Transfer completed OK!"}));
-    EXPECT_EQ(Window.ProgressLabel, u"258/258");
+    EXPECT_EQ(sim.progress, u"258/258");
     // One attempt costs the 200 ms reply wait and the packet's line time.
     EXPECT_NEAR(board.PacketTimes[257] - board.PacketTimes[256], 200 + 1330 / 38.4, 1);
 }
@@ -144,14 +124,14 @@ TEST_F(SimXmodem, ChecksumPacketsEndInTheByteSumAndThePaddingIsZero) {
         EXPECT_EQ(static_cast<uint8_t>(p[131]), sum);
     }
     EXPECT_EQ(board.Packets[2].substr(3, 128), content.substr(256) + std::string(84, '\0'));
-    EXPECT_EQ(Log()[1], u"Blocks: 3");
+    EXPECT_EQ(sim.log[1], u"Blocks: 3");
 }
 
 TEST_F(SimXmodem, AnEmptyFileGoesStraightToTheEnd) {
     EXPECT_EQ(Send(""), XmodemOutcome::Completed);
     EXPECT_TRUE(board.Packets.empty());
     EXPECT_EQ(board.EotTimes.size(), 1u);
-    EXPECT_EQ(Log()[1], u"Blocks: 0");
+    EXPECT_EQ(sim.log[1], u"Blocks: 0");
 }
 
 TEST_F(SimXmodem, TwentyNaksToOneBlockAbortWithFiveCans) {
@@ -163,7 +143,7 @@ TEST_F(SimXmodem, TwentyNaksToOneBlockAbortWithFiveCans) {
     EXPECT_LT(board.PacketTimes.back() - board.PacketTimes.front(), 10000);
     EXPECT_EQ(board.Cans, 5);
     EXPECT_TRUE(board.EotTimes.empty());
-    EXPECT_EQ(Log().back(), u"Transfer failed!");
+    EXPECT_EQ(sim.log.back(), u"Transfer failed!");
 }
 
 TEST_F(SimXmodem, ALoneCanIsPassedOverButThreeAbort) {
@@ -176,7 +156,7 @@ TEST_F(SimXmodem, ALoneCanIsPassedOverButThreeAbort) {
     // No retry pause after the lone CAN: the next attempt follows the 200 ms wait at once.
     EXPECT_NEAR(board.PacketTimes[1] - board.PacketTimes[0], 200 + 1330 / 38.4, 1);
     EXPECT_EQ(board.Cans, 5);
-    EXPECT_EQ(Log().back(), u"Transfer failed!");
+    EXPECT_EQ(sim.log.back(), u"Transfer failed!");
 }
 
 TEST_F(SimXmodem, AnUnansweredEndIsSentFourTimesAndStillCompletes) {
@@ -187,13 +167,12 @@ TEST_F(SimXmodem, AnUnansweredEndIsSentFourTimesAndStillCompletes) {
         EXPECT_GE(board.EotTimes[i] - board.EotTimes[i - 1], 5000);
         EXPECT_LE(board.EotTimes[i] - board.EotTimes[i - 1], 5600);
     }
-    EXPECT_EQ(Log().back(), u"Transfer completed OK!");
+    EXPECT_EQ(sim.log.back(), u"Transfer completed OK!");
 }
 
 TEST_F(SimXmodem, ABlockLeftUnacknowledgedAtItsDeadlineFailsTheTransfer) {
     // At 1200 baud one attempt takes 1.1 s of line time: twenty do not fit in 10 s.
-    ResetSimLine(1200);
-    Sim.OnWrite = [this](const std::string& b) { board.Hear(b); };
+    sim.line.Open(u"sim", 1200);
     board.Answer = [](int block, int) { return std::string(block == 1 ? "" : "\x06"); };
     EXPECT_EQ(Send(Random(256)), XmodemOutcome::Failed);
     int64_t firstTry = board.PacketTimes[0];
@@ -203,30 +182,30 @@ TEST_F(SimXmodem, ABlockLeftUnacknowledgedAtItsDeadlineFailsTheTransfer) {
     EXPECT_GT(board.PacketTimes[8] - firstTry, 10000);
     EXPECT_EQ(board.Cans, 0);
     EXPECT_EQ(board.EotTimes.size(), 1u);
-    EXPECT_EQ(Log().back(), u"Transfer failed!");
+    EXPECT_EQ(sim.log.back(), u"Transfer failed!");
 }
 
 TEST_F(SimXmodem, NoStartByteOrACancelFailsTheStartAndSendsNothingMore) {
     board.Start = "";
-    int64_t start = ElapsedMs();
+    int64_t start = sim.clock.ElapsedMs();
     EXPECT_EQ(Send(Random(500)), XmodemOutcome::FailedToStart);
     // The command's line time and wait, the first look, a minute of looks, the final pause.
-    EXPECT_NEAR(ElapsedMs() - start, 270 / 38.4 + 120 + 1000 + 60000 + 300, 1);
-    EXPECT_EQ(Sim.Written.size(), 1u);
-    EXPECT_EQ(Log().back(), u"Transfer failed to start!");
+    EXPECT_NEAR(sim.clock.ElapsedMs() - start, 270 / 38.4 + 120 + 1000 + 60000 + 300, 1);
+    EXPECT_EQ(sim.line.Written.size(), 1u);
+    EXPECT_EQ(sim.log.back(), u"Transfer failed to start!");
 
-    ClearLog();
-    Sim.Written.clear();
+    sim.log.clear();
+    sim.line.Written.clear();
     board.Start = std::string(1, kCan);
     EXPECT_EQ(Send(Random(500)), XmodemOutcome::FailedToStart);
-    EXPECT_EQ(Sim.Written.size(), 1u);
+    EXPECT_EQ(sim.line.Written.size(), 1u);
 
     // Noise first, the request later: the sender keeps polling and takes it.
-    ClearLog();
+    sim.log.clear();
     board.Start = "xyz";
-    Sim.OnWrite = [this](const std::string& b) {
-        board.Hear(b);
-        if (b[0] == 'X') PeerSends("C", 1800);
+    sim.line.OnWrite = [this](const std::string& b) {
+        board.Hear(sim, b);
+        if (b[0] == 'X') sim.line.PeerSends("C", 1800);
     };
     EXPECT_EQ(Send(Random(500)), XmodemOutcome::Completed);
     EXPECT_EQ(board.Packets[0].size(), 133u);
@@ -235,14 +214,14 @@ TEST_F(SimXmodem, NoStartByteOrACancelFailsTheStartAndSendsNothingMore) {
 TEST_F(SimXmodem, FastModeActsOnEachReplyAsItArrives) {
     // The board echoes the command (its "C" in RECEIVE is no request) and asks for CRC
     // 5 ms later, well inside the command's own wait; block 2 is refused once.
-    Sim.OnWrite = [this](const std::string& b) {
+    sim.line.OnWrite = [this](const std::string& b) {
         if (b.rfind("XMODEM", 0) == 0) {
             board.Command = b;
-            PeerSends(b, 1);
-            PeerSends("C", 5);
+            sim.line.PeerSends(b, 1);
+            sim.line.PeerSends("C", 5);
             return;
         }
-        board.Hear(b);
+        board.Hear(sim, b);
     };
     board.Answer = [](int block, int attempt) {
         return std::string(1, block == 2 && attempt == 1 ? kNak : kAck);
@@ -257,7 +236,7 @@ TEST_F(SimXmodem, FastModeActsOnEachReplyAsItArrives) {
     for (size_t i = 1; i < 5; ++i)
         EXPECT_NEAR(board.PacketTimes[i] - board.PacketTimes[i - 1], 10 + packetMs, 1.5) << i;
     EXPECT_EQ(board.EotTimes.size(), 1u);
-    EXPECT_EQ(Log().back(), u"Transfer completed OK!");
+    EXPECT_EQ(sim.log.back(), u"Transfer completed OK!");
 }
 
 // A slow receiver: it echoes the command a character at a time (its "C" is no request, even
@@ -269,15 +248,15 @@ TEST_F(SimXmodem, AnEarlyRequestIsTakenTheEchoIsNoneAndCancelEndsTheWait) {
         SCOPED_TRACE(charMs);
         bool fast = charMs == 20;
         board = Receiver();
-        Sim.OnWrite = [this, charMs](const std::string& b) {
-            if (b.rfind("XMODEM", 0) != 0) return board.Hear(b);
+        sim.line.OnWrite = [this, charMs](const std::string& b) {
+            if (b.rfind("XMODEM", 0) != 0) return board.Hear(sim, b);
             board.Command = b;
             int at = 0;
             for (size_t i = 0; i < b.size(); ++i)
-                PeerSends(b.substr(i, 1), at += charMs);
-            PeerSends(std::string(2, kNak), at + 1);
+                sim.line.PeerSends(b.substr(i, 1), at += charMs);
+            sim.line.PeerSends(std::string(2, kNak), at + 1);
         };
-        int64_t start = ElapsedMs();
+        int64_t start = sim.clock.ElapsedMs();
         EXPECT_EQ(Send(Random(300), fast), XmodemOutcome::Completed);
         ASSERT_EQ(board.Packets.size(), 3u);
         EXPECT_EQ(board.Packets[0].size(), 132u);
@@ -286,26 +265,39 @@ TEST_F(SimXmodem, AnEarlyRequestIsTakenTheEchoIsNoneAndCancelEndsTheWait) {
 
     board = Receiver();
     board.Start = "";
-    Sim.OnWrite = [this](const std::string& b) { board.Hear(b); };
-    int64_t start = ElapsedMs();
-    CliHooks.OnPump = [start] { return ElapsedMs() - start > 20000; };
+    sim.line.OnWrite = [this](const std::string& b) { board.Hear(sim, b); };
+    int64_t start = sim.clock.ElapsedMs();
+    sim.link.Hooks.Pump = [this, start] { return sim.clock.ElapsedMs() - start > 20000; };
     EXPECT_EQ(Send(Random(300)), XmodemOutcome::Cancelled);
-    EXPECT_LT(ElapsedMs() - start, 21000);
+    EXPECT_LT(sim.clock.ElapsedMs() - start, 21000);
     EXPECT_EQ(board.Cans, 5);
     EXPECT_TRUE(board.Packets.empty());
 }
 
 TEST_F(SimXmodem, ABoardUnpluggedMidwayEndsAtOnce) {
-    board.Answer = [](int block, int) {
-        if (block == 2) Sim.Unplugged = true;
+    bool& unplugged = sim.line.Unplugged;
+    board.Answer = [&unplugged](int block, int) {
+        if (block == 2) unplugged = true;
         return std::string(1, kAck);
     };
     EXPECT_EQ(Send(Random(128 * 10)), XmodemOutcome::Failed);
     EXPECT_EQ(board.Packets.size(), 2u);
     // Block 2 went out once before the plug was pulled; it is not tried again, and only the
     // five CANs found no port.
-    EXPECT_EQ(Sim.RefusedWrites, 5);
-    EXPECT_EQ(Log().back(), u"Transfer failed!");
+    EXPECT_EQ(sim.line.RefusedWrites, 5);
+    EXPECT_EQ(sim.log.back(), u"Transfer failed!");
+}
+
+// A write the port does not take ends the transfer there, with a log line: a packet that
+// did not go out has no answer to wait for, and no CAN is tried after it.
+TEST_F(SimXmodem, APacketThePortRefusesFailsTheTransferAtOnce) {
+    // The progress shows just before each block goes out.
+    sim.link.Hooks.Progress = [this](TextView) { sim.line.Unplugged = true; };
+    EXPECT_EQ(Send(Random(300)), XmodemOutcome::Failed);
+    EXPECT_TRUE(board.Packets.empty());
+    EXPECT_EQ(sim.line.RefusedWrites, 1);
+    EXPECT_EQ(sim.log, (std::vector<Text>{u"Sending: data.bin", u"Blocks: 3",
+                                          u"The port did not take block 1", u"Transfer failed!"}));
 }
 
 }  // namespace
@@ -314,9 +306,7 @@ TEST_F(SimXmodem, ABoardUnpluggedMidwayEndsAtOnce) {
 class SimReceive : public ::testing::Test {
 protected:
     void SetUp() override {
-        StartFreshCore();
-        ResetSimLine(38400);
-        Sim.OnWrite = [this](const std::string& b) { Hear(b); };
+        sim.line.OnWrite = [this](const std::string& b) { Hear(b); };
     }
     static std::string Packet(int n, std::string data) {
         data.resize(128, '\0');
@@ -326,18 +316,19 @@ protected:
     }
     void Hear(const std::string& bytes) {
         heard += bytes;
-        if (bytes.rfind("XMODEM SEND", 0) == 0) return PeerSends(bytes, 5);  // the echo
+        if (bytes.rfind("XMODEM SEND", 0) == 0) return sim.line.PeerSends(bytes, 5);  // the echo
         if (replies.empty()) return;
-        PeerSends(replies.front(), 10);
+        sim.line.PeerSends(replies.front(), 10);
         replies.erase(replies.begin());
     }
+    SimLink sim{38400};
     std::vector<std::string> replies;  // the sender's answer to each byte the receiver sends
     std::string heard;
 };
 
 TEST_F(SimReceive, ARepeatedBlockIsKeptOnceAndTheZeroPaddingGoes) {
     replies = {Packet(1, "one"), Packet(1, "one"), Packet(2, "two"), std::string(1, kEot), ""};
-    ReceivedFile got = ReceiveFileByXmodem(u"f.bas", WindowLinkHooks());
+    ReceivedFile got = ReceiveFileByXmodem(sim.link, u"f.bas");
     EXPECT_EQ(got.Outcome, ReceiveOutcome::Completed);
     EXPECT_EQ(got.Bytes, "one" + std::string(125, '\0') + "two");
     EXPECT_EQ(heard, "XMODEM SEND \"f.bas\"\r\nC" + std::string(4, kAck));
@@ -345,12 +336,20 @@ TEST_F(SimReceive, ARepeatedBlockIsKeptOnceAndTheZeroPaddingGoes) {
 
 TEST_F(SimReceive, AStalledSenderEndsWithAMessageAndACancel) {
     replies = {Packet(1, "one")};  // then silence
-    int64_t start = ElapsedMs();
-    ReceivedFile got = ReceiveFileByXmodem({}, WindowLinkHooks());
+    int64_t start = sim.clock.ElapsedMs();
+    ReceivedFile got = ReceiveFileByXmodem(sim.link, {});
     EXPECT_EQ(got.Outcome, ReceiveOutcome::Failed);
-    EXPECT_LT(ElapsedMs() - start, 15000);
-    EXPECT_EQ(LogText().substr(LogText().rfind(u"\r\n") + 2),
-              u"Receive failed: nothing came from the board for 10 seconds");
+    EXPECT_LT(sim.clock.ElapsedMs() - start, 15000);
+    EXPECT_EQ(sim.log.back(), u"Receive failed: nothing came from the board for 10 seconds");
     EXPECT_EQ(heard.substr(heard.size() - 5), std::string(5, kCan));
     EXPECT_EQ(heard.rfind("XMODEM SEND\r\n", 0), 0u);
+}
+
+TEST_F(SimReceive, AnAcknowledgementThePortRefusesFailsTheReception) {
+    replies = {Packet(1, "one"), Packet(2, "two"), std::string(1, kEot)};
+    sim.link.Hooks.Progress = [this](TextView) { sim.line.Unplugged = true; };
+    ReceivedFile got = ReceiveFileByXmodem(sim.link, u"f.bas");
+    EXPECT_EQ(got.Outcome, ReceiveOutcome::Failed);
+    EXPECT_EQ(sim.line.RefusedWrites, 1);
+    EXPECT_EQ(sim.log.back(), u"Receive failed: the port did not take an acknowledgement");
 }
