@@ -52,6 +52,8 @@ struct AppState : Settings {
     // The settings file was read (or is missing): it may be written at exit. A refused file
     // (not a regular file, too large) is not replaced.
     bool SettingsWritable = true;
+    // What loading the settings file had to tell the user, logged once the window shows.
+    std::vector<Text> SettingsNotes;
 
     // Fixed texts.
     Text WindowTitle = u"QZ Program Uploader";
