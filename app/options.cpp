@@ -43,16 +43,17 @@ void TakePortWord(Session& s, const Text& word) {
     Text port = word.substr(0, colon);
     Text baud = colon == Text::npos ? Text() : word.substr(colon + 1);
     if (s.CommandLinePort) {
-        AppendLog(s, u"Options line port " + port + u" ignored: the command line chose " +
-                  s.App.Comport);
+        AppendLog(
+            s, u"Options line port " + port + u" ignored: the command line chose " + s.App.Comport);
         port = s.App.Comport;
     } else if (!PortNamePresent(port) && PortNamePresent(s.App.Comport)) {
-        AppendLog(s, u"Options line port " + port + u" is not on this machine; using " + s.App.Comport);
+        AppendLog(
+            s, u"Options line port " + port + u" is not on this machine; using " + s.App.Comport);
         port = s.App.Comport;
     }
     if (s.CommandLineBaud && colon != Text::npos) {
         AppendLog(s, u"Options line baud rate " + baud + u" ignored: the command line chose " +
-                  s.App.SerialSpeed);
+                         s.App.SerialSpeed);
         baud = s.App.SerialSpeed;
     }
     if (colon == Text::npos && port == s.App.Comport) return;  // nothing of the word is used
@@ -78,6 +79,7 @@ void UseProfile(Session& s, const DeviceProfile& profile, bool fromOptionsLine) 
     bool run = fromOptionsLine && !s.App.NoRun && !profile.RunEndSequence.empty();
     s.App.EndSequence = Text(run ? profile.RunEndSequence : profile.EndSequence);
     s.App.ConfirmsSave = profile.ConfirmsSave;
+    s.App.Entry = profile.Entry;
     if (profile.NoRun) s.App.NoRun = true;
     if (profile.NoNew) s.App.NoNew = true;
 }

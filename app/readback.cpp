@@ -101,13 +101,13 @@ std::vector<Text> StoredTextDifferences(const std::vector<Text>& sentLines, Text
 }
 
 JobOutcome VerifyStoredProgram(Session& s) {
-    if (s.App.StartCommand.empty()) {
+    if (s.App.Entry == ProgramEntry::AtPrompt) {
         AppendLog(s, u"Not verified: this board type keeps no program to read back");
         return JobOutcome::NotVerified;
     }
     // A profile whose end sequence also runs the program: it is stopped first.
     SendAndWaitUntil(s, Text(1, kCtrlC), Until::PromptAtEnd, kPromptPolls * kPollStepMs);
-    bool named = s.App.StartCommand == u"AUTOSAVE \"" + s.App.TargetName + u"\"";
+    bool named = s.App.Entry == ProgramEntry::NamedAutosave;
     ReceivedFile got = ReceiveFileByXmodem(s, named ? s.App.TargetName : Text());
     PumpEvents(s);
     if (got.Outcome != ReceiveOutcome::Completed) {
@@ -149,9 +149,9 @@ JobOutcome VerifyStoredFile(Session& s, TextView path, TextView name) {
     while (at < sent->size() && at < got.Bytes.size() && (*sent)[at] == got.Bytes[at])
         ++at;
     AppendLog(s, u"Verify failed: the board's copy differs from byte " +
-              DecimalText(static_cast<long long>(at)) + u" on (" +
-              DecimalText(static_cast<long long>(got.Bytes.size())) + u" bytes read back, " +
-              DecimalText(static_cast<long long>(sent->size())) + u" sent)");
+                     DecimalText(static_cast<long long>(at)) + u" on (" +
+                     DecimalText(static_cast<long long>(got.Bytes.size())) + u" bytes read back, " +
+                     DecimalText(static_cast<long long>(sent->size())) + u" sent)");
     return JobOutcome::Differs;
 }
 
