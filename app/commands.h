@@ -12,14 +12,16 @@ struct Session;
 // True while an action runs; a front end's close request is honoured only when this is false.
 bool CommandRunning(const Session& s);
 
-void OnProgramButton(Session& s);        // "Program": upload the current program text again
-void OnSecondProgramButton(Session& s);  // the firmware "Program": reset the board on the chosen port
-void OnPortBoxChosen(Session& s);        // Comport = the port box's text
-void OnBaudBoxChosen(Session& s);        // SerialSpeed = the baud-rate box's text
-void OnDeviceBoxChosen(Session& s);      // Device = the device-type box's text
-void OnCollectionBoxChosen(Session& s);  // the chosen entry's whole text into the collection entry box
-void AddCollectionEntry(Session& s);     // "Save settings": the entry box's text becomes a new entry
-void OnPasteCode(Session& s);            // popup "Paste code": upload the clipboard's text
+void OnProgramButton(Session& s);  // "Program": upload the current program text again
+void OnSecondProgramButton(
+    Session& s);                     // the firmware "Program": reset the board on the chosen port
+void OnPortBoxChosen(Session& s);    // Comport = the port box's text
+void OnBaudBoxChosen(Session& s);    // SerialSpeed = the baud-rate box's text
+void OnDeviceBoxChosen(Session& s);  // Device = the device-type box's text
+void OnCollectionBoxChosen(
+    Session& s);                      // the chosen entry's whole text into the collection entry box
+void AddCollectionEntry(Session& s);  // "Save settings": the entry box's text becomes a new entry
+void OnPasteCode(Session& s);         // popup "Paste code": upload the clipboard's text
 void OnTextDropped(Session& s, TextView text);
 // Files dropped: `paths` holds one path per line; only the first is used. The headless
 // program passes how the user asked the file to go.

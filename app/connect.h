@@ -12,6 +12,9 @@ inline constexpr long long kFirmwareResetBaud = 1200;
 inline constexpr char16_t kFirmwareBaudRefusal[] =
     u"1200 baud is refused: opening the port at 1200 baud resets the board into its "
     u"firmware drive. Choose another rate.";
+// How long a front end waits for the board's drive after a firmware reset, in seconds, when
+// the user did not say.
+inline constexpr int kDefaultDriveWaitSeconds = 60;
 // True, with the refusal logged, when `SerialSpeed` is the firmware reset's rate.
 bool FirmwareBaudChosen(Session& s);
 

@@ -49,8 +49,8 @@ bool EncodeAndSave(Session& s, TextView text) {
         plain = Crunch(TextToCrunch(plain));
     }
     std::string bytes = EncodeProgramBytes(plain);
-    Text name = s.Front.AskSaveFileName(u"Encoded file", u"Code (*.bae)|*.bae;*.txt|All files (*.*)|*.*",
-                                s.App.ProgramFolder);
+    Text name = s.Front.AskSaveFileName(
+        u"Encoded file", u"Code (*.bae)|*.bae;*.txt|All files (*.*)|*.*", s.App.ProgramFolder);
     if (name.empty()) return false;
     name = EncodedFileName(name);
     AppendLog(s, u"Saving to " + name);

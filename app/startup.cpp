@@ -19,8 +19,7 @@ void StartupBeforeWindow(Session& s, const std::vector<Text>& parameters, TextVi
     s.App = AppState();
     s.App.ProgramFolder = ExecutableFolder();
     s.App.ProgramPath = JoinCommandLine(parameters);
-    LoadedSettings loaded =
-        LoadSettings(SettingsPathOf(s, settingsPath), s.App.BoardFamily, s.App);
+    LoadedSettings loaded = LoadSettings(SettingsPathOf(s, settingsPath), s.App.BoardFamily, s.App);
     static_cast<Settings&>(s.App) = std::move(loaded.Values);
     s.App.SettingsNotes = std::move(loaded.Notes);
     s.App.SettingsWritable = loaded.Writable;
