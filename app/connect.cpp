@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr TextView kSetPortHint = u"Set port number then run 'Program'";
+constexpr char16_t kSetPortHint[] = u"Set port number then run 'Program'";
 // The rate the firmware port is opened at before it is set to 1200 baud.
 constexpr long long kFirmwarePortBaud = 115200;
 // How long the port stays closed between the two opens.

@@ -14,7 +14,7 @@
 namespace {
 
 // The target file name when the options name none, and for the device-type box.
-constexpr TextView kDefaultTargetName = u"temp.bas";
+constexpr char16_t kDefaultTargetName[] = u"temp.bas";
 
 // The options text holds the target name just behind " file/" (or " file\"), up to the next
 // space; "temp.bas" when there is none.
