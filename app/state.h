@@ -28,7 +28,7 @@ struct AppState : Settings {
     bool Fast = false;          // paced by the board's replies as they arrive, not by fixed waits
     bool ConfirmsSave = false;  // the board says "Saved" when the end sequence stored it
     ProgramEntry Entry = kDefaultProfile.Entry;  // how the chosen profile's board takes it
-    bool ViaXmodem = false;     // the program text goes by XMODEM instead of program entry
+    bool ViaXmodem = false;  // the program text goes by XMODEM instead of program entry
 
     // Program text and paths.
     Text ProgramText;

@@ -73,8 +73,8 @@ public:
         long long baud = LeadingNumber(s.App.SerialSpeed);
         pacer_.ByteTimeUs = baud > 0 ? 10000000 / baud : 0;
     }
-    EchoVerdict Send(Session& s, const std::vector<Text>& lines, size_t number,
-                     const Text& line, EchoCheck& check) override {
+    EchoVerdict Send(Session& s, const std::vector<Text>& lines, size_t number, const Text& line,
+                     EchoCheck& check) override {
         nextSent_ = std::max(nextSent_, number);
         while (nextSent_ < lines.size() && !IsSentLine(TrimBlanks(lines[nextSent_])))
             ++nextSent_;
