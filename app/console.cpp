@@ -2,10 +2,9 @@
 
 #include "app/commands.h"
 #include "app/connect.h"
-#include "app/state.h"
+#include "app/pump.h"
+#include "app/session.h"
 #include "app/upload.h"
-#include "link/clock.h"
-#include "link/serial.h"
 #include "ui/log.h"
 
 namespace {
@@ -49,13 +48,13 @@ ConsoleTarget TargetOf(TextView port, long long baud) {
     return target;
 }
 
-Text ReopenTarget(const ConsoleTarget& target) {
-    if (OpenPort(target.Port, target.Baud)) return target.Port;
+Text ReopenTarget(SerialPort& port, const ConsoleTarget& target) {
+    if (port.Open(target.Port, target.Baud)) return target.Port;
     const PortIdentity& wanted = target.Identity;
     if (wanted.Serial.empty()) return Text();
     for (const PortIdentity& p : ListSerialPortIdentities())
         if (p.VendorId == wanted.VendorId && p.ProductId == wanted.ProductId &&
-            p.Serial == wanted.Serial && OpenPort(p.Path, target.Baud))
+            p.Serial == wanted.Serial && port.Open(p.Path, target.Baud))
             return p.Path;
     return Text();
 }
@@ -111,20 +110,20 @@ std::string ConsoleKeyBytes(ConsoleKey key) {
 }
 
 WindowConsole::~WindowConsole() {
-    if (state_ == State::Connected) ClosePort();
+    if (state_ == State::Connected) s_.Port.Close();
 }
 
 bool WindowConsole::On() const {
-    return App.StayConnected != 0;
+    return s_.App.StayConnected != 0;
 }
 
 void WindowConsole::SetOn(bool on) {
-    App.StayConnected = on ? 1 : 0;
+    s_.App.StayConnected = on ? 1 : 0;
     openDue_ = on;
     if (!on && state_ != State::Closed) {
         Close();
-        AppendLog(u"Disconnected.");
-        ShowLogEnd();
+        AppendLog(s_, u"Disconnected.");
+        ShowLogEnd(s_);
     }
 }
 
@@ -133,57 +132,57 @@ bool WindowConsole::TakesKeys() const {
 }
 
 void WindowConsole::RunJob(const std::function<void()>& command) {
-    if (!On() || inJob_ || CommandRunning()) {
+    if (!On() || inJob_ || CommandRunning(s_)) {
         command();
         return;
     }
     // The job opens the port itself and says so, as it always does.
     Close();
     inJob_ = true;
-    KeepPortAfterJob(true);
-    App.RunReplyToConsole = true;
+    KeepPortAfterJob(s_, true);
+    s_.App.RunReplyToConsole = true;
     command();
-    App.RunReplyToConsole = false;
-    KeepPortAfterJob(false);
+    s_.App.RunReplyToConsole = false;
+    KeepPortAfterJob(s_, false);
     inJob_ = false;
     // The port the job left open is the console's now; a job that opened none (nothing to
     // load, a port that would not open) leaves the console to open its own.
-    chosenPort_ = App.Comport;
-    chosenSpeed_ = App.SerialSpeed;
-    target_ = TargetOf(App.Comport, LeadingNumber(App.SerialSpeed));
-    state_ = IsPortOpen() ? State::Connected : State::Closed;
+    chosenPort_ = s_.App.Comport;
+    chosenSpeed_ = s_.App.SerialSpeed;
+    target_ = TargetOf(s_.App.Comport, LeadingNumber(s_.App.SerialSpeed));
+    state_ = s_.Port.IsOpen() ? State::Connected : State::Closed;
     openDue_ = state_ == State::Closed;
 }
 
 void WindowConsole::Open() {
-    chosenPort_ = App.Comport;
-    chosenSpeed_ = App.SerialSpeed;
-    if (App.Comport == kNotSet || App.Comport.empty()) {
-        AppendLog(u"Stay connected: choose the board's serial port");
-        ShowLogEnd();
+    chosenPort_ = s_.App.Comport;
+    chosenSpeed_ = s_.App.SerialSpeed;
+    if (s_.App.Comport == kNotSet || s_.App.Comport.empty()) {
+        AppendLog(s_, u"Stay connected: choose the board's serial port");
+        ShowLogEnd(s_);
         return;
     }
     // Opening at the firmware reset's rate would reboot the board into its drive.
-    if (FirmwareBaudChosen()) {
-        ShowLogEnd();
+    if (FirmwareBaudChosen(s_)) {
+        ShowLogEnd(s_);
         return;
     }
-    target_ = TargetOf(App.Comport, LeadingNumber(App.SerialSpeed));
-    if (OpenPort(target_.Port, target_.Baud)) {
+    target_ = TargetOf(s_.App.Comport, LeadingNumber(s_.App.SerialSpeed));
+    if (s_.Port.Open(target_.Port, target_.Baud)) {
         state_ = State::Connected;
-        AppendLog(u"Stay connected: console on " + target_.Port + u" at " + App.SerialSpeed +
-                  u"; keys typed here go to the board");
+        AppendLog(s_, u"Stay connected: console on " + target_.Port + u" at " + s_.App.SerialSpeed +
+                          u"; keys typed here go to the board");
     } else {
-        AppendLog(LastOpenFailureReason());
-        AppendLog(u"Waiting for the board on " + target_.Port);
+        AppendLog(s_, s_.Port.LastOpenFailureReason());
+        AppendLog(s_, u"Waiting for the board on " + target_.Port);
         state_ = State::Waiting;
-        nextTry_ = ElapsedMs() + kReconnectEveryMs;
+        nextTry_ = s_.Time.ElapsedMs() + kReconnectEveryMs;
     }
-    ShowLogEnd();
+    ShowLogEnd(s_);
 }
 
 void WindowConsole::Close() {
-    ClosePort();
+    s_.Port.Close();
     state_ = State::Closed;
     paste_.clear();
     pasteAwaiting_ = false;
@@ -192,60 +191,69 @@ void WindowConsole::Close() {
 void WindowConsole::WentAway() {
     Close();
     state_ = State::Waiting;
-    nextTry_ = ElapsedMs() + kReconnectEveryMs;
-    AppendLog(u"The board went away; waiting for it on " + target_.Port +
-              (target_.Identity.Serial.empty() ? u"" : u" or any port with its USB identity"));
-    ShowLogEnd();
+    nextTry_ = s_.Time.ElapsedMs() + kReconnectEveryMs;
+    AppendLog(s_,
+              u"The board went away; waiting for it on " + target_.Port +
+                  (target_.Identity.Serial.empty() ? u"" : u" or any port with its USB identity"));
+    ShowLogEnd(s_);
 }
 
 bool WindowConsole::Poll() {
-    if (!On() || inJob_ || CommandRunning()) return false;
+    if (!On() || inJob_ || CommandRunning(s_)) return false;
     // Switched on, or a new port or rate chosen in the boxes: the console (re)opens.
-    if (openDue_ || chosenPort_ != App.Comport || chosenSpeed_ != App.SerialSpeed) {
+    if (openDue_ || chosenPort_ != s_.App.Comport || chosenSpeed_ != s_.App.SerialSpeed) {
         openDue_ = false;
         Close();
         Open();
         return true;
     }
     if (state_ == State::Waiting) {
-        if (ElapsedMs() < nextTry_) return false;
-        nextTry_ = ElapsedMs() + kReconnectEveryMs;
-        Text back = ReopenTarget(target_);
+        if (s_.Time.ElapsedMs() < nextTry_) return false;
+        nextTry_ = s_.Time.ElapsedMs() + kReconnectEveryMs;
+        Text back = ReopenTarget(s_.Port, target_);
         if (back.empty()) return false;
         state_ = State::Connected;
-        AppendLog(u"The board is back on " + back +
-                  (back == target_.Port
-                       ? Text()
-                       : u" (same USB serial number " + target_.Identity.Serial + u")"));
-        ShowLogEnd();
+        AppendLog(s_, u"The board is back on " + back +
+                          (back == target_.Port
+                               ? Text()
+                               : u" (same USB serial number " + target_.Identity.Serial + u")"));
+        ShowLogEnd(s_);
         return true;
     }
     if (state_ != State::Connected) return false;
     std::string arrived;
     uint8_t buffer[4096];
-    int64_t readUntil = ElapsedMs() + kMostReadMsPerPoll;
-    while (arrived.size() < kMostBytesPerPoll && ElapsedMs() < readUntil) {
-        int got = ReadAvailable(buffer, sizeof buffer);
+    int64_t readUntil = s_.Time.ElapsedMs() + kMostReadMsPerPoll;
+    while (arrived.size() < kMostBytesPerPoll && s_.Time.ElapsedMs() < readUntil) {
+        int got = s_.Port.ReadAvailable(buffer, sizeof buffer);
         if (got <= 0) break;
         arrived.append(reinterpret_cast<const char*>(buffer), static_cast<size_t>(got));
     }
     if (!arrived.empty()) ShowArrived(arrived);
-    if (pasteAwaiting_ && ElapsedMs() > pasteDeadline_) SendNextPasteLine();
-    if (arrived.empty() && PortVanished()) WentAway();
+    if (pasteAwaiting_ && s_.Time.ElapsedMs() > pasteDeadline_) SendNextPasteLine();
+    if (arrived.empty() && s_.Port.Vanished()) WentAway();
     return !arrived.empty();
 }
 
 void WindowConsole::ShowArrived(const std::string& bytes) {
-    AppendLogStream(TextFromUtf8(ConsoleShows(bytes, true)));
-    KeepLastLogLines(kConsoleScrollBackLines);
-    ShowLogEnd();
+    AppendLogStream(s_, TextFromUtf8(ConsoleShows(bytes, true)));
+    KeepLastLogLines(s_, kConsoleScrollBackLines);
+    ShowLogEnd(s_);
     if (pasteAwaiting_ && FeedEcho(pasteEcho_, TextFromAnsi(bytes)) != EchoVerdict::Waiting)
         SendNextPasteLine();
 }
 
 void WindowConsole::Send(const std::string& bytes) {
     if (state_ != State::Connected || bytes.empty()) return;
-    WriteBytes(reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<int>(bytes.size()));
+    int written = s_.Port.WriteBytes(reinterpret_cast<const uint8_t*>(bytes.data()),
+                                     static_cast<int>(bytes.size()));
+    if (written == static_cast<int>(bytes.size())) return;
+    // A write the system refused or cut short: the board did not get what was typed.
+    if (s_.Port.Vanished()) return WentAway();
+    AppendLog(s_, u"Not sent to the board: the port took " +
+                      DecimalText(written < 0 ? 0 : written) + u" of " +
+                      DecimalText(static_cast<long long>(bytes.size())) + u" bytes");
+    ShowLogEnd(s_);
 }
 
 void WindowConsole::TypeText(TextView text) {
@@ -282,5 +290,5 @@ void WindowConsole::SendNextPasteLine() {
     pasteEcho_ = EchoCheck();
     ExpectEcho(pasteEcho_, next.Line, ++pasteNumber_);
     pasteAwaiting_ = true;
-    pasteDeadline_ = ElapsedMs() + kPasteEchoWaitMs;
+    pasteDeadline_ = s_.Time.ElapsedMs() + kPasteEchoWaitMs;
 }

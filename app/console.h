@@ -14,6 +14,9 @@
 #include "settings/ports.h"
 #include "source/text.h"
 
+class SerialPort;
+struct Session;
+
 // What a console shows for bytes the board sent: decoded from the ANSI code page, and with
 // `escapeControls` control characters made visible (\x1B), except CR, LF, TAB and
 // backspace, which keep their meaning (backspace moves back as the board's line editing
@@ -31,7 +34,7 @@ struct ConsoleTarget {
 ConsoleTarget TargetOf(TextView port, long long baud);
 // Opens the target's port again: its own name first, then a port with its USB identity.
 // Returns the name opened, empty when neither opened.
-Text ReopenTarget(const ConsoleTarget& target);
+Text ReopenTarget(SerialPort& port, const ConsoleTarget& target);
 
 // Keys that have no character of their own, sent as the VT100 sequences the boards' full
 // screen editors read.
@@ -71,7 +74,8 @@ inline constexpr int kConsoleScrollBackLines = 20000;
 // exactly as without it.
 class WindowConsole {
 public:
-    WindowConsole() = default;
+    // The console of session `s`, which outlives it.
+    explicit WindowConsole(Session& s) : s_(s) {}
     WindowConsole(const WindowConsole&) = delete;
     WindowConsole& operator=(const WindowConsole&) = delete;
     // A window that goes lets go of the port it held.
@@ -112,6 +116,7 @@ private:
     void SendNextPasteLine();
     void Send(const std::string& bytes);
 
+    Session& s_;
     State state_ = State::Closed;
     bool openDue_ = true;  // open at the next Poll: just switched on, or started switched on
     bool inJob_ = false;

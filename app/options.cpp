@@ -4,7 +4,7 @@
 
 #include "app/profiles.h"
 #include "app/pump.h"
-#include "app/state.h"
+#include "app/session.h"
 #include "settings/ports.h"
 #include "source/crunch.h"
 #include "source/files.h"
@@ -14,14 +14,14 @@
 namespace {
 
 // The target file name when the options name none, and for the device-type box.
-const Text kDefaultTargetName = u"temp.bas";
+constexpr char16_t kDefaultTargetName[] = u"temp.bas";
 
 // The options text holds the target name just behind " file/" (or " file\"), up to the next
 // space; "temp.bas" when there is none.
 Text TargetNameFrom(const Text& options) {
     size_t at = options.find(u" file/");
     if (at == Text::npos) at = options.find(u" file\\");
-    if (at == Text::npos) return kDefaultTargetName;
+    if (at == Text::npos) return Text(kDefaultTargetName);
     size_t begin = at + 6;
     size_t end = options.find(u' ', begin);
     return options.substr(begin, end - begin);
@@ -36,89 +36,99 @@ size_t PortWordAt(const Text& options) {
     return Text::npos;
 }
 
-bool commandLinePort = false;
-bool commandLineBaud = false;
-
 // An options line's "comN[:BAUD]": what the command line named wins, and a port this
 // machine does not have (a settings file from another machine) leaves the chosen one.
-void TakePortWord(const Text& word) {
+void TakePortWord(Session& s, const Text& word) {
     size_t colon = word.find(u':');
     Text port = word.substr(0, colon);
     Text baud = colon == Text::npos ? Text() : word.substr(colon + 1);
-    if (commandLinePort) {
-        AppendLog(u"Options line port " + port + u" ignored: the command line chose " +
-                  App.Comport);
-        port = App.Comport;
-    } else if (!PortNamePresent(port) && PortNamePresent(App.Comport)) {
-        AppendLog(u"Options line port " + port + u" is not on this machine; using " + App.Comport);
-        port = App.Comport;
+    if (s.CommandLinePort) {
+        AppendLog(
+            s, u"Options line port " + port + u" ignored: the command line chose " + s.App.Comport);
+        port = s.App.Comport;
+    } else if (!PortNamePresent(port) && PortNamePresent(s.App.Comport)) {
+        AppendLog(
+            s, u"Options line port " + port + u" is not on this machine; using " + s.App.Comport);
+        port = s.App.Comport;
     }
-    if (commandLineBaud && colon != Text::npos) {
-        AppendLog(u"Options line baud rate " + baud + u" ignored: the command line chose " +
-                  App.SerialSpeed);
-        baud = App.SerialSpeed;
+    if (s.CommandLineBaud && colon != Text::npos) {
+        AppendLog(s, u"Options line baud rate " + baud + u" ignored: the command line chose " +
+                         s.App.SerialSpeed);
+        baud = s.App.SerialSpeed;
     }
-    if (colon == Text::npos && port == App.Comport) return;  // nothing of the word is used
-    SetPortAndBaud(colon == Text::npos ? port : port + u":" + baud);
+    if (colon == Text::npos && port == s.App.Comport) return;  // nothing of the word is used
+    SetPortAndBaud(s, colon == Text::npos ? port : port + u":" + baud);
 }
 
 }  // namespace
 
-void UseProfile(const DeviceProfile& profile, bool fromOptionsLine) {
-    App.StartCommand = Text(profile.StartCommand);
-    if (profile.NamesTarget) App.StartCommand += u" \"" + App.TargetName + u"\"";
-    bool run = fromOptionsLine && !App.NoRun && !profile.RunEndSequence.empty();
-    App.EndSequence = Text(run ? profile.RunEndSequence : profile.EndSequence);
-    App.ConfirmsSave = profile.ConfirmsSave;
-    if (profile.NoRun) App.NoRun = true;
-    if (profile.NoNew) App.NoNew = true;
-}
-
-void ApplyDeviceProfile() {
-    for (const DeviceProfile& profile : kDeviceProfiles) {
-        if (App.Device != profile.Name) continue;
-        if (profile.NamesTarget) App.TargetName = kDefaultTargetName;
-        UseProfile(profile, false);
+bool HasOptionWord(TextView options, TextView word) {
+    const Text lower = LowerText(options);
+    auto isBreak = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
+    for (size_t at = lower.find(word); at != Text::npos; at = lower.find(word, at + 1)) {
+        size_t end = at + word.size();
+        if ((at == 0 || isBreak(lower[at - 1])) && (end == lower.size() || isBreak(lower[end])))
+            return true;
     }
-    App.SerialSpeed = BoxText(Window.BaudBox);
-    App.Comport = BoxText(Window.PortBox);
+    return false;
 }
 
-Text ApplyOptionsLine(TextView programText) {
+void UseProfile(Session& s, const DeviceProfile& profile, bool fromOptionsLine) {
+    s.App.StartCommand = Text(profile.StartCommand);
+    if (profile.NamesTarget) s.App.StartCommand += u" \"" + s.App.TargetName + u"\"";
+    bool run = fromOptionsLine && !s.App.NoRun && !profile.RunEndSequence.empty();
+    s.App.EndSequence = Text(run ? profile.RunEndSequence : profile.EndSequence);
+    s.App.ConfirmsSave = profile.ConfirmsSave;
+    s.App.Entry = profile.Entry;
+    if (profile.NoRun) s.App.NoRun = true;
+    if (profile.NoNew) s.App.NoNew = true;
+}
+
+void ApplyDeviceProfile(Session& s) {
+    for (const DeviceProfile& profile : kDeviceProfiles) {
+        if (s.App.Device != profile.Name) continue;
+        if (profile.NamesTarget) s.App.TargetName = Text(kDefaultTargetName);
+        UseProfile(s, profile, false);
+    }
+    s.App.SerialSpeed = BoxText(s.Window.BaudBox);
+    s.App.Comport = BoxText(s.Window.PortBox);
+}
+
+Text ApplyOptionsLine(Session& s, TextView programText) {
     Text text(programText);
     size_t lf = text.find(u'\n');
     Text options = lf == Text::npos ? Text() : text.substr(0, lf + 1);
     options = ReplaceChar(ReplaceChar(LowerText(options), u'\r', 0), u'\n', 0) + u" ";
 
-    if (Contains(options, u" crunch")) text = Crunch(text);
-    if (Contains(options, u" settime")) App.SetTime = true;
-    if (Contains(options, u" setrtc")) App.SetRtc = true;
-    if (Contains(options, u" norun")) App.NoRun = true;
-    App.TargetName = TargetNameFrom(options);
+    if (HasOptionWord(options, u"crunch")) text = Crunch(text);
+    if (HasOptionWord(options, u"settime")) s.App.SetTime = true;
+    if (HasOptionWord(options, u"setrtc")) s.App.SetRtc = true;
+    if (HasOptionWord(options, u"norun")) s.App.NoRun = true;
+    s.App.TargetName = TargetNameFrom(options);
     // "*" names the uploaded file itself, spelled as in its path, not as lowercased here.
-    if (App.TargetName == u"*") App.TargetName = FileNameOfPath(App.ProgramPath);
+    if (s.App.TargetName == u"*") s.App.TargetName = FileNameOfPath(s.App.ProgramPath);
     // A line that names several devices applies them in their word order; the last wins.
     for (int order = 1; order <= static_cast<int>(std::size(kDeviceProfiles)); ++order)
         for (const DeviceProfile& profile : kDeviceProfiles)
-            if (profile.WordOrder == order && Contains(options, u" " + Text(profile.Name)))
-                UseProfile(profile, true);
-    if (Contains(options, u" nonew")) App.NoNew = true;
-    if (Contains(options, u" fast")) App.Fast = true;
-    if (Contains(options, u" xmodem")) App.ViaXmodem = true;
+            if (profile.WordOrder == order && HasOptionWord(options, profile.Name))
+                UseProfile(s, profile, true);
+    if (HasOptionWord(options, u"nonew")) s.App.NoNew = true;
+    if (HasOptionWord(options, u"fast")) s.App.Fast = true;
+    if (HasOptionWord(options, u"xmodem")) s.App.ViaXmodem = true;
     size_t port = PortWordAt(options);
     if (port != Text::npos) {
         size_t end = options.find(u' ', port + 1);
-        TakePortWord(options.substr(port + 1, end - port - 1));
+        TakePortWord(s, options.substr(port + 1, end - port - 1));
     }
     return text;
 }
 
-void KeepCommandLinePort(bool port, bool baud) {
-    commandLinePort = port;
-    commandLineBaud = baud;
+void KeepCommandLinePort(Session& s, bool port, bool baud) {
+    s.CommandLinePort = port;
+    s.CommandLineBaud = baud;
 }
 
-void SetPortAndBaud(TextView portAndBaud) {
+void SetPortAndBaud(Session& s, TextView portAndBaud) {
     size_t first = portAndBaud.find(u':');
     Text port = TrimBlanks(portAndBaud.substr(0, first));
     Text baud;
@@ -127,9 +137,9 @@ void SetPortAndBaud(TextView portAndBaud) {
         baud = TrimBlanks(portAndBaud.substr(
             first + 1, second == TextView::npos ? TextView::npos : second - first - 1));
     }
-    App.SerialSpeed = baud;
-    App.Comport = port;
-    SelectBoxText(ControlId::BaudBox, baud);
-    SelectBoxText(ControlId::PortBox, port);
-    PumpEvents();
+    s.App.SerialSpeed = baud;
+    s.App.Comport = port;
+    SelectBoxText(s, ControlId::BaudBox, baud);
+    SelectBoxText(s, ControlId::PortBox, port);
+    PumpEvents(s);
 }

@@ -1,27 +1,26 @@
 #include "app/program_files.h"
 
 #include "app/pump.h"
-#include "app/state.h"
+#include "app/session.h"
 #include "source/crunch.h"
 #include "source/encoded.h"
 #include "source/files.h"
 #include "source/program.h"
 #include "ui/log.h"
-#include "ui/window.h"
 
 // The file is opened for reading only: a read-only program file uploads like any other, a
 // file that another program holds open for reading still reads, and a mistyped path never
 // leaves an empty file behind.
-Text ReadProgramFile(TextView path, bool* readFailed) {
-    App.TextFromPaste = false;
+Text ReadProgramFile(Session& s, TextView path, bool* readFailed) {
+    s.App.TextFromPaste = false;
     if (readFailed) *readFailed = false;
     if (path.empty()) return Text();
     std::optional<std::string> bytes = ReadWholeFile(path);
     if (!bytes) {
         if (readFailed) *readFailed = true;
-        AppendLog(u"File read failed!!");
-        if (Text why = ReadRefusal(path); !why.empty()) AppendLog(why);
-        PumpEvents();
+        AppendLog(s, u"File read failed!!");
+        if (Text why = ReadRefusal(path); !why.empty()) AppendLog(s, why);
+        PumpEvents(s);
         return Text();
     }
     return TextFromAnsi(*bytes);
@@ -42,34 +41,34 @@ Text TextToCrunch(TextView text) {
 
 }  // namespace
 
-bool EncodeAndSave(TextView text) {
+bool EncodeAndSave(Session& s, TextView text) {
     Text plain(text);
     if (HasCrunchThis(plain)) {
-        AppendLog(u"Crunching source code.");
-        PumpEvents();
+        AppendLog(s, u"Crunching source code.");
+        PumpEvents(s);
         plain = Crunch(TextToCrunch(plain));
     }
     std::string bytes = EncodeProgramBytes(plain);
-    Text name = AskSaveFileName(u"Encoded file", u"Code (*.bae)|*.bae;*.txt|All files (*.*)|*.*",
-                                App.ProgramFolder);
+    Text name = s.Front.AskSaveFileName(
+        u"Encoded file", u"Code (*.bae)|*.bae;*.txt|All files (*.*)|*.*", s.App.ProgramFolder);
     if (name.empty()) return false;
     name = EncodedFileName(name);
-    AppendLog(u"Saving to " + name);
-    PumpEvents();
+    AppendLog(s, u"Saving to " + name);
+    PumpEvents(s);
     // A device (/dev/stdout) takes the bytes as they are; a file is replaced whole or not at
     // all. The job logs "Encoding completed." after this; without this line a file that
     // could not be written would look saved.
     bool written =
         NamesDevice(name) ? WriteWholeFile(name, bytes) : ReplaceFileAtomically(name, bytes);
     if (!written) {
-        AppendLog(u"File write failed!!");
-        PumpEvents();
+        AppendLog(s, u"File write failed!!");
+        PumpEvents(s);
         return false;
     }
     return true;
 }
 
-Text DecodeEncodedFile() {
-    std::optional<std::string> bytes = ReadWholeFile(App.ProgramPath);
+Text DecodeEncodedFile(const Session& s) {
+    std::optional<std::string> bytes = ReadWholeFile(s.App.ProgramPath);
     return bytes ? DecodeProgramBytes(*bytes) : Text();
 }

@@ -4,9 +4,8 @@
 
 #include "app/connect.h"
 #include "app/pump.h"
-#include "app/state.h"
+#include "app/session.h"
 #include "link/sendwait.h"
-#include "link/serial.h"
 #include "link/xmodem_receive.h"
 #include "source/files.h"
 #include "source/program.h"
@@ -52,9 +51,9 @@ Text Quote(TextView line) {
 }
 
 // The program lines as they went to the board: trimmed, without echo and options lines.
-std::vector<Text> SentLines() {
+std::vector<Text> SentLines(const Session& s) {
     std::vector<Text> sent;
-    for (const Text& line : WalkLines(App.ProgramText)) {
+    for (const Text& line : WalkLines(s.App.ProgramText)) {
         Text t = TrimBlanks(line);
         if (!IsEchoLine(t) && !IsOnloadLine(t)) sent.push_back(t);
     }
@@ -101,40 +100,39 @@ std::vector<Text> StoredTextDifferences(const std::vector<Text>& sentLines, Text
     return out;
 }
 
-JobOutcome VerifyStoredProgram() {
-    if (App.StartCommand.empty()) {
-        AppendLog(u"Not verified: this board type keeps no program to read back");
+JobOutcome VerifyStoredProgram(Session& s) {
+    if (s.App.Entry == ProgramEntry::AtPrompt) {
+        AppendLog(s, u"Not verified: this board type keeps no program to read back");
         return JobOutcome::NotVerified;
     }
     // A profile whose end sequence also runs the program: it is stopped first.
-    SendAndWaitUntil(Text(1, u'\x03'), Until::PromptAtEnd, kPromptPolls * kPollStepMs,
-                     WindowLinkHooks());
-    bool named = App.StartCommand == u"AUTOSAVE \"" + App.TargetName + u"\"";
-    ReceivedFile got = ReceiveFileByXmodem(named ? App.TargetName : Text(), WindowLinkHooks());
-    PumpEvents();
+    SendAndWaitUntil(s, Text(1, kCtrlC), Until::PromptAtEnd, kPromptPolls * kPollStepMs);
+    bool named = s.App.Entry == ProgramEntry::NamedAutosave;
+    ReceivedFile got = ReceiveFileByXmodem(s, named ? s.App.TargetName : Text());
+    PumpEvents(s);
     if (got.Outcome != ReceiveOutcome::Completed) {
         if (got.Outcome == ReceiveOutcome::Cancelled) return JobOutcome::Aborted;
-        AppendLog(u"Not verified: the stored program could not be read back");
+        AppendLog(s, u"Not verified: the stored program could not be read back");
         return JobOutcome::NotVerified;
     }
-    std::vector<Text> differences = StoredTextDifferences(SentLines(), TextFromAnsi(got.Bytes));
+    std::vector<Text> differences = StoredTextDifferences(SentLines(s), TextFromAnsi(got.Bytes));
     for (const Text& line : differences)
-        AppendLog(line);
+        AppendLog(s, line);
     if (!differences.empty()) {
-        AppendLog(u"Verify failed: the board stored something else than was sent");
+        AppendLog(s, u"Verify failed: the board stored something else than was sent");
         return JobOutcome::Differs;
     }
-    AppendLog(u"Verified: the board stored the program as sent");
+    AppendLog(s, u"Verified: the board stored the program as sent");
     return JobOutcome::Completed;
 }
 
-JobOutcome VerifyStoredFile(TextView path, TextView name) {
+JobOutcome VerifyStoredFile(Session& s, TextView path, TextView name) {
     std::optional<std::string> sent = ReadWholeFile(path);
-    ReceivedFile got = ReceiveFileByXmodem(name, WindowLinkHooks());
-    PumpEvents();
+    ReceivedFile got = ReceiveFileByXmodem(s, name);
+    PumpEvents(s);
     if (got.Outcome == ReceiveOutcome::Cancelled) return JobOutcome::Aborted;
     if (!sent || got.Outcome != ReceiveOutcome::Completed) {
-        AppendLog(u"Not verified: the stored file could not be read back");
+        AppendLog(s, u"Not verified: the stored file could not be read back");
         return JobOutcome::NotVerified;
     }
     // The board's copy holds whole blocks padded with zero bytes, as the read-back drops them.
@@ -144,46 +142,46 @@ JobOutcome VerifyStoredFile(TextView path, TextView name) {
         --keep;
     sent->resize(keep);
     if (got.Bytes == *sent) {
-        AppendLog(u"Verified: the board stored the file as sent");
+        AppendLog(s, u"Verified: the board stored the file as sent");
         return JobOutcome::Completed;
     }
     size_t at = 0;
     while (at < sent->size() && at < got.Bytes.size() && (*sent)[at] == got.Bytes[at])
         ++at;
-    AppendLog(u"Verify failed: the board's copy differs from byte " +
-              DecimalText(static_cast<long long>(at)) + u" on (" +
-              DecimalText(static_cast<long long>(got.Bytes.size())) + u" bytes read back, " +
-              DecimalText(static_cast<long long>(sent->size())) + u" sent)");
+    AppendLog(s, u"Verify failed: the board's copy differs from byte " +
+                     DecimalText(static_cast<long long>(at)) + u" on (" +
+                     DecimalText(static_cast<long long>(got.Bytes.size())) + u" bytes read back, " +
+                     DecimalText(static_cast<long long>(sent->size())) + u" sent)");
     return JobOutcome::Differs;
 }
 
-JobOutcome GetFileFromBoard(TextView name, TextView target, bool mayReplace) {
-    ForgetCancel();
+JobOutcome GetFileFromBoard(Session& s, TextView name, TextView target, bool mayReplace) {
+    ForgetCancel(s);
     if (Text problem = BoardFileNameRefusal(name); !problem.empty()) {
-        AppendLog(problem);
+        AppendLog(s, problem);
         return JobOutcome::TransferFailed;
     }
     JobOutcome outcome = JobOutcome::NoPort;
-    if (ConnectBoard()) {
-        if (!ReachBoardPrompt()) {
-            outcome = StopRequested() ? JobOutcome::Aborted : JobOutcome::WrongPin;
+    if (ConnectBoard(s)) {
+        if (!ReachBoardPrompt(s)) {
+            outcome = StopRequested(s) ? JobOutcome::Aborted : JobOutcome::WrongPin;
         } else {
-            ReceivedFile got = ReceiveFileByXmodem(name, WindowLinkHooks());
+            ReceivedFile got = ReceiveFileByXmodem(s, name);
             outcome = OutcomeOfReceive(got.Outcome);
             if (outcome == JobOutcome::Completed) {
                 // Looked at again now: the file may have come into being meanwhile.
                 if (!mayReplace && FileExists(target)) {
-                    AppendLog(Text(target) + u" exists; it was not replaced");
+                    AppendLog(s, Text(target) + u" exists; it was not replaced");
                     outcome = JobOutcome::NotSaved;
                 } else if (!ReplaceFileAtomically(target, got.Bytes)) {
-                    AppendLog(u"Cannot write " + Text(target));
+                    AppendLog(s, u"Cannot write " + Text(target));
                     outcome = JobOutcome::NotSaved;
                 } else {
-                    AppendLog(u"Written to " + Text(target));
+                    AppendLog(s, u"Written to " + Text(target));
                 }
             }
         }
-        FinishJob();
+        FinishJob(s);
     }
     return outcome;
 }

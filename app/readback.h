@@ -8,19 +8,21 @@
 #include "app/upload.h"
 #include "source/text.h"
 
+struct Session;
+
 // Connects, brings the board to its prompt and receives `name` (empty: the program in
 // memory), writing it to `target` through a temporary file and a rename. An existing file
 // is replaced only when `mayReplace`; nothing is written unless the whole file came.
-JobOutcome GetFileFromBoard(TextView name, TextView target, bool mayReplace);
+JobOutcome GetFileFromBoard(Session& s, TextView name, TextView target, bool mayReplace);
 
 // With program entry ended: reads the stored program back (the named file of a profile that
 // saves under a name, else the program in memory) and compares it with the lines sent, as
 // the board keeps text. Logs the first lines that differ.
-JobOutcome VerifyStoredProgram();
+JobOutcome VerifyStoredProgram(Session& s);
 
 // After a file went by XMODEM: reads it back and compares it byte for byte with the file at
 // `path`, both without the zero bytes that pad the last block.
-JobOutcome VerifyStoredFile(TextView path, TextView name);
+JobOutcome VerifyStoredFile(Session& s, TextView path, TextView name);
 
 // Where a program read back differs from the lines sent, as log lines (at most `limit`
 // differences); empty when they agree. Both sides are compared as boards keep text: line

@@ -1,36 +1,21 @@
-// The application state: the one record of settings, profile fields, program text and
-// paths that every subsystem reads and writes. Everything runs on one thread, so it is not
-// locked. Only this module owns it; the other modules reach it through `App`.
+// The application state of one session: its settings, the profile fields of the current
+// upload, the program text and paths. A session's procedures run on one thread, so it is not
+// locked.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "app/profiles.h"
+#include "settings/settings.h"
 #include "source/text.h"
 
 // The board dialogue's interrupt (Ctrl-C).
 inline constexpr char16_t kCtrlC = 0x03;
-// The value of a port setting that names no port.
-inline constexpr TextView kNotSet = u"not set";
-// The collection entry that stands for the device-type box.
-inline constexpr TextView kManualEntry = u"Manual entry";
-
-struct AppState {
-    // Settings (filled by LoadSettings, saved at exit).
-    Text Comport = Text(kNotSet);
-    Text SerialSpeed = u"38400";
-    Text Device = Text(kDefaultProfile.Name);
-    int LineDelay = 120;
-    Text PicoPort = Text(kNotSet);
-    Text TextTypes = u"bas txt inc";
-    int MainX = 200, MainY = 200, MainW = 468, MainH = 287;
-    // The settings file gave the window's width: a first start (false) lets a window that
-    // lays out its controls itself open as wide as they need.
-    bool MainWStored = false;
-    int StayConnected = 0;  // 1: the window's log pane is the board's console between jobs
-    int LastUsed = 0;
-    int MaximumComPort = 32;  // kept only: read at start-up and written back unchanged
+// The settings (the base: filled from the settings file at start-up, saved at exit) and what
+// a session adds to them.
+struct AppState : Settings {
+    AppState() { Device = Text(kDefaultProfile.Name); }
 
     // Profile fields of the current upload; reset by every upload job.
     Text StartCommand;
@@ -42,7 +27,8 @@ struct AppState {
     bool SetRtc = false;
     bool Fast = false;          // paced by the board's replies as they arrive, not by fixed waits
     bool ConfirmsSave = false;  // the board says "Saved" when the end sequence stored it
-    bool ViaXmodem = false;     // the program text goes by XMODEM instead of program entry
+    ProgramEntry Entry = kDefaultProfile.Entry;  // how the chosen profile's board takes it
+    bool ViaXmodem = false;  // the program text goes by XMODEM instead of program entry
 
     // Program text and paths.
     Text ProgramText;
@@ -62,9 +48,13 @@ struct AppState {
     // echo: once in the windows, as qz-upload --retry says there.
     int Retries = 1;
 
-    // The "My collection" list (NAME|OPTIONS texts) and the discovered port names.
-    std::vector<Text> Collection{Text(kManualEntry)};
+    // The discovered port names.
     std::vector<Text> PortList;
+    // The settings file was read (or is missing): it may be written at exit. A refused file
+    // (not a regular file, too large) is not replaced.
+    bool SettingsWritable = true;
+    // What loading the settings file had to tell the user, logged once the window shows.
+    std::vector<Text> SettingsNotes;
 
     // Fixed texts.
     Text WindowTitle = u"QZ Program Uploader";
@@ -73,12 +63,6 @@ struct AppState {
     Text CompletedMessage = u"Micromite upload completed";
     Text SettingsFileName = u"Pellimor.inf";
 };
-
-extern AppState App;
-
-// Puts the whole record back to its start-up values (used between runs in one process,
-// for example by tests).
-void ResetAppState();
 
 // The command-line joining rule: parameters joined in order, each preceded by ",", the
 // leading "," dropped.

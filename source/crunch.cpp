@@ -10,8 +10,7 @@ namespace {
 
 // Lines the line streaming still acts on must reach it unchanged.
 bool IsKeptDirective(TextView trimmed) {
-    return LowerText(trimmed.substr(0, 5)) == u"'echo" ||
-           LowerText(trimmed.substr(0, 7)) == u"'onload";
+    return IsEchoLine(trimmed) || IsOnloadLine(trimmed);
 }
 
 // The position of the apostrophe that starts the comment: the first one with an even number

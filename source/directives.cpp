@@ -37,8 +37,7 @@ bool IsEncodeRequest(TextView text) {
 }
 
 bool IsOptionsFirstLine(TextView text) {
-    Text line = LowerText(TrimBlanks(ReplaceChar(FirstLine(text), u'\t', u' ')));
-    return StartsWith(line, u"'onload") || StartsWith(line, u"' onload");
+    return IsOnloadLine(TrimBlanks(ReplaceChar(FirstLine(text), u'\t', u' ')));
 }
 
 bool IsEchoLine(TextView trimmedLine) {

@@ -1,34 +1,57 @@
 #include <termios.h>
 
+#include <gtest/gtest.h>
+
 #include "app/connect.h"
-#include "link/clock.h"
-#include "tests/link/link_support.h"
+#include "tests/link/pty_line.h"
+#include "tests/support/fresh_core.h"
 
 namespace {
 
-using Connect = PtyLinkTest;
+// A session whose board is the master side of a pseudo-terminal.
+class Connect : public ::testing::Test, protected FreshCore {
+protected:
+    void SetUp() override { board = OpenPtyEnd(); }
+    void TearDown() override {
+        S.Port.Close();
+        ClosePtyEnd(board);
+    }
+    Text PortName() const { return TextFromUtf8(board.path); }
+    std::vector<Text> LogLines() const {
+        std::vector<Text> lines;
+        const Text& all = LogText(S);
+        if (all.empty()) return lines;
+        size_t start = 0;
+        for (size_t at; (at = all.find(u"\r\n", start)) != Text::npos; start = at + 2)
+            lines.push_back(all.substr(start, at - start));
+        lines.push_back(all.substr(start));
+        return lines;
+    }
+
+    PtyEnd board;
+};
 
 const Text kHint = u"Set port number then run 'Program'";
 
 TEST_F(Connect, WithoutAPortItAsksForOneAndShowsProgram) {
-    ASSERT_EQ(App.Comport, u"not set");
-    EXPECT_FALSE(ConnectBoard());
+    ASSERT_EQ(S.App.Comport, u"not set");
+    EXPECT_FALSE(ConnectBoard(S));
     EXPECT_EQ(LogLines(), std::vector<Text>{kHint});
-    EXPECT_TRUE(Window.ProgramShown);
-    EXPECT_FALSE(App.ProgramButtonHidden);
-    EXPECT_FALSE(IsPortOpen());
+    EXPECT_TRUE(S.Window.ProgramShown);
+    EXPECT_FALSE(S.App.ProgramButtonHidden);
+    EXPECT_FALSE(S.Port.IsOpen());
 }
 
 TEST_F(Connect, OpensOnceAtTheSpeedOfTheSettingAndHidesProgram) {
-    App.Comport = PortName();
-    App.SerialSpeed = u" 57600 baud";
-    App.Device = u"picromite";
-    ShowButton(ControlId::ProgramButton, true);
-    EXPECT_TRUE(ConnectBoard());
-    EXPECT_TRUE(ConnectBoard());  // already open: nothing more is logged
+    S.App.Comport = PortName();
+    S.App.SerialSpeed = u" 57600 baud";
+    S.App.Device = u"picromite";
+    ShowButton(S, ControlId::ProgramButton, true);
+    EXPECT_TRUE(ConnectBoard(S));
+    EXPECT_TRUE(ConnectBoard(S));  // already open: nothing more is logged
     EXPECT_EQ(LogLines(), std::vector<Text>{u"Connected to picromite at  57600 baud"});
-    EXPECT_FALSE(Window.ProgramShown);
-    EXPECT_TRUE(App.ProgramButtonHidden);
+    EXPECT_FALSE(S.Window.ProgramShown);
+    EXPECT_TRUE(S.App.ProgramButtonHidden);
     termios tio{};
     tcgetattr(board.holder, &tio);
     EXPECT_EQ(cfgetospeed(&tio), B57600);
@@ -39,45 +62,50 @@ TEST_F(Connect, AMissingPortOrAnUnusableSpeedIsReportedAsBoardNotFound) {
                                u"cannot open /dev/qz-no-such-port: no such device. Is the board "
                                u"plugged in? 'qz-upload --list-ports' lists the serial ports "
                                u"present."};
-    App.Comport = u"/dev/qz-no-such-port";
-    EXPECT_FALSE(ConnectBoard());
+    S.App.Comport = u"/dev/qz-no-such-port";
+    EXPECT_FALSE(ConnectBoard(S));
     EXPECT_EQ(LogLines(), expected);
-    EXPECT_TRUE(Window.ProgramShown);
-    EXPECT_FALSE(App.ProgramButtonHidden);
+    EXPECT_TRUE(S.Window.ProgramShown);
+    EXPECT_FALSE(S.App.ProgramButtonHidden);
 
-    ClearLog();
-    App.Comport = PortName();
-    App.SerialSpeed = u"fast";  // no number: 0 baud, which the port refuses
-    EXPECT_FALSE(ConnectBoard());
+    ClearLog(S);
+    S.App.Comport = PortName();
+    S.App.SerialSpeed = u"fast";  // no number: 0 baud, which the port refuses
+    EXPECT_FALSE(ConnectBoard(S));
     expected.back() = u"cannot open " + PortName() +
                       u": the port refused the line settings (check the baud rate).";
     EXPECT_EQ(LogLines(), expected);
-    EXPECT_FALSE(IsPortOpen());
+    EXPECT_FALSE(S.Port.IsOpen());
 }
 
 TEST_F(Connect, FirmwareResetLeavesThePortOpenAt1200AndMarksTheFirmwarePending) {
-    EXPECT_FALSE(Window.SecondProgramShown);
-    FirmwareReset();
+    EXPECT_FALSE(S.Window.SecondProgramShown);
+    FirmwareReset(S);
     EXPECT_EQ(LogLines(), std::vector<Text>{kHint});
-    EXPECT_TRUE(Window.SecondProgramShown);
-    EXPECT_FALSE(App.FirmwarePending);
+    EXPECT_TRUE(S.Window.SecondProgramShown);
+    EXPECT_FALSE(S.App.FirmwarePending);
 
-    ClearLog();
-    App.PicoPort = u"/dev/qz-no-such-port";
-    FirmwareReset();
-    EXPECT_EQ(LogText(), u"");
-    EXPECT_FALSE(App.FirmwarePending);
+    ClearLog(S);
+    // A port that does not open: the log says why, and no firmware is awaited.
+    S.App.PicoPort = u"/dev/qz-no-such-port";
+    FirmwareReset(S);
+    EXPECT_TRUE(
+        StartsWith(LogText(S), u"Firmware reset not done: cannot open /dev/qz-no-such-port"));
+    EXPECT_FALSE(S.App.FirmwarePending);
+    ClearLog(S);
 
-    App.PicoPort = PortName();
-    int64_t start = ElapsedMs();
-    FirmwareReset();
-    EXPECT_GE(ElapsedMs() - start, 500);
-    EXPECT_TRUE(App.FirmwarePending);
-    EXPECT_TRUE(IsPortOpen());
+    S.App.PicoPort = PortName();
+    int64_t start = Clock.ElapsedMs();
+    long pumps = Front.Pumps;
+    FirmwareReset(S);
+    EXPECT_GE(Clock.ElapsedMs() - start, 500);
+    EXPECT_GT(Front.Pumps, pumps);  // the window ran during the pause
+    EXPECT_TRUE(S.App.FirmwarePending);
+    EXPECT_TRUE(S.Port.IsOpen());
     termios tio{};
     tcgetattr(board.holder, &tio);
     EXPECT_EQ(cfgetospeed(&tio), B1200);
-    EXPECT_EQ(LogText(), u"");
+    EXPECT_EQ(LogText(S), u"");
 }
 
 }  // namespace

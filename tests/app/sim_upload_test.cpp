@@ -3,12 +3,12 @@
 // second prompt of a command is never taken for the board leaving program entry.
 #include <gtest/gtest.h>
 
-#include "app/state.h"
+#include "app/session.h"
 #include "app/upload.h"
-#include "link/clock.h"
-#include "link/serial.h"
+#include "app/window_model.h"
+#include "link/clock_sim.h"
 #include "link/serial_sim.h"
-#include "tests/support/fresh_core.h"
+#include "tests/support/test_frontend.h"
 #include "ui/log.h"
 
 namespace {
@@ -21,6 +21,9 @@ const std::string kPrompt = "> \x1b[?7h";
 // saves after `SaveMs`, Ctrl-C abandons entry. Its answers come in pieces, cut after each
 // line end and each "> ", as a console that sends characters as it makes them.
 struct SlowSaver {
+    explicit SlowSaver(SimSerialPort& port, SimClock& clock) : Port(&port), Time(&clock) {}
+    SimSerialPort* Port;
+    SimClock* Time;
     int SaveMs = 5000;
     bool InEntry = false;
     std::string Line;
@@ -31,8 +34,8 @@ struct SlowSaver {
         int at = 0;  // each piece a millisecond after the one before
         auto flush = [&] {
             for (size_t cut; (cut = Cut(out)) != std::string::npos; out.erase(0, cut))
-                PeerSends(out.substr(0, cut), ++at);
-            if (!out.empty()) PeerSends(out, ++at);
+                Port->PeerSends(out.substr(0, cut), ++at);
+            if (!out.empty()) Port->PeerSends(out, ++at);
             out.clear();
         };
         for (char c : bytes) {
@@ -44,7 +47,7 @@ struct SlowSaver {
                 InEntry = false;
                 flush();
                 at = SaveMs;
-                SavedAtMs = ElapsedMs() + SaveMs;
+                SavedAtMs = Time->ElapsedMs() + SaveMs;
                 out += "Saved 99 bytes\r\n" + kModes + kPrompt;
             } else if (c == '\r') {
                 out += "\r\n";
@@ -71,7 +74,7 @@ struct SlowSaver {
             return "";
         }
         if (Line != "RUN") return kPrompt;
-        RunAtMs = ElapsedMs();
+        RunAtMs = Time->ElapsedMs();
         return " 1\r\n" + kModes + kPrompt;
     }
 };
@@ -79,21 +82,23 @@ struct SlowSaver {
 class SlowSave : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
-        StartFreshCore();
-        AllocateChannelBuffers();
-        ResetSimLine(115200);
-        Sim.OnWrite = [this](const std::string& b) { board.Hear(b); };
-        App.Comport = u"sim";
-        App.SerialSpeed = u"115200";
-        App.FastAlways = GetParam();
+        BuildControls(S);
+        port.OnWrite = [this](const std::string& b) { board.Hear(b); };
+        S.App.Comport = u"sim";
+        S.App.SerialSpeed = u"115200";
+        S.App.FastAlways = GetParam();
     }
     JobOutcome Upload(TextView device) {
-        App.ProgramText = u"'onload " + Text(device) + u"\r\nPrint 1\r\nPrint 2\r\n";
-        RunUploadJob();
-        return LastJobOutcome();
+        S.App.ProgramText = u"'onload " + Text(device) + u"\r\nPrint 1\r\nPrint 2\r\n";
+        RunUploadJob(S);
+        return LastJobOutcome(S);
     }
-    bool Logged(TextView text) { return Contains(LogText(), text); }
-    SlowSaver board;
+    bool Logged(TextView text) { return Contains(LogText(S), text); }
+    TestFrontend front;
+    SimClock clock;
+    SimSerialPort port{clock};
+    Session S{front, port, clock};
+    SlowSaver board{port, clock};
 };
 
 TEST_P(SlowSave, ASlowSaveGetsItsRunAndAMissingSaveIsReported) {
@@ -103,21 +108,21 @@ TEST_P(SlowSave, ASlowSaveGetsItsRunAndAMissingSaveIsReported) {
     EXPECT_GE(board.RunAtMs, board.SavedAtMs);
 
     // Ctrl-C abandons entry on this board: the log says so, and nothing runs.
-    board = SlowSaver();
-    ClearLog();
+    board = SlowSaver(port, clock);
+    ClearLog(S);
     EXPECT_EQ(Upload(u"picromite"), JobOutcome::BoardDidNotSave);
     EXPECT_TRUE(Logged(u"The board left program entry without saving the program: Ctrl-C"));
     EXPECT_FALSE(Logged(u"Micromite upload completed"));
     EXPECT_LT(board.RunAtMs, 0);
 
     // A save that does not come within the limit.
-    board = SlowSaver();
+    board = SlowSaver(port, clock);
     board.SaveMs = 45000;
-    ClearLog();
-    int64_t start = ElapsedMs();
+    ClearLog(S);
+    int64_t start = clock.ElapsedMs();
     EXPECT_EQ(Upload(u"picomite"), JobOutcome::BoardDidNotSave);
     EXPECT_TRUE(Logged(u"The board did not confirm the save within 30 s"));
-    EXPECT_LT(ElapsedMs() - start, 33000);
+    EXPECT_LT(clock.ElapsedMs() - start, 33000);
     EXPECT_LT(board.RunAtMs, 0);
 }
 

@@ -7,10 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "app/commands.h"
-#include "app/state.h"
+#include "app/session.h"
 #include "app/upload.h"
-#include "frontends/cli/window_cli.h"
-#include "link/serial.h"
 #include "source/files.h"
 #include "tests/support/board_peer.h"
 #include "tests/support/fresh_core.h"
@@ -36,20 +34,16 @@ Text WithoutModes(TextView reply) {
     return out;
 }
 
-class UploadJob : public ::testing::Test {
+class UploadJob : public ::testing::Test, protected FreshCore {
 protected:
     void SetUp() override {
-        StartFreshCore();
         RecordAppends(&appended);
-        AllocateChannelBuffers();
-        App.LineDelay = 100;
+        S.App.LineDelay = 100;
         work = FreshFolder("qz-upload");
     }
     void TearDown() override {
-        ClosePort();
+        S.Port.Close();
         StopBoard(board);
-        Cli = CliWindowOptions();
-        CliHooks = CliWindowHooks();
         fs::remove_all(work);
     }
 
@@ -58,11 +52,11 @@ protected:
         options.insert(options.begin(), {"--personality", personality});
         board = StartBoard(options);
         Text tty = TextFromUtf8(board.Tty);
-        Window.PortBox.Items = {tty};
-        Window.PortBox.Selected = 0;
-        SelectByText(Window.BaudBox, u"115200");
-        App.Comport = tty;
-        App.SerialSpeed = u"115200";
+        S.Window.PortBox.Items = {tty};
+        S.Window.PortBox.Selected = 0;
+        SelectByText(S.Window.BaudBox, u"115200");
+        S.App.Comport = tty;
+        S.App.SerialSpeed = u"115200";
     }
 
     fs::path WriteFile(const std::string& name, const std::string& bytes) {
@@ -71,7 +65,7 @@ protected:
         return p;
     }
 
-    void Drop(const fs::path& p) { OnFilesDropped(Text(p.u16string())); }
+    void Drop(const fs::path& p) { OnFilesDropped(S, Text(p.u16string())); }
 
     bool Logged(TextView line) const {
         for (const Text& a : appended)
@@ -111,7 +105,7 @@ std::string Program(int lines) {
 TEST_P(EitherBoard, PlainUploadLogsTheStepsInOrderAndTheBoardStoresTheProgram) {
     Board();
     Drop(WriteFile("prog.bas", "Print \"hello\"\r\nPrint 6 * 7\r\n"));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Completed);
     ASSERT_GE(appended.size(), 11u);
     EXPECT_EQ(appended[0], Text((work / "prog.bas").u16string()));
     EXPECT_EQ(appended[1], u"Uploading using default settings");
@@ -125,15 +119,15 @@ TEST_P(EitherBoard, PlainUploadLogsTheStepsInOrderAndTheBoardStoresTheProgram) {
     EXPECT_EQ(appended.back(), u"Disconnected.");
     EXPECT_EQ(appended.size(), 11u);
     EXPECT_EQ(StoredFile(board, "program.bas"), "Print \"hello\"\nPrint 6 * 7\n");
-    EXPECT_FALSE(Window.CancelShown);
-    EXPECT_FALSE(Window.ProgramShown);
-    EXPECT_EQ(Window.ProgressLabel, u"");
+    EXPECT_FALSE(S.Window.CancelShown);
+    EXPECT_FALSE(S.Window.ProgramShown);
+    EXPECT_EQ(S.Window.ProgressLabel, u"");
 }
 
 TEST_P(EitherBoard, FastModeStoresEveryLineAndLogsTheStepsAsTheDefaultDoes) {
     Board({"--line-speed", "--echo-delay", "1"});
     Drop(WriteFile("p.bas", "'onload fast\r\n" + Program(60)));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Completed);
     std::string stored;
     for (int i = 1; i <= 60; ++i)
         stored += "Print \"line " + std::to_string(i) + "\"\n";
@@ -152,7 +146,7 @@ TEST_P(EitherBoard, FastModeStoresEveryLineAndLogsTheStepsAsTheDefaultDoes) {
     // though it holds a ">".
     appended.clear();
     Drop(WriteFile("c.bas", "'onload command fast\r\nprint 6*7\r\nprint \"a>b\"\r\n"));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Completed);
     // A board that answers CR LF with two prompts has them both in the one answer.
     Text twice = personality == "plain" ? u"" : u"\r\n> ";
     EXPECT_TRUE(Logged(u"print 6*7\r\n42\r\n> " + twice));
@@ -166,7 +160,7 @@ TEST_P(EitherBoard, FastModeStopsAtARejectedLineAndRunsNothingAfterIt) {
     std::string program = "'onload fast\r\n" + Program(3) + "x = \"" + std::string(300, 'y') +
                           "\"\r\nPrint \"six ran\"\r\nPrint \"seven ran\"\r\n";
     Drop(WriteFile("p.bas", program));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Rejected);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Rejected);
     EXPECT_TRUE(Logged(u"Error: Line length"));
     std::string t = Transcript();
     EXPECT_EQ(t.find("six ran\"\r"), std::string::npos);
@@ -190,7 +184,7 @@ TEST_F(UploadJob, EveryProfileOpensAndClosesProgramEntryItsOwnWay) {
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf8FromText(c.device));
         Board();
-        App.Device = c.device;
+        S.App.Device = c.device;
         Drop(WriteFile("p.bas", "Print 1\r\n"));
         std::string t = Transcript();
         EXPECT_EQ(t.find("NEW\r\n") != std::string::npos, c.fresh);
@@ -205,16 +199,16 @@ TEST_F(UploadJob, EveryProfileOpensAndClosesProgramEntryItsOwnWay) {
         }
         bool stored = !c.end.empty() && c.device != u"picromite";
         EXPECT_EQ(Logged(u"Micromite upload completed"), stored);
-        EXPECT_EQ(LastJobOutcome() == JobOutcome::BoardDidNotSave, c.device == u"picromite");
+        EXPECT_EQ(LastJobOutcome(S) == JobOutcome::BoardDidNotSave, c.device == u"picromite");
         StopBoard(board);
     }
 }
 
 TEST_F(UploadJob, TheCommandProfileLogsTheBoardsAnswers) {
     Board();
-    App.Device = u"command";
+    S.App.Device = u"command";
     Drop(WriteFile("c.bas", "print 6 * 7\r\nprint \"done\"\r\n"));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Completed);
     EXPECT_TRUE(Logged(u"print 6 * 7\r\n42\r\n> "));
     EXPECT_TRUE(Logged(u"print \"done\"\r\ndone\r\n> "));
 }
@@ -237,8 +231,8 @@ TEST_F(UploadJob, OptionsLineChoosesProfileAndNameAndIsNotSent) {
 
 TEST_F(UploadJob, CollectionEntryOptionsGoInFront) {
     Board();
-    App.Collection.push_back(u"mybox|'onload maximite setrtc");
-    Window.CollectionEntry = App.Collection.back();
+    S.App.Collection.push_back(u"mybox|'onload maximite setrtc");
+    S.Window.CollectionEntry = S.App.Collection.back();
     Drop(WriteFile("p.bas", "Print 2\r\n"));
     EXPECT_TRUE(Logged(u"Uploading using mybox settings"));
     EXPECT_TRUE(Logged(u"Setting RTC"));
@@ -250,26 +244,25 @@ TEST_F(UploadJob, CollectionEntryOptionsGoInFront) {
 
 TEST_F(UploadJob, PinAcceptedRejectedEmptyAndUnanswered) {
     Board({"--pin", "1234"});
-    Cli.PinGiven = true;
-    Cli.Pin = u"1234";
+    Front.Answer = u"1234";
     Drop(WriteFile("p.bas", "Print 3\r\n"));
     EXPECT_TRUE(Logged(u"Sending PIN"));
     EXPECT_TRUE(Logged(u"PIN accepted"));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Completed);
     StopBoard(board);
 
     Board({"--pin", "1234"});
-    Cli.Pin = u"9999";
+    Front.Answer = u"9999";
     Drop(WriteFile("p.bas", "Print 3\r\n"));
     EXPECT_TRUE(Logged(u"Wrong PIN"));
     EXPECT_TRUE(Logged(u"Aborting upload"));
     EXPECT_EQ(appended.back(), u"Disconnected.");
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::WrongPin);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::WrongPin);
     EXPECT_EQ(StoredFile(board, "transcript.log").find("NEW"), std::string::npos);
     StopBoard(board);
 
     Board({"--pin", "1234"});
-    Cli.Pin = u"";
+    Front.Answer = u"";
     Drop(WriteFile("p.bas", "Print 3\r\n"));
     EXPECT_FALSE(Logged(u"Sending PIN"));
     EXPECT_TRUE(Logged(u"Aborting upload"));
@@ -278,11 +271,10 @@ TEST_F(UploadJob, PinAcceptedRejectedEmptyAndUnanswered) {
 
 TEST_F(UploadJob, PinNeverAnsweredCountsAsWrongAfterTwentyChecks) {
     Board({"--pin", "1234", "--pin-silent"});
-    Cli.PinGiven = true;
-    Cli.Pin = u"1234";
+    Front.Answer = u"1234";
     Drop(WriteFile("p.bas", "Print 3\r\n"));
     EXPECT_TRUE(Logged(u"Wrong PIN"));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::WrongPin);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::WrongPin);
 }
 
 TEST_F(UploadJob, CancelIsNoticedAtTheTenthLines) {
@@ -290,7 +282,7 @@ TEST_F(UploadJob, CancelIsNoticedAtTheTenthLines) {
     Board();
     CancelAtLabel(u"10/25", 1);
     Drop(WriteFile("p.bas", Program(25)));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Aborted);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Aborted);
     EXPECT_TRUE(Logged(u"Program upload aborted"));
     std::string t = Transcript();
     EXPECT_NE(t.find("line 20\""), std::string::npos);
@@ -301,35 +293,35 @@ TEST_F(UploadJob, CancelIsNoticedAtTheTenthLines) {
     Board();
     CancelAtLabel(u"20/25", 1);
     Drop(WriteFile("p.bas", Program(25)));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Completed);
     EXPECT_NE(Transcript().find("line 25\""), std::string::npos);
 }
 
 TEST_F(UploadJob, ABoardThatNeverAnswersOrLosesEchoesStillEndsTheJobButNotAsSuccess) {
     Board({"--silent"});
-    App.Device = u"command";  // no NEW: keeps the silent waits short
+    S.App.Device = u"command";  // no NEW: keeps the silent waits short
     Drop(WriteFile("p.bas", "Print 1\r\n"));
     EXPECT_EQ(appended[appended.size() - 2], u"Disconnected.");
     EXPECT_EQ(appended.back(), u"No reply from the board: check the port and the baud rate");
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::NoReply);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::NoReply);
     StopBoard(board);
 
     // The third line's echo is lost: the job runs to its end, then says so.
     Board({"--lose-echo", "3"});
-    App.Device = u"micromite";
-    App.Retries = 0;
+    S.App.Device = u"micromite";
+    S.App.Retries = 0;
     appended.clear();
     Drop(WriteFile("p.bas", Program(3)));
     EXPECT_TRUE(Logged(u"Micromite upload completed"));
     EXPECT_EQ(appended.back(), u"1 line was not echoed");
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::NotEchoed);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::NotEchoed);
 }
 
 TEST_F(UploadJob, RunOutputComesWhole) {
     Board();
     std::string row(46, 'r');
     Drop(WriteFile("p.bas", "For i = 1 To 100\r\nPrint \"" + row + "\"\r\nNext i\r\n"));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Completed);
     // 4800 bytes, more than the terminal layer's line buffer holds.
     const Text& reply = appended[appended.size() - 2];
     size_t rows = 0;
@@ -347,7 +339,7 @@ TEST_P(EitherBoard, ABoardThatTurnsALineDownStopsTheUploadAndSaysWhich) {
     std::string program = "Print \"Error > 3\"\r\n" + Program(3) + "Print \"" +
                           std::string(290, 'y') + "\"\r\n" + Program(5);
     Drop(WriteFile("p.bas", program));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Rejected);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Rejected);
     EXPECT_TRUE(Logged(u"Error: Line length"));
     EXPECT_TRUE(Logged(u"The board rejected line 5: Print \"yyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyyy..."));
     EXPECT_TRUE(Logged(u"Program upload aborted"));
@@ -362,7 +354,7 @@ TEST_P(EitherBoard, ABoardThatTurnsALineDownStopsTheUploadAndSaysWhich) {
     Board();
     appended.clear();
     Drop(WriteFile("p.bas", "Print \"Error > 0\"\r\nPrint \"\x1a\"\r\n"));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Rejected);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Rejected);
     EXPECT_EQ(appended.back(),
               u"A Ctrl-Z character would end program entry at line 2: Print \"\x1a\"");
     EXPECT_FALSE(Logged(u"Micromite upload started"));
@@ -373,7 +365,7 @@ TEST_F(UploadJob, AGarbledLineEndsTheTryBeforeAnythingIsSavedAndTheNextTryGetsTh
     // This seed loses one character of the fifth program line on the first try only.
     Board({"--noise", "0.005", "--noise-seed", "1"});
     Drop(WriteFile("p.bas", "'onload norun\r\n" + Program(20)));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Completed);
     EXPECT_TRUE(Logged(u"Line 6 was garbled: Print \"line 5\""));
     EXPECT_TRUE(Logged(u"The board echoed instead: Print\"line 5\""));
     EXPECT_TRUE(Logged(u"Line 6 was garbled; trying again (2 of 2)"));
@@ -394,7 +386,7 @@ TEST_F(UploadJob, ProgramTextByXmodemGetsThroughANoisyWire) {
     // A plain AUTOSAVE board takes it into program memory; the blocks the noise hit go again.
     Board({"--noise", "0.005", "--noise-seed", "2"});
     Drop(WriteFile("p.bas", "'onload xmodem fast\r\n  'echo by XMODEM\r\n" + Program(40)));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Completed);
     std::string stored;
     for (int i = 1; i <= 40; ++i)
         stored += "Print \"line " + std::to_string(i) + "\"\n";
@@ -410,7 +402,7 @@ TEST_F(UploadJob, ProgramTextByXmodemGetsThroughANoisyWire) {
     Board({"--xmodem", "checksum"});
     appended.clear();
     Drop(WriteFile("c.bas", "'onload cmm2 xmodem fast file/x.bas\r\nPrint 6*7\r\n"));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Completed);
     EXPECT_EQ(StoredFile(board, "x.bas"), "Print 6*7\r\n" + std::string(117, '\0'));
     EXPECT_TRUE(Logged(u"LOAD \"x.bas\"\r\n> "));
     EXPECT_EQ(StoredFile(board, "run-output.txt"), "42\n");
@@ -419,7 +411,7 @@ TEST_F(UploadJob, ProgramTextByXmodemGetsThroughANoisyWire) {
 TEST_F(UploadJob, ABoardThatVanishesAbortsInsteadOfReportingSuccess) {
     Board({"--vanish-after-lines", "3"});
     Drop(WriteFile("p.bas", Program(40)));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::PortVanished);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::PortVanished);
     EXPECT_TRUE(Logged(u"Program upload aborted"));
     EXPECT_FALSE(Logged(u"Micromite upload completed"));
     EXPECT_EQ(appended.back(), u"Disconnected.");
@@ -427,35 +419,35 @@ TEST_F(UploadJob, ABoardThatVanishesAbortsInsteadOfReportingSuccess) {
     // Unplugged during XMODEM: the port's going is the outcome, not a failed transfer.
     StopBoard(board);
     Board();
-    CliHooks.OnProgressLabel = [&](TextView label) {
+    Front.OnProgressLabel = [&](TextView label) {
         if (label == u"3/40") StopBoard(board);
     };
     Drop(WriteFile("data.dat", std::string(40 * 128, 'd')));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::PortVanished);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::PortVanished);
     EXPECT_TRUE(Logged(u"The port went away during the transfer"));
 }
 
 TEST_F(UploadJob, NoPortSetOrAMissingPortLeavesProgramVisible) {
-    App.Comport = u"not set";
-    App.ProgramText = u"Print 1\r\n";
-    App.Device = u"command";
-    Window.CollectionEntry = u"x|'onload micromite";  // keeps the port as it is
-    RunUploadJob();
+    S.App.Comport = u"not set";
+    S.App.ProgramText = u"Print 1\r\n";
+    S.App.Device = u"command";
+    S.Window.CollectionEntry = u"x|'onload micromite";  // keeps the port as it is
+    RunUploadJob(S);
     EXPECT_TRUE(Logged(u"Set port number then run 'Program'"));
     EXPECT_EQ(appended.back(), u"Disconnected.");
-    EXPECT_TRUE(Window.ProgramShown);
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::NoPort);
+    EXPECT_TRUE(S.Window.ProgramShown);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::NoPort);
 
     appended.clear();
-    App.Comport = TextFromUtf8((work / "no-such-tty").string());
-    RunUploadJob();
+    S.App.Comport = TextFromUtf8((work / "no-such-tty").string());
+    RunUploadJob(S);
     EXPECT_TRUE(Logged(u"Micromite Not found!"));
-    EXPECT_TRUE(Window.ProgramShown);
+    EXPECT_TRUE(S.Window.ProgramShown);
 }
 
 TEST_F(UploadJob, EncodeRequestWritesAFileAndDecodingStreamsItBack) {
     fs::path encoded = work / "out";
-    Cli.SaveName = Text(encoded.u16string());
+    Front.SaveName = Text(encoded.u16string());
     Drop(WriteFile("src.bas", "'ENCODE crunch\r\nPrint   \"a\"   ' note\r\nPrint 2\r\n"));
     EXPECT_TRUE(Logged(u"Crunching source code."));
     EXPECT_TRUE(Logged(u"Encoding completed."));
@@ -466,7 +458,7 @@ TEST_F(UploadJob, EncodeRequestWritesAFileAndDecodingStreamsItBack) {
     // Named on the command line it is deciphered and streamed; dropped it goes by XMODEM
     // unless the text types list "bae".
     Board();
-    App.TextTypes = u"bas bae";
+    S.App.TextTypes = u"bas bae";
     Drop(work / "out.bae");
     EXPECT_EQ(StoredFile(board, "program.bas"), "Print \"a\"\nPrint 2\n");
 
@@ -474,53 +466,37 @@ TEST_F(UploadJob, EncodeRequestWritesAFileAndDecodingStreamsItBack) {
     appended.clear();
     Drop(WriteFile("empty.bae", "QZHEX"));
     EXPECT_EQ(appended.back(), u"Nothing to load.");
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::NothingToLoad);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::NothingToLoad);
     EXPECT_EQ(StoredFile(board, "program.bas"), "Print \"a\"\nPrint 2\n");
 }
 
-// The headless program's output file: never the source, never through a link, and an
-// existing file only when allowed (--force).
-TEST_F(UploadJob, EncodedOutputSparesTheSourceLinksAndUnforcedExistingFiles) {
-    const std::string program = "'encode\r\nPrint 1\r\n";
-    fs::path source = WriteFile("src.bas", program);
-    fs::path victim = WriteFile("victim", "precious");
-    fs::create_symlink(victim, work / "link.bae");
-    Cli.SaveMayReplace = true;
-    for (const fs::path& target : {source, work / "link.bae"}) {
-        Cli.SaveName = Text(target.u16string());
-        Drop(source);
-        EXPECT_EQ(LastJobOutcome(), JobOutcome::NotSaved) << target;
-    }
-    EXPECT_EQ(StoredFileIn(source), program);
-    EXPECT_EQ(StoredFileIn(victim), "precious");
-
-    Cli.SaveName = Text((work / "out.bae").u16string());
-    Cli.SaveMayReplace = false;
+// An encoded file replaces an old one whole or not at all, a device is written as named, a
+// failed write is reported, and an encoded file whose text asks to be encoded is not
+// enciphered a second time.
+TEST_F(UploadJob, EncodedOutputReplacesWholeAndIsNeverEncipheredTwice) {
+    fs::path source = WriteFile("src.bas", "'encode\r\nPrint 1\r\n");
+    Front.SaveName = Text((work / "out.bae").u16string());
     Drop(source);
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
-    Drop(source);
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::NotSaved);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Completed);
     // Replacing goes through a fresh file: the old one is never cut short (a hard link to it
-    // keeps its bytes), and a device is written as named, with no extension added.
+    // keeps its bytes).
     fs::create_hard_link(work / "out.bae", work / "old.bae");
     std::string old = StoredFileIn(work / "old.bae");
-    Cli.SaveMayReplace = true;
     Drop(WriteFile("src2.bas", "'encode\r\nPrint 22\r\n"));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::Completed);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::Completed);
     EXPECT_EQ(StoredFileIn(work / "old.bae"), old);
     EXPECT_NE(StoredFileIn(work / "out.bae"), old);
-    Cli.SaveName = u"/dev/full";
+    Front.SaveName = u"/dev/full";
     Drop(source);
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::NotSaved);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::NotSaved);
     EXPECT_TRUE(Logged(u"File write failed!!"));
     EXPECT_FALSE(fs::exists("/dev/full.bae"));
-    // An encoded file whose text asks to be encoded is not enciphered a second time.
-    Cli.SaveName = Text((work / "twice").u16string());
+    Front.SaveName = Text((work / "twice").u16string());
     Drop(WriteFile("twice.bas", "'encode\r\n'encode\r\nPrint 3\r\n"));
     ASSERT_TRUE(fs::exists(work / "twice.bae"));
-    Cli.SaveName = Text((work / "twice.bae").u16string());
-    OnFilesDropped(Text((work / "twice.bae").u16string()), UploadAs::ProgramText);
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::NotSaved);
+    Front.SaveName = Text((work / "twice.bae").u16string());
+    OnFilesDropped(S, Text((work / "twice.bae").u16string()), UploadAs::ProgramText);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::NotSaved);
     EXPECT_FALSE(fs::exists(work / "twice.bae.bae"));
 }
 
@@ -541,18 +517,18 @@ TEST_P(EitherBoard, DroppedFilesGoByTheirExtension) {
 
     // Firmware: no firmware port set is reported and nothing is opened.
     appended.clear();
-    App.PicoPort = u"not set";
+    S.App.PicoPort = u"not set";
     Drop(WriteFile("fw.UF2", Uf2Image(2)));
     EXPECT_TRUE(Logged(u"Set port number then run 'Program'"));
-    EXPECT_TRUE(Window.SecondProgramShown);
-    EXPECT_FALSE(App.FirmwarePending);
+    EXPECT_TRUE(S.Window.SecondProgramShown);
+    EXPECT_FALSE(S.App.FirmwarePending);
     // A file that is not whole UF2 blocks, or no file, is refused before the board is reset.
-    App.PicoPort = TextFromUtf8(board.Tty);
+    S.App.PicoPort = TextFromUtf8(board.Tty);
     for (const fs::path& bad : {work / "missing.uf2", WriteFile("text.uf2", "firmware"),
                                 WriteFile("cut.uf2", Uf2Image(2).substr(0, 1000))}) {
         Drop(bad);
-        EXPECT_EQ(LastJobOutcome(), JobOutcome::FirmwareRefused) << bad;
-        EXPECT_FALSE(App.FirmwarePending);
+        EXPECT_EQ(LastJobOutcome(S), JobOutcome::FirmwareRefused) << bad;
+        EXPECT_FALSE(S.App.FirmwarePending);
     }
     EXPECT_TRUE(Logged(u"Firmware not installed: " + Text((work / "cut.uf2").u16string()) +
                        u" is not a UF2 file (block 2 lacks the UF2 marks)."));
@@ -581,11 +557,11 @@ TEST_F(UploadJob, HostileNamesAndEndlessFilesAreRefusedBeforeAnythingIsSent) {
     for (const std::string& name : {std::string("bell\a.dat"), std::string(256, 'n') + ".dat"}) {
         Drop(WriteFile(name, "data"));
         EXPECT_TRUE(refused()) << name;
-        EXPECT_EQ(LastJobOutcome(), JobOutcome::NameRefused);
+        EXPECT_EQ(LastJobOutcome(S), JobOutcome::NameRefused);
     }
     Drop(WriteFile("x\":NEW:\".bas", "'onload cmm2 file/*\r\nPrint 1\r\n"));
     EXPECT_TRUE(refused());
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::NameRefused);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::NameRefused);
 
     fs::path fifo = work / "fifo.bas";
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
@@ -597,10 +573,10 @@ TEST_F(UploadJob, HostileNamesAndEndlessFilesAreRefusedBeforeAnythingIsSent) {
     Drop(huge);
     EXPECT_TRUE(
         Logged(Text(huge.u16string()) + u" is too large (67108865 bytes; at most 67108864)."));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::NotRead);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::NotRead);
     // The firmware reset's rate would reboot the board into its drive mid-upload.
     Drop(WriteFile("slow.bas", "'onload micromite com1:1200\r\nPrint 1\r\n"));
-    EXPECT_EQ(LastJobOutcome(), JobOutcome::BaudRefused);
+    EXPECT_EQ(LastJobOutcome(S), JobOutcome::BaudRefused);
     EXPECT_EQ(Transcript().find("XMODEM"), std::string::npos);
     EXPECT_EQ(Transcript().find("NEW"), std::string::npos);
 }

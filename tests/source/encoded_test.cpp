@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "app/program_files.h"
-#include "app/state.h"
-#include "frontends/cli/window_cli.h"
 #include "source/crunch.h"
 #include "source/encoded.h"
 #include "source/files.h"
+#include "tests/support/fresh_core.h"
 #include "ui/log.h"
 
 namespace fs = std::filesystem;
@@ -25,30 +24,23 @@ Text EveryCodePageCharacter() {
     return TextFromAnsi(bytes);
 }
 
-class EncodedFile : public ::testing::Test {
+class EncodedFile : public ::testing::Test, protected FreshCore {
 protected:
     void SetUp() override {
-        ResetAppState();
-        Cli.LogOut = nullptr;
-        Cli.SaveName.clear();
-        ClearLog();
         dir = fs::temp_directory_path() /
               (std::string("qz_encoded_") +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir);
-        App.ProgramFolder = dir.u16string() + u"/";
+        S.App.ProgramFolder = dir.u16string() + u"/";
     }
-    void TearDown() override {
-        Cli.SaveName.clear();
-        fs::remove_all(dir);
-    }
+    void TearDown() override { fs::remove_all(dir); }
     Text PathIn(const char* name) { return (dir / name).u16string(); }
     // Encodes through the save dialog and reads the file back as the decoder would.
     Text SaveAndDecode(TextView text, const char* typedName) {
-        Cli.SaveName = PathIn(typedName);
-        EncodeAndSave(text);
-        App.ProgramPath = WithDefaultExtension(Cli.SaveName);
-        return DecodeEncodedFile();
+        Front.SaveName = PathIn(typedName);
+        EncodeAndSave(S, text);
+        S.App.ProgramPath = WithDefaultExtension(Front.SaveName);
+        return DecodeEncodedFile(S);
     }
     fs::path dir;
 };
@@ -86,7 +78,7 @@ TEST_F(EncodedFile, SavedFileIsMagicAndEncipheredText) {
     Text text = u"10 PRINT \"Hello\"\r\n20 END\r\n";
     EXPECT_EQ(SaveAndDecode(text, "hello"), text);
     Text saved = PathIn("hello.bae");
-    EXPECT_EQ(LogText(), u"Saving to " + saved);
+    EXPECT_EQ(LogText(S), u"Saving to " + saved);
     auto bytes = ReadWholeFile(saved);
     ASSERT_TRUE(bytes);
     EXPECT_EQ(*bytes, EncodeProgramBytes(text));
@@ -98,28 +90,28 @@ TEST_F(EncodedFile, SavedFileIsMagicAndEncipheredText) {
 }
 
 TEST_F(EncodedFile, CancelledDialogWritesNothing) {
-    Cli.SaveName.clear();
-    EncodeAndSave(u"A=1\n");
-    EXPECT_EQ(LogText(), u"");
+    Front.SaveName.clear();
+    EncodeAndSave(S, u"A=1\n");
+    EXPECT_EQ(LogText(S), u"");
     EXPECT_TRUE(fs::is_empty(dir));
 }
 
 TEST_F(EncodedFile, UnwritableFileIsReported) {
-    Cli.SaveName = PathIn("no/such/folder/prog");
-    EncodeAndSave(u"A=1\n");
-    EXPECT_EQ(LogText(),
+    Front.SaveName = PathIn("no/such/folder/prog");
+    EncodeAndSave(S, u"A=1\n");
+    EXPECT_EQ(LogText(S),
               u"Saving to " + PathIn("no/such/folder/prog.bae") + u"\r\nFile write failed!!");
 }
 
 TEST_F(EncodedFile, CrunchThisCrunchesBeforeEncoding) {
     Text rest = u"10 A  =  1 ' set\n\n20 PRINT \"a  b\"\n";
     EXPECT_EQ(SaveAndDecode(u"' Crunch This please\n" + rest, "c1"), Crunch(rest));
-    EXPECT_EQ(LogText().substr(0, 23), u"Crunching source code.\r");
+    EXPECT_EQ(LogText(S).substr(0, 23), u"Crunching source code.\r");
 
     // Without the directive the text is stored as it is.
-    ClearLog();
+    ClearLog(S);
     EXPECT_EQ(SaveAndDecode(u"'no crunch\n" + rest, "c2"), u"'no crunch\n" + rest);
-    EXPECT_EQ(LogText().find(u"Crunching"), Text::npos);
+    EXPECT_EQ(LogText(S).find(u"Crunching"), Text::npos);
 }
 
 TEST_F(EncodedFile, CrunchThisNeverDropsACodeLine) {
@@ -129,10 +121,10 @@ TEST_F(EncodedFile, CrunchThisNeverDropsACodeLine) {
 }
 
 TEST_F(EncodedFile, DecodingAMissingFileGivesEmptyText) {
-    App.ProgramPath = PathIn("gone.bae");
-    EXPECT_EQ(DecodeEncodedFile(), u"");
-    App.ProgramPath.clear();
-    EXPECT_EQ(DecodeEncodedFile(), u"");
+    S.App.ProgramPath = PathIn("gone.bae");
+    EXPECT_EQ(DecodeEncodedFile(S), u"");
+    S.App.ProgramPath.clear();
+    EXPECT_EQ(DecodeEncodedFile(S), u"");
     EXPECT_FALSE(FileExists(PathIn("gone.bae")));
 }
 

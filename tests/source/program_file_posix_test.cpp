@@ -8,10 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "app/program_files.h"
-#include "app/state.h"
-#include "frontends/cli/window_cli.h"
 #include "source/files.h"
 #include "source/program.h"
+#include "tests/support/fresh_core.h"
 #include "ui/log.h"
 
 namespace fs = std::filesystem;
@@ -21,9 +20,8 @@ namespace {
 constexpr uid_t kNobody = 65534;
 
 TEST(ProgramFilePosix, ReadOnlyFileReads) {
-    ResetAppState();
-    Cli.LogOut = nullptr;
-    ClearLog();
+    FreshCore core;
+    Session& S = core.S;
     fs::path path =
         fs::temp_directory_path() / ("qz_readonly_" + std::to_string(getpid()) + ".bas");
     ASSERT_TRUE(WriteWholeFile(path.u16string(), "10 PRINT 1\r\n"));
@@ -33,13 +31,13 @@ TEST(ProgramFilePosix, ReadOnlyFileReads) {
     if (asOtherUser) {
         ASSERT_EQ(seteuid(kNobody), 0);
     }
-    Text text = ReadProgramFile(path.u16string());
+    Text text = ReadProgramFile(S, path.u16string());
     if (asOtherUser) {
         ASSERT_EQ(seteuid(0), 0);
     }
 
     EXPECT_EQ(text, u"10 PRINT 1\r\n");
-    EXPECT_EQ(LogText(), u"");
+    EXPECT_EQ(LogText(S), u"");
     fs::remove(path);
 }
 

@@ -4,22 +4,18 @@
 #include <gtest/gtest.h>
 
 #include "app/program_files.h"
-#include "app/state.h"
-#include "frontends/cli/window_cli.h"
 #include "source/files.h"
 #include "source/program.h"
+#include "tests/support/fresh_core.h"
 #include "ui/log.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-class ProgramFile : public ::testing::Test {
+class ProgramFile : public ::testing::Test, protected FreshCore {
 protected:
     void SetUp() override {
-        ResetAppState();
-        Cli.LogOut = nullptr;
-        ClearLog();
         // One folder per test: ctest runs tests in parallel processes.
         dir = fs::temp_directory_path() /
               (std::string("qz_program_") +
@@ -34,34 +30,34 @@ protected:
 TEST_F(ProgramFile, ReadsEveryByteUnchangedAndClearsThePasteFlag) {
     Text path = PathIn("prog.bas");
     ASSERT_TRUE(WriteWholeFile(path, std::string("10 PRINT \"Caf\xE9\"\r\n20 END\rX\n\0Y", 29)));
-    App.TextFromPaste = true;
-    EXPECT_EQ(ReadProgramFile(path), Text(u"10 PRINT \"Caf\u00e9\"\r\n20 END\rX\n\0Y", 29));
-    EXPECT_FALSE(App.TextFromPaste);
-    EXPECT_EQ(LogText(), u"");
+    S.App.TextFromPaste = true;
+    EXPECT_EQ(ReadProgramFile(S, path), Text(u"10 PRINT \"Caf\u00e9\"\r\n20 END\rX\n\0Y", 29));
+    EXPECT_FALSE(S.App.TextFromPaste);
+    EXPECT_EQ(LogText(S), u"");
 }
 
 TEST_F(ProgramFile, MissingFileIsReportedAndNotCreated) {
     Text path = PathIn("missing.bas");
-    App.TextFromPaste = true;
-    long pumps = PumpCount();
-    EXPECT_EQ(ReadProgramFile(path), u"");
-    EXPECT_EQ(LogText(), u"File read failed!!");
-    EXPECT_GT(PumpCount(), pumps);
-    EXPECT_FALSE(App.TextFromPaste);
+    S.App.TextFromPaste = true;
+    long pumps = Front.Pumps;
+    EXPECT_EQ(ReadProgramFile(S, path), u"");
+    EXPECT_EQ(LogText(S), u"File read failed!!");
+    EXPECT_GT(Front.Pumps, pumps);
+    EXPECT_FALSE(S.App.TextFromPaste);
     EXPECT_FALSE(FileExists(path));
 
     // A folder is no program file either, and the log says why.
-    ClearLog();
-    EXPECT_EQ(ReadProgramFile(dir.u16string()), u"");
-    EXPECT_EQ(LogText(), u"File read failed!!\r\n" + Text(dir.u16string()) +
-                             u" is not a regular file; only files can be read.");
+    ClearLog(S);
+    EXPECT_EQ(ReadProgramFile(S, dir.u16string()), u"");
+    EXPECT_EQ(LogText(S), u"File read failed!!\r\n" + Text(dir.u16string()) +
+                              u" is not a regular file; only files can be read.");
 }
 
 TEST_F(ProgramFile, EmptyPathGivesEmptyTextSilently) {
-    App.TextFromPaste = true;
-    EXPECT_EQ(ReadProgramFile(u""), u"");
-    EXPECT_EQ(LogText(), u"");
-    EXPECT_FALSE(App.TextFromPaste);
+    S.App.TextFromPaste = true;
+    EXPECT_EQ(ReadProgramFile(S, u""), u"");
+    EXPECT_EQ(LogText(S), u"");
+    EXPECT_FALSE(S.App.TextFromPaste);
 }
 
 TEST(LineModel, CrLfAndLfWalkToTheSameLines) {

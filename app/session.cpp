@@ -1,0 +1,15 @@
+#include "app/session.h"
+
+#include "ui/controls.h"
+#include "ui/log.h"
+
+Session::Session(Frontend& front, SerialPort& port, Clock& clock) : View(front), Link(port, clock) {
+    Hooks = LinkHooks{
+        [this](TextView line) { AppendLog(*this, line); },
+        [this](TextView text) { SetProgressLabel(*this, text); },
+        [this] { return PumpEvents(*this); },
+        [this](int ms) { DelayPumping(*this, ms); },
+        [this](int ms) { return AwaitInputPumping(*this, ms); },
+        [this] { return StopRequested(*this); },
+    };
+}
