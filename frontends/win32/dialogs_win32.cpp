@@ -8,13 +8,9 @@
 #include <string>
 
 #include "frontends/win32/main_window_win32.h"
-#include "ui/window.h"
+#include "ui/captions.h"
 
 namespace {
-
-std::wstring Wide(TextView text) {
-    return std::wstring(text.begin(), text.end());
-}
 
 struct InputDialog {
     HWND Edit = nullptr;
@@ -51,19 +47,17 @@ HWND Child(HWND parent, const wchar_t* cls, const wchar_t* text, DWORD style, in
 
 }  // namespace
 
-Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret) {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = InputProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = L"QzInputDialog";
-        registered = RegisterClassExW(&wc) != 0;
-    }
-    HWND owner = MainWindowHandle();
+Text Win32Frontend::AskInput(TextView title, TextView prompt, TextView defaultText, bool secret) {
+    // A second registration fails harmlessly: the class is there from the first.
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = InputProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = L"QzInputDialog";
+    RegisterClassExW(&wc);
+    HWND owner = mainWindow_;
     RECT place{0, 0, 300, 110};
     AdjustWindowRectEx(&place, WS_CAPTION | WS_SYSMENU, FALSE, WS_EX_DLGMODALFRAME);
     RECT ownerRect{200, 200, 200, 200};
@@ -80,7 +74,8 @@ Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret
     state.Edit =
         Child(dialog, WC_EDITW, Wide(defaultText).c_str(),
               WS_TABSTOP | ES_AUTOHSCROLL | (secret ? ES_PASSWORD : 0), 10, 40, 280, 22, 100);
-    Child(dialog, WC_BUTTONW, L"OK", WS_TABSTOP | BS_DEFPUSHBUTTON, 110, 75, 80, 24, IDOK);
+    Child(dialog, WC_BUTTONW, Wide(kOkCaption).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON, 110, 75, 80,
+          24, IDOK);
     if (owner) EnableWindow(owner, FALSE);
     ShowWindow(dialog, SW_SHOW);
     SetFocus(state.Edit);
@@ -96,7 +91,7 @@ Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret
     return state.Answer;
 }
 
-Text AskSaveFileName(TextView title, TextView filter, TextView folder) {
+Text Win32Frontend::AskSaveFileName(TextView title, TextView filter, TextView folder) {
     std::wstring filters = Wide(filter);
     for (wchar_t& c : filters)
         if (c == L'|') c = L'\0';
@@ -106,7 +101,7 @@ Text AskSaveFileName(TextView title, TextView filter, TextView folder) {
     wchar_t name[32768] = L"";
     OPENFILENAMEW ofn{};
     ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = MainWindowHandle();
+    ofn.hwndOwner = mainWindow_;
     ofn.lpstrFilter = filters.c_str();
     ofn.nFilterIndex = 1;
     ofn.lpstrFile = name;
@@ -121,12 +116,12 @@ Text AskSaveFileName(TextView title, TextView filter, TextView folder) {
     return Text(chosen.begin(), chosen.end());
 }
 
-void ShowMessageBox(TextView caption, TextView text) {
-    MessageBoxW(MainWindowHandle(), Wide(text).c_str(), Wide(caption).c_str(), MB_OK);
+void Win32Frontend::ShowMessageBox(TextView caption, TextView text) {
+    MessageBoxW(mainWindow_, Wide(text).c_str(), Wide(caption).c_str(), MB_OK);
 }
 
-Text ClipboardText() {
-    if (!OpenClipboard(MainWindowHandle())) return Text();
+Text Win32Frontend::ClipboardText() {
+    if (!OpenClipboard(mainWindow_)) return Text();
     Text text;
     if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
         if (auto* chars = static_cast<const wchar_t*>(GlobalLock(data))) {

@@ -10,15 +10,10 @@
 #include <shellapi.h>
 
 #include "app/commands.h"
+#include "app/session.h"
 #include "frontends/win32/main_window_win32.h"
 
 namespace {
-
-// What the last drop brought until its job starts: the text, or the files' paths.
-// A second drop before the first one's job started replaces it; its message finds nothing.
-Text pendingDrop;
-bool pendingText = false;
-bool dropPending = false;
 
 bool HasFormat(IDataObject* data, CLIPFORMAT format) {
     FORMATETC want{format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
@@ -58,13 +53,15 @@ Text DroppedText(IDataObject* data) {
     return text;
 }
 
-// One drop target for the process's one log pane; it lives as long as the program, so its
+// The drop target of one window's log pane; its front end owns it and frees it last, so its
 // reference count is not kept. COM objects are never deleted through their interface, whose
 // destructor is not virtual by design.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class LogPaneTarget final : public IDropTarget {
 public:
+    explicit LogPaneTarget(Win32Frontend& front) : front_(front) {}
+
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
         if (id == IID_IUnknown || id == IID_IDropTarget) {
             *out = static_cast<IDropTarget*>(this);
@@ -91,46 +88,56 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
         acceptable_ = false;
-        if (CommandRunning() || !data) {
+        if (CommandRunning(front_.SessionOf()) || !data) {
             *effect = DROPEFFECT_NONE;
             return S_OK;
         }
-        *effect = DROPEFFECT_COPY;
-        pendingDrop = DroppedFiles(data);
-        pendingText = pendingDrop.empty() && HasFormat(data, CF_UNICODETEXT);
-        if (pendingText) pendingDrop = DroppedText(data);
-        dropPending = !pendingDrop.empty() || pendingText;
-        if (dropPending)
-            PostMessageW(MainWindowHandle(), kMsgStartLogPaneDrop, 0, 0);
-        else
-            *effect = DROPEFFECT_NONE;
+        Text taken = DroppedFiles(data);
+        bool isText = taken.empty() && HasFormat(data, CF_UNICODETEXT);
+        if (isText) taken = DroppedText(data);
+        *effect = !taken.empty() || isText ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+        if (*effect == DROPEFFECT_COPY) front_.TakeLogPaneDrop(std::move(taken), isText);
         return S_OK;
     }
 
 private:
     DWORD Effect() const {
-        return acceptable_ && !CommandRunning() ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+        return acceptable_ && !CommandRunning(front_.SessionOf()) ? DROPEFFECT_COPY
+                                                                  : DROPEFFECT_NONE;
     }
 
+    Win32Frontend& front_;
     bool acceptable_ = false;
 };
 #pragma GCC diagnostic pop
 
-LogPaneTarget target;
-
 }  // namespace
 
-void StartLogPaneDrop() {
-    if (!dropPending) return;
-    dropPending = false;
-    Text taken = std::move(pendingDrop);
-    pendingDrop.clear();
-    bool text = pendingText;
+IDropTarget* MakeLogPaneDropTarget(Win32Frontend& front) {
+    return new LogPaneTarget(front);
+}
+
+void FreeLogPaneDropTarget(IDropTarget* target) {
+    delete static_cast<LogPaneTarget*>(target);
+}
+
+void Win32Frontend::TakeLogPaneDrop(Text taken, bool isText) {
+    drop_ = {std::move(taken), isText, true};
+    PostMessageW(mainWindow_, kMsgStartLogPaneDrop, 0, 0);
+}
+
+// A second drop before the first one's job started replaced it; the first one's message
+// finds nothing.
+void Win32Frontend::StartLogPaneDrop() {
+    if (!drop_.Pending) return;
+    PendingDrop taken = std::move(drop_);
+    drop_ = PendingDrop();
+    Session& s = *session_;
     RunJobCommand([&] {
-        if (text)
-            OnTextDropped(taken);
+        if (taken.IsText)
+            OnTextDropped(s, taken.Taken);
         else
-            OnFilesDropped(taken);
+            OnFilesDropped(s, taken.Taken);
     });
 }
 
@@ -147,12 +154,8 @@ Text DroppedFilePaths(HDROP drop) {
     return paths;
 }
 
-bool AcceptDropsOnLogPane(HWND pane) {
+bool Win32Frontend::AcceptDropsOnLogPane(HWND pane) {
     // The control registers its own target when it is created; ours takes its place.
     RevokeDragDrop(pane);
-    return RegisterDragDrop(pane, &target) == S_OK;
-}
-
-IDropTarget* LogPaneDropTarget() {
-    return &target;
+    return RegisterDragDrop(pane, dropTarget_) == S_OK;
 }

@@ -11,24 +11,22 @@
 #include <utility>
 
 #include "app/console.h"
+#include "app/session.h"
 #include "frontends/win32/main_window_win32.h"
 #include "ui/log.h"
-#include "ui/window.h"
 
 namespace {
 
-HWND pane = nullptr;
-
-void SelectRange(LONG from, LONG to) {
+void SelectRange(HWND pane, LONG from, LONG to) {
     CHARRANGE range{from, to};
     SendMessageW(pane, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
 }
 
 // Replaces a range of the pane's text (-1, -1: the end of it) without showing the selection
 // meanwhile; the user's caret and selection are lost.
-void ReplaceRange(LONG from, LONG to, const std::wstring& text) {
+void ReplaceRange(HWND pane, LONG from, LONG to, const std::wstring& text) {
     SendMessageW(pane, EM_HIDESELECTION, TRUE, 0);
-    SelectRange(from, to);
+    SelectRange(pane, from, to);
     SendMessageW(pane, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
     SendMessageW(pane, EM_HIDESELECTION, FALSE, 0);
 }
@@ -103,12 +101,12 @@ bool ConsoleKeyOf(WPARAM key, ConsoleKey& out) {
 // The key-down messages are all taken, so the control neither moves its caret nor runs its
 // own shortcuts (Ctrl-C must reach the board, not copy); the characters that the message
 // loop makes of them (Enter CR, Backspace 0x08, Ctrl-C 0x03) go to the board as they are.
-bool ConsoleMessage(WindowConsole& console, UINT message, WPARAM w) {
+bool ConsoleMessage(Win32Frontend& front, WindowConsole& console, UINT message, WPARAM w) {
     bool shift = KeyDown(VK_SHIFT), control = KeyDown(VK_CONTROL);
     switch (message) {
         case WM_KEYDOWN: {
             if ((w == 'V' && control && !shift) || (w == VK_INSERT && shift && !control)) {
-                console.Paste(ClipboardText());
+                console.Paste(front.ClipboardText());
                 return true;
             }
             ConsoleKey key;
@@ -123,7 +121,7 @@ bool ConsoleMessage(WindowConsole& console, UINT message, WPARAM w) {
             if (w != 0x16 || !control) console.TypeText(Text(1, static_cast<char16_t>(w)));
             return true;
         case WM_PASTE:
-            console.Paste(ClipboardText());
+            console.Paste(front.ClipboardText());
             return true;
         case WM_CUT:
         case WM_CLEAR:
@@ -136,9 +134,12 @@ bool ConsoleMessage(WindowConsole& console, UINT message, WPARAM w) {
     }
 }
 
-LRESULT CALLBACK LogPaneProc(HWND h, UINT message, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR) {
-    WindowConsole* console = MainConsole();
-    if (console && console->TakesKeys() && ConsoleMessage(*console, message, w)) return 0;
+}  // namespace
+
+LRESULT CALLBACK LogPaneProc(HWND h, UINT message, WPARAM w, LPARAM l, UINT_PTR, DWORD_PTR data) {
+    auto& front = *reinterpret_cast<Win32Frontend*>(data);
+    WindowConsole* console = front.Console();
+    if (console && console->TakesKeys() && ConsoleMessage(front, *console, message, w)) return 0;
     if (message == WM_PAINT) {
         LRESULT result = DefSubclassProc(h, message, w, l);
         if (PaneEmpty(h)) PaintHint(h);
@@ -152,14 +153,12 @@ LRESULT CALLBACK LogPaneProc(HWND h, UINT message, WPARAM w, LPARAM l, UINT_PTR,
     return result;
 }
 
-}  // namespace
-
-HWND CreateLogPane(HWND parent, HMENU id) {
+HWND Win32Frontend::CreateLogPane(HWND parent, HMENU id) {
     LoadLibraryW(L"Msftedit.dll");
-    pane = CreateWindowExW(WS_EX_CLIENTEDGE, MSFTEDIT_CLASS, L"",
-                           WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP |
-                               ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
-                           0, 0, 0, 0, parent, id, GetModuleHandleW(nullptr), nullptr);
+    HWND pane = CreateWindowExW(WS_EX_CLIENTEDGE, MSFTEDIT_CLASS, L"",
+                                WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP |
+                                    ES_MULTILINE | ES_AUTOVSCROLL | ES_AUTOHSCROLL | ES_NOHIDESEL,
+                                0, 0, 0, 0, parent, id, GetModuleHandleW(nullptr), nullptr);
     SendMessageW(pane, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
     SendMessageW(pane, EM_SETTARGETDEVICE, 0, 1);  // no word wrap
     HDC screen = GetDC(nullptr);
@@ -177,42 +176,45 @@ HWND CreateLogPane(HWND parent, HMENU id) {
     wcscpy(format.szFaceName, L"Courier New");
     SendMessageW(pane, EM_SETCHARFORMAT, SCF_ALL, reinterpret_cast<LPARAM>(&format));
     SendMessageW(pane, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
-    SetWindowSubclass(pane, LogPaneProc, 0, 0);
+    SetWindowSubclass(pane, LogPaneProc, 0, reinterpret_cast<DWORD_PTR>(this));
     return pane;
 }
 
-void RenderLogAppend(TextView piece) {
-    ReplaceRange(-1, -1, std::wstring(piece.begin(), piece.end()));
+void Win32Frontend::RenderLogAppend(TextView piece) {
+    ReplaceRange(logPane_, -1, -1, std::wstring(piece.begin(), piece.end()));
 }
 
-void RenderLogClear() {
-    SetWindowTextW(pane, L"");
+void Win32Frontend::RenderLogClear() {
+    SetWindowTextW(logPane_, L"");
 }
 
 // A rich-edit control keeps a line break as one character (CR), so the ends of the range
 // are found by the control's own counting.
-void RenderLogEraseEnd(int count) {
+void Win32Frontend::RenderLogEraseEnd(int count) {
+    HWND pane = logPane_;
     GETTEXTLENGTHEX lengthOf{GTL_NUMCHARS | GTL_PRECISE, 1200};
     LRESULT end = SendMessageW(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthOf), 0);
     LRESULT lastLine = SendMessageW(pane, EM_EXLINEFROMCHAR, 0, end);
     LRESULT lineStart = SendMessageW(pane, EM_LINEINDEX, static_cast<WPARAM>(lastLine), 0);
     LRESULT from = end - count < lineStart ? lineStart : end - count;
     if (from >= end) return;
-    ReplaceRange(static_cast<LONG>(from), static_cast<LONG>(end), L"");
+    ReplaceRange(pane, static_cast<LONG>(from), static_cast<LONG>(end), L"");
 }
 
-void RenderLogDropFirstLines(int lines) {
+void Win32Frontend::RenderLogDropFirstLines(int lines) {
+    HWND pane = logPane_;
     LRESULT upTo = SendMessageW(pane, EM_LINEINDEX, static_cast<WPARAM>(lines), 0);
     if (upTo <= 0) return;
-    ReplaceRange(0, static_cast<LONG>(upTo), L"");
+    ReplaceRange(pane, 0, static_cast<LONG>(upTo), L"");
 }
 
-void RenderShowLogEnd() {
-    SelectRange(-1, -1);
-    SendMessageW(pane, EM_SCROLLCARET, 0, 0);
+void Win32Frontend::RenderShowLogEnd() {
+    SelectRange(logPane_, -1, -1);
+    SendMessageW(logPane_, EM_SCROLLCARET, 0, 0);
 }
 
-Text LogPaneText() {
+Text Win32Frontend::LogPaneText() {
+    HWND pane = logPane_;
     GETTEXTLENGTHEX lengthOf{GTL_USECRLF | GTL_NUMCHARS, 1200};
     LRESULT length = SendMessageW(pane, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&lengthOf), 0);
     if (length <= 0) return Text();
@@ -226,10 +228,10 @@ Text LogPaneText() {
     return Text(buffer.begin(), buffer.begin() + got);
 }
 
-void SelectAllLogPane() {
-    SelectRange(0, -1);
+void Win32Frontend::SelectAllLogPane() {
+    SelectRange(logPane_, 0, -1);
 }
 
-void CopyLogPane() {
-    SendMessageW(pane, WM_COPY, 0, 0);
+void Win32Frontend::CopyLogPane() {
+    SendMessageW(logPane_, WM_COPY, 0, 0);
 }

@@ -3,11 +3,15 @@
 
 #include <shellapi.h>
 
+#include <memory>
 #include <vector>
 
 #include "app/console.h"
+#include "app/session.h"
 #include "app/startup.h"
 #include "frontends/win32/main_window_win32.h"
+#include "link/clock.h"
+#include "link/serial.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int count = 0;
@@ -19,12 +23,16 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     }
     LocalFree(arguments);
     OleInitialize(nullptr);
-    StartupBeforeWindow(parameters);
-    WindowConsole console;
-    if (!BuildMainWindow(&console)) return 1;
-    console.RunJob(StartupAfterWindow);
-    RunEventLoop();
-    FinishAfterClose();
-    DestroyWindow(MainWindowHandle());
+    SystemClock clock;
+    std::unique_ptr<SerialPort> port = MakeSystemSerialPort();
+    Win32Frontend front;
+    Session s(front, *port, clock);
+    StartupBeforeWindow(s, parameters);
+    WindowConsole console(s);
+    if (!front.Build(s, &console)) return 1;
+    console.RunJob([&s] { StartupAfterWindow(s); });
+    front.RunEventLoop();
+    FinishAfterClose(s);
+    front.Destroy();
     return 0;
 }
