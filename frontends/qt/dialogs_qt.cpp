@@ -12,10 +12,10 @@
 
 #include "frontends/qt/main_window_qt.h"
 #include "frontends/qt/window_qt.h"
-#include "ui/window.h"
+#include "ui/captions.h"
 
-Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret) {
-    QDialog dialog(QtMainWindow());
+Text QtFrontend::AskInput(TextView title, TextView prompt, TextView defaultText, bool secret) {
+    QDialog dialog(MainWindow());
     dialog.setWindowTitle(Q(title));
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel(Q(prompt), &dialog));
@@ -23,7 +23,7 @@ Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret
     field->setObjectName("input");
     if (secret) field->setEchoMode(QLineEdit::Password);
     layout->addWidget(field);
-    auto* ok = new QPushButton("OK", &dialog);
+    auto* ok = new QPushButton(Q(kOkCaption), &dialog);
     ok->setDefault(true);
     layout->addWidget(ok);
     QObject::connect(ok, &QPushButton::clicked, &dialog, &QDialog::accept);
@@ -34,7 +34,7 @@ Text AskInput(TextView title, TextView prompt, TextView defaultText, bool secret
     return T(field->text());
 }
 
-Text AskSaveFileName(TextView title, TextView filter, TextView folder) {
+Text QtFrontend::AskSaveFileName(TextView title, TextView filter, TextView folder) {
     // "display|pattern|display|pattern" becomes Qt's "display (pattern);;display (pattern)".
     QStringList parts = Q(filter).split('|');
     QStringList filters;
@@ -42,15 +42,15 @@ Text AskSaveFileName(TextView title, TextView filter, TextView folder) {
         filters << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
     QString selected = filters.isEmpty() ? QString() : filters.first();
     QString path =
-        QFileDialog::getSaveFileName(QtMainWindow(), Q(title), Q(folder), filters.join(";;"),
+        QFileDialog::getSaveFileName(MainWindow(), Q(title), Q(folder), filters.join(";;"),
                                      &selected, QFileDialog::DontUseNativeDialog);
     return T(path);
 }
 
-void ShowMessageBox(TextView caption, TextView text) {
-    QMessageBox::information(QtMainWindow(), Q(caption), Q(text), QMessageBox::Ok);
+void QtFrontend::ShowMessageBox(TextView caption, TextView text) {
+    QMessageBox::information(MainWindow(), Q(caption), Q(text), QMessageBox::Ok);
 }
 
-Text ClipboardText() {
+Text QtFrontend::ClipboardText() {
     return T(QGuiApplication::clipboard()->text());
 }

@@ -8,6 +8,7 @@
 
 #include "app/commands.h"
 #include "app/console.h"
+#include "app/session.h"
 #include "frontends/qt/main_window_qt.h"
 
 namespace {
@@ -25,21 +26,22 @@ Text DroppedPaths(const QMimeData* data) {
 
 }  // namespace
 
-void TakeDrop(QDropEvent* event, bool textToo) {
+void TakeDrop(QtWindow& window, QDropEvent* event, bool textToo) {
     event->setDropAction(Qt::CopyAction);
     event->accept();
     Text files = DroppedPaths(event->mimeData());
     bool isText = files.empty() && textToo && event->mimeData()->hasText();
     if (files.empty() && !isText) return;
     Text text = isText ? T(event->mimeData()->text()) : Text();
+    QtWindow* w = &window;
     QMetaObject::invokeMethod(
-        qApp,
-        [files, text, isText] {
-            QtConsole().RunJob([&] {
+        w,
+        [w, files, text, isText] {
+            w->RunJob([&] {
                 if (isText)
-                    OnTextDropped(text);
+                    OnTextDropped(w->S, text);
                 else
-                    OnFilesDropped(files);
+                    OnFilesDropped(w->S, files);
             });
         },
         Qt::QueuedConnection);

@@ -5,13 +5,9 @@
 #include <QWidget>
 
 #include "frontends/qt/main_window_qt.h"
-#include "ui/window.h"
+#include "frontends/qt/window_qt.h"
 
 namespace {
-
-// True while the core pumps the window during a job (DrainWindowEvents).
-bool draining = false;
-bool cancelPressed = false;
 
 bool IsUserInput(QEvent::Type type) {
     switch (type) {
@@ -43,49 +39,46 @@ bool IsUserInput(QEvent::Type type) {
 // consumed before any widget sees them. Repaints and timers go on.
 class InputDuringJob : public QObject {
 public:
+    explicit InputDuringJob(const QtFrontend& front) : front_(front) {}
+
     bool eventFilter(QObject* target, QEvent* event) override {
         // Input reaches the top-level window first, which hands it on to the widget it is
         // meant for; only there can "Cancel" be told from the rest.
-        if (!draining || !target->isWidgetType()) return false;
+        if (!front_.Draining() || !target->isWidgetType()) return false;
         if (event->type() == QEvent::Close) {
             event->ignore();
             return true;
         }
         if (!IsUserInput(event->type())) return false;
-        return target != CancelWidget();
+        return target != front_.CancelWidget();
     }
+
+private:
+    const QtFrontend& front_;
 };
 
 }  // namespace
 
-void FilterInputDuringJobs() {
-    static QObject* inputFilter = nullptr;
-    if (inputFilter) return;
-    inputFilter = new InputDuringJob;
-    inputFilter->setParent(qApp);
-    qApp->installEventFilter(inputFilter);
+// The filter that holds back user input while the core pumps the window is installed on
+// the application as long as this front end lives (the application must exist first).
+QObject* MakeInputFilter(const QtFrontend& front) {
+    auto* filter = new InputDuringJob(front);
+    qApp->installEventFilter(filter);
+    return filter;
 }
 
-bool Draining() {
-    return draining;
-}
-
-bool SetDraining(bool on) {
-    bool was = draining;
-    draining = on;
+bool QtFrontend::SetDraining(bool on) {
+    bool was = draining_;
+    draining_ = on;
     return was;
 }
 
-void NoteCancelPressed() {
-    cancelPressed = true;
-}
-
-bool DrainWindowEvents() {
+bool QtFrontend::DrainWindowEvents() {
     bool wasDraining = SetDraining(true);
-    cancelPressed = false;
+    cancelPressed_ = false;
     QCoreApplication::processEvents();
     SetDraining(wasDraining);
-    bool cancel = cancelPressed;
-    cancelPressed = false;
+    bool cancel = cancelPressed_;
+    cancelPressed_ = false;
     return cancel;
 }

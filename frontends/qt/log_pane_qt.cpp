@@ -17,33 +17,35 @@
 
 #include "app/commands.h"
 #include "app/console.h"
+#include "app/session.h"
 #include "frontends/qt/main_window_qt.h"
 #include "frontends/qt/window_qt.h"
+#include "ui/captions.h"
 #include "ui/log.h"
-#include "ui/window.h"
 
 namespace {
 
 class LogPane : public QPlainTextEdit {
 public:
-    using QPlainTextEdit::QPlainTextEdit;
+    explicit LogPane(QtWindow& window) : QPlainTextEdit(&window), window_(window) {}
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override {
         QMenu menu(this);
-        QAction* paste = menu.addAction("Paste code");
-        QAction* all = menu.addAction("Select All");
-        QAction* copyAction = menu.addAction("Copy");
-        QAction* save = menu.addAction("Save As...");
+        QAction* paste = menu.addAction(Q(kMenuPasteCode));
+        QAction* all = menu.addAction(Q(kMenuSelectAll));
+        QAction* copyAction = menu.addAction(Q(kMenuCopy));
+        QAction* save = menu.addAction(Q(kMenuSaveAs));
         QAction* chosen = menu.exec(event->globalPos());
+        QtWindow& w = window_;
         if (chosen == paste)
-            QtConsole().RunJob(OnPasteCode);
+            w.RunJob([&w] { OnPasteCode(w.S); });
         else if (chosen == all)
             selectAll();
         else if (chosen == copyAction)
             copy();
         else if (chosen == save)
-            OnSaveReport();
+            OnSaveReport(w.S);
     }
     void dragEnterEvent(QDragEnterEvent* event) override {
         if (event->mimeData()->hasUrls() || event->mimeData()->hasText()) {
@@ -55,36 +57,38 @@ protected:
         event->setDropAction(Qt::CopyAction);
         event->accept();
     }
-    void dropEvent(QDropEvent* event) override { TakeDrop(event, true); }
+    void dropEvent(QDropEvent* event) override { TakeDrop(window_, event, true); }
     void keyPressEvent(QKeyEvent* event) override {
-        WindowConsole& console = QtConsole();
+        WindowConsole& console = window_.Console;
         if (!console.TakesKeys()) return QPlainTextEdit::keyPressEvent(event);
         event->accept();
         if (event->matches(QKeySequence::Paste) ||
             (event->key() == Qt::Key_Insert && event->modifiers() == Qt::ShiftModifier))
-            return console.Paste(ClipboardText());
+            return console.Paste(window_.Front.ClipboardText());
         if (std::optional<ConsoleKey> key = KeyWithoutCharacter(event->key()))
             return console.TypeKey(*key);
         console.TypeText(T(CharactersOf(event)));
     }
     void inputMethodEvent(QInputMethodEvent* event) override {
-        WindowConsole& console = QtConsole();
+        WindowConsole& console = window_.Console;
         if (!console.TakesKeys()) return QPlainTextEdit::inputMethodEvent(event);
         event->accept();
         console.TypeText(T(event->commitString()));
     }
     // A middle-click paste of the selection goes to the board as a paste, not into the pane.
     void insertFromMimeData(const QMimeData* source) override {
-        WindowConsole& console = QtConsole();
+        WindowConsole& console = window_.Console;
         if (!console.TakesKeys()) return QPlainTextEdit::insertFromMimeData(source);
         console.Paste(T(source->text()));
     }
     // Tab is a key for the board while the console listens, not a move to the next control.
     bool focusNextPrevChild(bool next) override {
-        return QtConsole().TakesKeys() ? false : QPlainTextEdit::focusNextPrevChild(next);
+        return window_.Console.TakesKeys() ? false : QPlainTextEdit::focusNextPrevChild(next);
     }
 
 private:
+    QtWindow& window_;
+
     static std::optional<ConsoleKey> KeyWithoutCharacter(int key) {
         static const std::pair<int, ConsoleKey> keys[] = {
             {Qt::Key_Up, ConsoleKey::Up},         {Qt::Key_Down, ConsoleKey::Down},
@@ -120,8 +124,8 @@ private:
 
 }  // namespace
 
-QPlainTextEdit* CreateLogPane(QWidget* parent) {
-    auto* pane = new LogPane(parent);
+QPlainTextEdit* CreateLogPane(QtWindow& window) {
+    auto* pane = new LogPane(window);
     pane->setObjectName("log");
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     mono.setPointSize(8);
@@ -135,8 +139,8 @@ QPlainTextEdit* CreateLogPane(QWidget* parent) {
     return pane;
 }
 
-void RenderLogAppend(TextView piece) {
-    QPlainTextEdit* pane = QtLogPane();
+void QtFrontend::RenderLogAppend(TextView piece) {
+    QPlainTextEdit* pane = LogPane();
     if (!pane) return;
     Text t(piece);
     for (size_t at = t.find(u"\r\n"); at != Text::npos; at = t.find(u"\r\n", at))
@@ -146,12 +150,12 @@ void RenderLogAppend(TextView piece) {
     cursor.insertText(Q(t));
 }
 
-void RenderLogClear() {
-    if (QPlainTextEdit* pane = QtLogPane()) pane->clear();
+void QtFrontend::RenderLogClear() {
+    if (QPlainTextEdit* pane = LogPane()) pane->clear();
 }
 
-void RenderLogEraseEnd(int count) {
-    QPlainTextEdit* pane = QtLogPane();
+void QtFrontend::RenderLogEraseEnd(int count) {
+    QPlainTextEdit* pane = LogPane();
     if (!pane) return;
     QTextCursor cursor(pane->document());
     cursor.movePosition(QTextCursor::End);
@@ -160,8 +164,8 @@ void RenderLogEraseEnd(int count) {
     cursor.removeSelectedText();
 }
 
-void RenderLogDropFirstLines(int lines) {
-    QPlainTextEdit* pane = QtLogPane();
+void QtFrontend::RenderLogDropFirstLines(int lines) {
+    QPlainTextEdit* pane = LogPane();
     if (!pane) return;
     QTextCursor cursor(pane->document());
     cursor.movePosition(QTextCursor::Start);
@@ -170,8 +174,8 @@ void RenderLogDropFirstLines(int lines) {
     cursor.removeSelectedText();
 }
 
-void RenderShowLogEnd() {
-    QPlainTextEdit* pane = QtLogPane();
+void QtFrontend::RenderShowLogEnd() {
+    QPlainTextEdit* pane = LogPane();
     if (!pane) return;
     QTextCursor cursor = pane->textCursor();
     cursor.movePosition(QTextCursor::End);
@@ -179,8 +183,8 @@ void RenderShowLogEnd() {
     pane->ensureCursorVisible();
 }
 
-Text LogPaneText() {
-    QPlainTextEdit* pane = QtLogPane();
+Text QtFrontend::LogPaneText() {
+    QPlainTextEdit* pane = LogPane();
     if (!pane) return Text();
     Text t = T(pane->toPlainText());
     for (size_t at = t.find(u'\n'); at != Text::npos; at = t.find(u'\n', at + 2))

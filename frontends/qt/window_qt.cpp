@@ -17,104 +17,19 @@
 #include <QSocketNotifier>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
-#include <QTimer>
 
+#include "app/arrival.h"
 #include "app/commands.h"
 #include "app/console.h"
 #include "app/profiles.h"
+#include "app/session.h"
 #include "app/startup.h"
-#include "app/state.h"
 #include "frontends/qt/main_window_qt.h"
-#include "settings/hotplug_linux.h"
+#include "settings/settings.h"
+#include "ui/captions.h"
 #include "ui/controls.h"
-#include "ui/window.h"
 
 namespace {
-
-// Where the settings are saved when the window is closed (empty: the usual place).
-Text savePath;
-
-class MainWindow : public QWidget {
-public:
-    MainWindow() {
-        setAcceptDrops(true);
-        // The console looks at the port between events; while a job pumps the window it
-        // leaves the port to the job.
-        // When the console takes hold of the port, the log pane takes the keyboard, so
-        // that what the user types next goes to the board rather than into a box.
-        QObject::connect(&consoleTimer, &QTimer::timeout, this, [this] {
-            if (Draining()) return;
-            console.Poll();
-            bool listening = console.TakesKeys();
-            if (listening && !consoleListened && QtLogPane()) QtLogPane()->setFocus();
-            consoleListened = listening;
-        });
-        consoleTimer.start(kConsolePollMs);
-    }
-
-    WindowConsole console;
-
-protected:
-    void closeEvent(QCloseEvent* event) override {
-        // A close request while a job runs (or while its PIN dialog is open) is refused.
-        if (CommandRunning()) {
-            event->ignore();
-            return;
-        }
-        event->accept();
-        CloseHotplugWatches();
-        FinishAfterClose(savePath);
-        QCoreApplication::quit();
-    }
-    void dragEnterEvent(QDragEnterEvent* event) override {
-        if (event->mimeData()->hasUrls()) {
-            event->setDropAction(Qt::CopyAction);
-            event->accept();
-        }
-    }
-    void dropEvent(QDropEvent* event) override { TakeDrop(event, false); }
-
-private:
-    static constexpr int kConsolePollMs = 10;
-    QTimer consoleTimer;
-    bool consoleListened = false;
-};
-
-MainWindow* window = nullptr;
-QPlainTextEdit* logPane = nullptr;
-QComboBox *portBox, *baudBox, *deviceBox, *collectionBox;
-QLineEdit* entry;
-QLabel* progress;
-QPushButton *programButton, *secondProgramButton, *cancelButton, *saveButton;
-QCheckBox* stayConnected;
-
-QComboBox* BoxWidget(ControlId id) {
-    switch (id) {
-        case ControlId::PortBox:
-            return portBox;
-        case ControlId::BaudBox:
-            return baudBox;
-        case ControlId::DeviceBox:
-            return deviceBox;
-        default:
-            return collectionBox;
-    }
-}
-
-void RenderBox(ControlId id) {
-    QComboBox* w = BoxWidget(id);
-    const ComboBox& model = BoxOf(id);
-    QSignalBlocker block(w);
-    w->clear();
-    for (size_t i = 0; i < model.Items.size(); ++i)
-        w->addItem(Q(BoxLabel(model, i)));
-    w->setCurrentIndex(model.Selected);
-    // The open list is as wide as its longest item, so that a long port path can be read in
-    // full there.
-    QAbstractItemView* list = w->view();
-    list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 8);
-    w->updateGeometry();
-}
 
 // A drop-down list as wide as its widest sample text, and, where `fitItems`, its widest
 // item (the fixed lists of baud rates and device types, the port labels). A current text
@@ -159,96 +74,181 @@ private:
     Qt::TextElideMode elide_;
 };
 
-QComboBox* MakeBox(ControlId id, const char* tooltip, void (*command)(), QStringList samples,
-                   bool fitItems) {
-    auto* box = new FittedBox(window, std::move(samples), fitItems,
+QComboBox* MakeBox(QtWindow& window, ControlId id, TextView tooltip, void (*command)(Session&),
+                   QStringList samples, bool fitItems) {
+    auto* box = new FittedBox(&window, std::move(samples), fitItems,
                               id == ControlId::PortBox ? Qt::ElideMiddle : Qt::ElideRight);
-    box->setToolTip(tooltip);
+    box->setToolTip(Q(tooltip));
     box->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    QObject::connect(box, &QComboBox::activated, box, [id, command](int index) {
-        BoxOf(id).Selected = index;
-        command();
+    Session& s = window.S;
+    QObject::connect(box, &QComboBox::activated, box, [&s, id, command](int index) {
+        BoxOf(s, id).Selected = index;
+        command(s);
     });
     return box;
 }
 
-QPushButton* MakeButton(const char* text, const char* name, const char* tooltip) {
-    auto* button = new QPushButton(text, window);
+QPushButton* MakeButton(QWidget* window, TextView text, const char* name, TextView tooltip) {
+    auto* button = new QPushButton(Q(text), window);
     button->setObjectName(name);
-    if (tooltip) button->setToolTip(tooltip);
+    if (!tooltip.empty()) button->setToolTip(Q(tooltip));
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return button;
+}
+
+void RenderBox(QComboBox* w, const ComboBox& model) {
+    QSignalBlocker block(w);
+    w->clear();
+    for (size_t i = 0; i < model.Items.size(); ++i)
+        w->addItem(Q(BoxLabel(model, i)));
+    w->setCurrentIndex(model.Selected);
+    // The open list is as wide as its longest item, so that a long port path can be read in
+    // full there.
+    QAbstractItemView* list = w->view();
+    list->setMinimumWidth(list->sizeHintForColumn(0) + 2 * list->frameWidth() + 8);
+    w->updateGeometry();
 }
 
 // The two rows of controls across the top, as the Windows window has them, and the log
 // pane filling the rest; every size comes from the font and the style, so that no control
 // clips its text at any display scale. The window cannot be made smaller than that.
-void LayOut() {
-    auto* grid = new QGridLayout(window);
+void LayOut(QtWindow& w) {
+    auto* grid = new QGridLayout(&w);
     grid->setContentsMargins(10, 10, 10, 10);
     grid->setSpacing(10);
-    grid->addWidget(portBox, 0, 0);
-    grid->addWidget(baudBox, 0, 1);
-    grid->addWidget(deviceBox, 0, 2);
-    grid->addWidget(collectionBox, 0, 3);
+    grid->addWidget(w.PortBox, 0, 0);
+    grid->addWidget(w.BaudBox, 0, 1);
+    grid->addWidget(w.DeviceBox, 0, 2);
+    grid->addWidget(w.CollectionBox, 0, 3);
     // The progress and the job's buttons share the place after the boxes; the buttons show
     // one at a time.
     auto* job = new QHBoxLayout;
     job->setSpacing(10);
-    job->addWidget(progress);
-    job->addWidget(programButton);
-    job->addWidget(secondProgramButton);
-    job->addWidget(cancelButton);
+    job->addWidget(w.Progress);
+    job->addWidget(w.ProgramButton);
+    job->addWidget(w.SecondProgramButton);
+    job->addWidget(w.CancelButton);
     job->addStretch(1);
     grid->addLayout(job, 0, 4);
     // The console's switch sits in the second row under "My collection", next to the pane
     // it turns into the board's console, where it takes no width of its own.
-    grid->addWidget(entry, 1, 0, 1, 3);
-    grid->addWidget(stayConnected, 1, 3, Qt::AlignLeft);
-    grid->addWidget(saveButton, 1, 4, Qt::AlignLeft);
-    grid->addWidget(logPane, 2, 0, 1, 6);
+    grid->addWidget(w.Entry, 1, 0, 1, 3);
+    grid->addWidget(w.StayConnected, 1, 3, Qt::AlignLeft);
+    grid->addWidget(w.SaveButton, 1, 4, Qt::AlignLeft);
+    grid->addWidget(w.LogPane, 2, 0, 1, 6);
     grid->setColumnStretch(5, 1);
     grid->setRowStretch(2, 1);
+}
+
+}  // namespace
+
+QtWindow::QtWindow(QtFrontend& front, Session& session, const Text& savePath)
+    : Front(front), S(session), Console(session), SavePath(savePath) {
+    setAcceptDrops(true);
+    // The console looks at the port between events; while a job pumps the window it
+    // leaves the port to the job.
+    // When the console takes hold of the port, the log pane takes the keyboard, so
+    // that what the user types next goes to the board rather than into a box.
+    QObject::connect(&consoleTimer_, &QTimer::timeout, this, [this] {
+        if (Front.Draining()) return;
+        Console.Poll();
+        bool listening = Console.TakesKeys();
+        if (listening && !consoleListened_ && LogPane) LogPane->setFocus();
+        consoleListened_ = listening;
+    });
+}
+
+QtWindow::~QtWindow() {
+    CloseWatches();
+}
+
+void QtWindow::UpdateConsoleTimer() {
+    if (Console.On() && !consoleTimer_.isActive())
+        consoleTimer_.start(kConsolePollMs);
+    else if (!Console.On())
+        consoleTimer_.stop();
+}
+
+void QtWindow::RunJob(const std::function<void()>& command) {
+    Console.RunJob(command);
+    UpdateConsoleTimer();
+}
+
+void QtWindow::closeEvent(QCloseEvent* event) {
+    // A close request while a job runs (or while its PIN dialog is open) is refused.
+    if (CommandRunning(S)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    CloseWatches();
+    FinishAfterClose(S, SavePath);
+    QCoreApplication::quit();
+}
+
+void QtWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    }
+}
+
+void QtWindow::dropEvent(QDropEvent* event) {
+    TakeDrop(*this, event, false);
 }
 
 // Device notices are handled when no job pumps the window: a notice may rebuild the port
 // box or open the "OOPS!" box, neither of which belongs in the middle of an upload. The
 // descriptors stay ready until they are read, so a notice held back is handled as soon as
 // the job ends.
-void WatchDevices(const std::string& devFolder, const std::string& mountTable) {
-    int ports = OpenPortWatch(devFolder);
+void QtWindow::WatchDevices(const std::string& devFolder, const std::string& mountTable) {
+    int ports = OpenPortWatch(Watches, devFolder);
     if (ports >= 0) {
-        auto* n = new QSocketNotifier(ports, QSocketNotifier::Read, window);
-        QObject::connect(n, &QSocketNotifier::activated, window, [] {
-            if (!Draining()) HandlePortWatch();
+        auto* n = new QSocketNotifier(ports, QSocketNotifier::Read, this);
+        QObject::connect(n, &QSocketNotifier::activated, this, [this] {
+            if (Front.Draining()) return;
+            for (const DeviceChange& c : HandlePortWatch(Watches))
+                OnPortNotice(S, c.Name, c.Arrived);
         });
     }
-    int volumes = OpenVolumeWatch(mountTable);
+    int volumes = OpenVolumeWatch(Watches, mountTable);
     if (volumes >= 0) {
-        auto* n = new QSocketNotifier(volumes, QSocketNotifier::Exception, window);
-        QObject::connect(n, &QSocketNotifier::activated, window, [] {
-            if (!Draining()) HandleVolumeWatch();
+        auto* n = new QSocketNotifier(volumes, QSocketNotifier::Exception, this);
+        QObject::connect(n, &QSocketNotifier::activated, this, [this] {
+            if (Front.Draining()) return;
+            for (const DeviceChange& c : HandleVolumeWatch(Watches))
+                OnVolumeNotice(S, c.Name, c.Name + u"/", c.Arrived);
         });
     }
 }
 
-}  // namespace
-
-WindowConsole& QtConsole() {
-    return window->console;
+void QtWindow::CloseWatches() {
+    CloseHotplugWatches(Watches);
 }
 
-QWidget* CancelWidget() {
-    return cancelButton;
+QtFrontend::QtFrontend() : inputFilter_(MakeInputFilter(*this)) {}
+
+QtFrontend::~QtFrontend() {
+    Destroy();
+    delete inputFilter_;
 }
 
-QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
-                       const std::string& mountTable) {
-    savePath = settingsPath;
-    FilterInputDuringJobs();
-    window = new MainWindow;
-    window->setWindowTitle(Q(App.WindowTitle));
-    window->setWindowIcon(QIcon::fromTheme("qz-uploader"));
+WindowConsole& QtFrontend::Console() const {
+    return window_->Console;
+}
+
+QWidget* QtFrontend::CancelWidget() const {
+    return window_ ? window_->CancelButton : nullptr;
+}
+
+QWidget* QtFrontend::Build(Session& session, const Text& settingsPath, const std::string& devFolder,
+                           const std::string& mountTable) {
+    session_ = &session;
+    const AppState& app = session.App;
+    auto* w = new QtWindow(*this, session, settingsPath);
+    window_ = w;
+    w->setWindowTitle(Q(app.WindowTitle));
+    w->setWindowIcon(QIcon::fromTheme("qz-uploader"));
 
     QStringList bauds, devices;
     for (const Text& t : kBaudItems)
@@ -256,118 +256,128 @@ QWidget* BuildQtWindow(const Text& settingsPath, const std::string& devFolder,
     for (const Text& t : DeviceTypeItems())
         devices << Q(t);
     // The port box fits its ports' labels up to about 48 characters.
-    portBox = MakeBox(ControlId::PortBox, "Serial port", OnPortBoxChosen,
-                      {"/dev/ttyACM0", "/dev/ttyUSB10", "COM12"}, true);
-    portBox->setMaximumWidth(portBox->fontMetrics().horizontalAdvance(QString(48, 'x')));
-    baudBox = MakeBox(ControlId::BaudBox, "Serial baud rate", OnBaudBoxChosen, bauds, true);
-    deviceBox = MakeBox(ControlId::DeviceBox, "Connected device", OnDeviceBoxChosen, devices, true);
+    w->PortBox = MakeBox(*w, ControlId::PortBox, kPortBoxTip, OnPortBoxChosen,
+                         {"/dev/ttyACM0", "/dev/ttyUSB10", "COM12"}, true);
+    w->PortBox->setMaximumWidth(w->PortBox->fontMetrics().horizontalAdvance(QString(48, 'x')));
+    w->BaudBox = MakeBox(*w, ControlId::BaudBox, kBaudBoxTip, OnBaudBoxChosen, bauds, true);
+    w->DeviceBox =
+        MakeBox(*w, ControlId::DeviceBox, kDeviceBoxTip, OnDeviceBoxChosen, devices, true);
     // The collection's names are the user's: the box fits them up to about 24 characters.
-    collectionBox = MakeBox(ControlId::CollectionBox, "My collection", OnCollectionBoxChosen,
-                            {"Manual entry"}, true);
-    collectionBox->setMaximumWidth(
-        collectionBox->fontMetrics().horizontalAdvance(QString(24, 'x')));
-    portBox->setObjectName("portBox");
-    baudBox->setObjectName("baudBox");
-    deviceBox->setObjectName("deviceBox");
-    collectionBox->setObjectName("collectionBox");
+    w->CollectionBox = MakeBox(*w, ControlId::CollectionBox, kCollectionBoxTip,
+                               OnCollectionBoxChosen, {Q(kManualEntry)}, true);
+    w->CollectionBox->setMaximumWidth(
+        w->CollectionBox->fontMetrics().horizontalAdvance(QString(24, 'x')));
+    w->PortBox->setObjectName("portBox");
+    w->BaudBox->setObjectName("baudBox");
+    w->DeviceBox->setObjectName("deviceBox");
+    w->CollectionBox->setObjectName("collectionBox");
 
     // Wide enough for the progress of a long job, so that the row does not move as it counts.
-    progress = new QLabel(window);
-    progress->setObjectName("progress");
-    progress->setMinimumWidth(progress->fontMetrics().horizontalAdvance("99999/99999"));
+    w->Progress = new QLabel(w);
+    w->Progress->setObjectName("progress");
+    w->Progress->setMinimumWidth(w->Progress->fontMetrics().horizontalAdvance("99999/99999"));
 
-    programButton = MakeButton("Program", "program", "Load program");
-    secondProgramButton = MakeButton("Program", "secondProgram", nullptr);
-    cancelButton = MakeButton("Cancel", "cancel", nullptr);
-    saveButton = MakeButton("Save settings", "saveSettings", nullptr);
-    QObject::connect(programButton, &QPushButton::clicked, window,
-                     [] { QtConsole().RunJob(OnProgramButton); });
-    QObject::connect(secondProgramButton, &QPushButton::clicked, window,
-                     [] { QtConsole().RunJob(OnSecondProgramButton); });
-    QObject::connect(cancelButton, &QPushButton::clicked, window, [] { NoteCancelPressed(); });
-    QObject::connect(saveButton, &QPushButton::clicked, window, [] {
-        Window.CollectionEntry = T(entry->text());
-        AddCollectionEntry();
+    w->ProgramButton = MakeButton(w, kProgramCaption, "program", kProgramTip);
+    w->SecondProgramButton = MakeButton(w, kProgramCaption, "secondProgram", u"");
+    w->CancelButton = MakeButton(w, kCancelCaption, "cancel", u"");
+    w->SaveButton = MakeButton(w, kSaveSettingsCaption, "saveSettings", u"");
+    QObject::connect(w->ProgramButton, &QPushButton::clicked, w,
+                     [w] { w->RunJob([w] { OnProgramButton(w->S); }); });
+    QObject::connect(w->SecondProgramButton, &QPushButton::clicked, w,
+                     [w] { w->RunJob([w] { OnSecondProgramButton(w->S); }); });
+    QObject::connect(w->CancelButton, &QPushButton::clicked, w, [this] { NoteCancelPressed(); });
+    QObject::connect(w->SaveButton, &QPushButton::clicked, w, [w] {
+        w->S.Window.CollectionEntry = T(w->Entry->text());
+        AddCollectionEntry(w->S);
     });
 
-    entry = new QLineEdit(window);
-    entry->setObjectName("entry");
-    entry->setMinimumWidth(entry->fontMetrics().horizontalAdvance(QString(30, 'x')));
-    QObject::connect(entry, &QLineEdit::textEdited, window,
-                     [](const QString& text) { Window.CollectionEntry = T(text); });
+    w->Entry = new QLineEdit(w);
+    w->Entry->setObjectName("entry");
+    w->Entry->setMinimumWidth(w->Entry->fontMetrics().horizontalAdvance(QString(30, 'x')));
+    QObject::connect(w->Entry, &QLineEdit::textEdited, w,
+                     [w](const QString& text) { w->S.Window.CollectionEntry = T(text); });
 
-    stayConnected = new QCheckBox(Q(kStayConnectedCaption), window);
-    stayConnected->setObjectName("stayConnected");
-    stayConnected->setToolTip(
-        "Keep the port open after a job: the log shows what the board "
-        "prints, and keys typed there go to the board");
-    stayConnected->setChecked(App.StayConnected != 0);
-    QObject::connect(stayConnected, &QCheckBox::toggled, window, [](bool on) {
-        QtConsole().SetOn(on);
-        if (on) QtLogPane()->setFocus();
+    w->StayConnected = new QCheckBox(Q(kStayConnectedCaption), w);
+    w->StayConnected->setObjectName("stayConnected");
+    w->StayConnected->setToolTip(Q(kStaySwitchTip));
+    w->StayConnected->setChecked(app.StayConnected != 0);
+    QObject::connect(w->StayConnected, &QCheckBox::toggled, w, [w](bool on) {
+        w->Console.SetOn(on);
+        w->UpdateConsoleTimer();
+        if (on) w->LogPane->setFocus();
     });
 
-    logPane = CreateLogPane(window);
-    LayOut();
+    w->LogPane = CreateLogPane(*w);
+    LayOut(*w);
 
     for (ControlId id :
          {ControlId::PortBox, ControlId::BaudBox, ControlId::DeviceBox, ControlId::CollectionBox,
           ControlId::CollectionEntry, ControlId::ProgressLabel, ControlId::ProgramButton,
           ControlId::SecondProgramButton, ControlId::CancelButton})
-        RenderControl(id);
+        RenderControl(session.Window, id);
 
     // The stored inner size, but never smaller than the controls need.
-    window->move(App.MainX, App.MainY);
-    window->resize(window->minimumSizeHint().expandedTo(QSize(App.MainW, App.MainH)));
-    window->show();
-    WatchDevices(devFolder, mountTable);
-    return window;
+    w->move(app.MainX, app.MainY);
+    w->resize(w->minimumSizeHint().expandedTo(QSize(app.MainW, app.MainH)));
+    w->show();
+    w->WatchDevices(devFolder, mountTable);
+    w->UpdateConsoleTimer();
+    return w;
 }
 
-QWidget* QtMainWindow() {
-    return window;
+QWidget* QtFrontend::MainWindow() const {
+    return window_;
 }
 
-QPlainTextEdit* QtLogPane() {
-    return logPane;
+QPlainTextEdit* QtFrontend::LogPane() const {
+    return window_ ? window_->LogPane : nullptr;
 }
 
-void DestroyQtWindow() {
-    CloseHotplugWatches();
-    delete window;
-    window = nullptr;
-    logPane = nullptr;
+void QtFrontend::Destroy() {
+    delete window_;
+    window_ = nullptr;
 }
 
-void RenderControl(ControlId id) {
-    if (!window) return;
+void QtFrontend::RenderControl(const Controls& model, ControlId id) {
+    QtWindow* w = window_;
+    if (!w) return;
     switch (id) {
         case ControlId::PortBox:
+            RenderBox(w->PortBox, model.PortBox);
+            break;
         case ControlId::BaudBox:
+            RenderBox(w->BaudBox, model.BaudBox);
+            break;
         case ControlId::DeviceBox:
+            RenderBox(w->DeviceBox, model.DeviceBox);
+            break;
         case ControlId::CollectionBox:
-            RenderBox(id);
+            RenderBox(w->CollectionBox, model.CollectionBox);
             break;
         case ControlId::CollectionEntry:
-            entry->setText(Q(Window.CollectionEntry));
+            w->Entry->setText(Q(model.CollectionEntry));
             break;
         case ControlId::ProgressLabel:
-            progress->setText(Q(Window.ProgressLabel));
+            w->Progress->setText(Q(model.ProgressLabel));
             break;
         case ControlId::ProgramButton:
-            programButton->setVisible(Window.ProgramShown);
+            w->ProgramButton->setVisible(model.ProgramShown);
             break;
         case ControlId::SecondProgramButton:
-            secondProgramButton->setVisible(Window.SecondProgramShown);
+            w->SecondProgramButton->setVisible(model.SecondProgramShown);
             break;
         case ControlId::CancelButton:
-            cancelButton->setVisible(Window.CancelShown);
+            w->CancelButton->setVisible(model.CancelShown);
             break;
     }
 }
 
-Placement CurrentWindowGeometry() {
-    if (!window) return {App.MainX, App.MainY, App.MainW, App.MainH};
-    QPoint frame = window->pos();
-    return {frame.x(), frame.y(), window->width(), window->height()};
+Placement QtFrontend::CurrentWindowGeometry() {
+    if (!window_) {
+        if (!session_) return {};
+        const AppState& app = session_->App;
+        return {app.MainX, app.MainY, app.MainW, app.MainH};
+    }
+    QPoint frame = window_->pos();
+    return {frame.x(), frame.y(), window_->width(), window_->height()};
 }
