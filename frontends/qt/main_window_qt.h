@@ -44,6 +44,10 @@ public:
     void UpdateConsoleTimer();
     void WatchDevices(const std::string& devFolder, const std::string& mountTable);
     void CloseWatches();
+    // What the device watches' notifiers call: reads what changed and hands each port or
+    // mount point that came or went to the notices.
+    void PortsChanged();
+    void VolumesChanged();
 
     QtFrontend& Front;
     Session& S;

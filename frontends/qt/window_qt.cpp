@@ -206,20 +206,26 @@ void QtWindow::WatchDevices(const std::string& devFolder, const std::string& mou
     if (ports >= 0) {
         auto* n = new QSocketNotifier(ports, QSocketNotifier::Read, this);
         QObject::connect(n, &QSocketNotifier::activated, this, [this] {
-            if (Front.Draining()) return;
-            for (const DeviceChange& c : HandlePortWatch(Watches))
-                OnPortNotice(S, c.Name, c.Arrived);
+            if (!Front.Draining()) PortsChanged();
         });
     }
     int volumes = OpenVolumeWatch(Watches, mountTable);
     if (volumes >= 0) {
         auto* n = new QSocketNotifier(volumes, QSocketNotifier::Exception, this);
         QObject::connect(n, &QSocketNotifier::activated, this, [this] {
-            if (Front.Draining()) return;
-            for (const DeviceChange& c : HandleVolumeWatch(Watches))
-                OnVolumeNotice(S, c.Name, c.Name + u"/", c.Arrived);
+            if (!Front.Draining()) VolumesChanged();
         });
     }
+}
+
+void QtWindow::PortsChanged() {
+    for (const DeviceChange& c : HandlePortWatch(Watches))
+        OnPortNotice(S, c.Name, c.Arrived);
+}
+
+void QtWindow::VolumesChanged() {
+    for (const DeviceChange& c : HandleVolumeWatch(Watches))
+        OnVolumeNotice(S, c.Name, c.Name + u"/", c.Arrived);
 }
 
 void QtWindow::CloseWatches() {

@@ -22,11 +22,14 @@
 #include <functional>
 
 #include "app/commands.h"
+#include "app/session.h"
 #include "app/startup.h"
 #include "app/state.h"
 #include "app/upload.h"
+#include "frontends/qt/main_window_qt.h"
 #include "frontends/qt/window_qt.h"
-#include "settings/hotplug_linux.h"
+#include "link/clock.h"
+#include "link/serial.h"
 #include "tests/settings/fake_sysfs.h"
 #include "tests/support/board_peer.h"
 #include "tests/support/uf2_image.h"
@@ -36,20 +39,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-template <class W>
-W* Find(const char* name) {
-    return QtMainWindow()->findChild<W*>(name);
-}
-
 QStringList Items(QComboBox* box) {
     QStringList items;
     for (int i = 0; i < box->count(); ++i)
         items << box->itemText(i);
     return items;
-}
-
-QString LogShown() {
-    return QtLogPane()->toPlainText();
 }
 
 // While it lives, calls `act` on the popup or modal window open now (a menu or a dialog run
@@ -107,9 +101,8 @@ bool ChooseMenuItem(QWidget* w, const QString& text) {
     return false;
 }
 
-void OpenLogMenu(const QString& item) {
+void OpenLogMenu(QPlainTextEdit* pane, const QString& item) {
     Answer menu([item](QWidget* w) { return ChooseMenuItem(w, item); });
-    QPlainTextEdit* pane = QtLogPane();
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 20),
                             pane->mapToGlobal(QPoint(20, 20)));
     QCoreApplication::sendEvent(pane->viewport(), &event);
@@ -176,6 +169,29 @@ class WindowQtTest : public QObject {
     FakeSysfs sysfs;
     fs::path folder, devFolder, mountTable;
 
+    // The program under test, made afresh by OpenWindow as main() makes it.
+    struct Program {
+        SystemClock Clock;
+        std::unique_ptr<SerialPort> Port = MakeSystemSerialPort();
+        QtFrontend Front;
+        Session S{Front, *Port, Clock};
+    };
+    std::unique_ptr<Program> qz;
+
+    QWidget* MainWindow() const { return qz ? qz->Front.MainWindow() : nullptr; }
+    QPlainTextEdit* LogPane() const { return qz->Front.LogPane(); }
+    QtWindow& Window() const { return *static_cast<QtWindow*>(MainWindow()); }
+    AppState& App() const { return qz->S.App; }
+
+    template <class W>
+    W* Find(const char* name) {
+        return MainWindow()->findChild<W*>(name);
+    }
+
+    QString LogShown() { return LogPane()->toPlainText(); }
+
+    void OpenLogMenu(const QString& item) { ::OpenLogMenu(LogPane(), item); }
+
     void WriteMountTable(bool withBoardDrive) {
         std::ofstream out(mountTable);
         out << "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
@@ -187,12 +203,13 @@ class WindowQtTest : public QObject {
 
     // Starts the program's window as main() does, over the settings file at `settings`.
     void OpenWindow(const fs::path& settings) {
-        if (QtMainWindow()) DestroyQtWindow();
-        StartupBeforeWindow({}, PathText(settings));
-        BuildControls();
-        BuildQtWindow(PathText(settings), devFolder.string(), mountTable.string());
-        StartupAfterWindow();
-        QVERIFY(QTest::qWaitForWindowExposed(QtMainWindow()));
+        qz.reset();
+        qz = std::make_unique<Program>();
+        StartupBeforeWindow(qz->S, {}, PathText(settings));
+        BuildControls(qz->S);
+        qz->Front.Build(qz->S, PathText(settings), devFolder.string(), mountTable.string());
+        StartupAfterWindow(qz->S);
+        QVERIFY(QTest::qWaitForWindowExposed(MainWindow()));
     }
 
     fs::path SettingsFor(const std::string& name, const std::string& port) {
@@ -212,10 +229,10 @@ class WindowQtTest : public QObject {
         JobWatch watch;
         QElapsedTimer clock;
         PaintCounter counter(&watch.paints);
-        QtLogPane()->viewport()->installEventFilter(&counter);
+        LogPane()->viewport()->installEventFilter(&counter);
         QTimer timer;
         QObject::connect(&timer, &QTimer::timeout, &timer, [&] {
-            if (!CommandRunning()) return;
+            if (!CommandRunning(qz->S)) return;
             if (watch.sawJob)
                 watch.widestGapMs = std::max(watch.widestGapMs, clock.restart());
             else
@@ -223,7 +240,7 @@ class WindowQtTest : public QObject {
             watch.sawJob = true;
             ++watch.ticks;
             // Dirties the pane so that a repaint is due at every tick.
-            QtLogPane()->viewport()->update();
+            LogPane()->viewport()->update();
             if (each) each();
         });
         timer.start(10);
@@ -232,12 +249,12 @@ class WindowQtTest : public QObject {
         start();
         qint64 startMs = startClock.elapsed();
         watch.ranBeforeStartReturned = watch.sawJob;
-        for (QElapsedTimer wait; !watch.sawJob || CommandRunning();) {
+        for (QElapsedTimer wait; !watch.sawJob || CommandRunning(qz->S);) {
             if (!wait.isValid()) wait.start();
             if (wait.elapsed() > 30000) break;
             QTest::qWait(5);
         }
-        QtLogPane()->viewport()->removeEventFilter(&counter);
+        LogPane()->viewport()->removeEventFilter(&counter);
         qInfo("job: start returned after %lld ms, %d ticks, widest gap %lld ms, %d repaints",
               static_cast<long long>(startMs), watch.ticks,
               static_cast<long long>(watch.widestGapMs), watch.paints);
@@ -258,23 +275,21 @@ private slots:
         sysfs.Install();
     }
 
-    void cleanupTestCase() {
-        if (QtMainWindow()) DestroyQtWindow();
-    }
+    void cleanupTestCase() { qz.reset(); }
 
     // No settings file: the fixed lists with their default selections, the default entry,
     // the job's buttons hidden, the window where the defaults put it.
     void startsWithTheDefaultsWithoutASettingsFile() {
         OpenWindow(folder / "none.ini");
-        QCOMPARE(QtMainWindow()->windowTitle(), QString("QZ Program Uploader"));
+        QCOMPARE(MainWindow()->windowTitle(), QString("QZ Program Uploader"));
         auto* baud = Find<QComboBox>("baudBox");
         QCOMPARE(baud->count(), 9);
         QCOMPARE(baud->itemText(0), QString("4800"));
-        QCOMPARE(baud->currentText(), QString::fromStdU16String(App.SerialSpeed));
+        QCOMPARE(baud->currentText(), QString::fromStdU16String(App().SerialSpeed));
         QCOMPARE(baud->toolTip(), QString("Serial baud rate"));
         auto* device = Find<QComboBox>("deviceBox");
         QCOMPARE(device->count(), 6);
-        QCOMPARE(device->currentText(), QString::fromStdU16String(App.Device));
+        QCOMPARE(device->currentText(), QString::fromStdU16String(App().Device));
         auto* ports = Find<QComboBox>("portBox");
         QCOMPARE(ports->toolTip(), QString("Serial port"));
         QCOMPARE(Items(ports), QStringList({"/dev/ttyACM0", "/dev/ttyUSB2", "/dev/ttyUSB10"}));
@@ -286,12 +301,12 @@ private slots:
         QVERIFY(!Find<QPushButton>("cancel")->isVisible());
         QVERIFY(Find<QPushButton>("saveSettings")->isVisible());
         QCOMPARE(Find<QPushButton>("program")->toolTip(), QString("Load program"));
-        QCOMPARE(QtMainWindow()->pos(), QPoint(App.MainX, App.MainY));
+        QCOMPARE(MainWindow()->pos(), QPoint(App().MainX, App().MainY));
         // The default inner size, widened to what shows every control.
-        QCOMPARE(QtMainWindow()->height(), App.MainH);
-        QCOMPARE(QtMainWindow()->width(),
-                 std::max(App.MainW, QtMainWindow()->minimumSizeHint().width()));
-        QPlainTextEdit* pane = QtLogPane();
+        QCOMPARE(MainWindow()->height(), App().MainH);
+        QCOMPARE(MainWindow()->width(),
+                 std::max(App().MainW, MainWindow()->minimumSizeHint().width()));
+        QPlainTextEdit* pane = LogPane();
         QCOMPARE(pane->lineWrapMode(), QPlainTextEdit::NoWrap);
         QCOMPARE(pane->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
         QCOMPARE(pane->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
@@ -306,7 +321,7 @@ private slots:
     // (qz_qt_layout_scaled runs this at a 200 % display scale.)
     void controlsShowTheirTextWhole() {
         OpenWindow(SettingsFor("layout", "/dev/ttyACM0"));
-        QWidget* w = QtMainWindow();
+        QWidget* w = MainWindow();
         auto fits = [](QComboBox* box, const QString& text) {
             QStyleOptionComboBox option;
             option.initFrom(box);
@@ -338,7 +353,7 @@ private slots:
         // The rows do not overlap; the pane takes the rest, whatever the window's size.
         QRect row1 = ports->geometry(), entry = Find<QLineEdit>("entry")->geometry();
         QVERIFY(entry.top() > row1.bottom());
-        QPlainTextEdit* pane = QtLogPane();
+        QPlainTextEdit* pane = LogPane();
         for (QSize size : {QSize(900, 700), QSize(200, 100)}) {
             w->resize(size);
             QTest::qWait(50);
@@ -355,8 +370,8 @@ private slots:
     // the port it names is selected among the discovered ones.
     void startsFromASettingsFile() {
         OpenWindow(SettingsFor("start", "/dev/ttyUSB2"));
-        QCOMPARE(QtMainWindow()->pos(), QPoint(120, 80));
-        QCOMPARE(QtMainWindow()->size(), QSize(640, 420));
+        QCOMPARE(MainWindow()->pos(), QPoint(120, 80));
+        QCOMPARE(MainWindow()->size(), QSize(640, 420));
         QCOMPARE(Find<QComboBox>("portBox")->currentText(), QString("/dev/ttyUSB2"));
         QCOMPARE(Find<QComboBox>("baudBox")->currentText(), QString("115200"));
         QCOMPARE(Find<QComboBox>("deviceBox")->currentText(), QString("micromite"));
@@ -371,10 +386,10 @@ private slots:
         baud->setFocus();
         QTest::keyClick(baud, Qt::Key_Up);
         QCOMPARE(baud->currentText(), QString("57600"));
-        QCOMPARE(App.SerialSpeed, Text(u"57600"));
+        QCOMPARE(App().SerialSpeed, Text(u"57600"));
         auto* ports = Find<QComboBox>("portBox");
         QTest::keyClick(ports, Qt::Key_Down);
-        QCOMPARE(App.Comport, Text(u"/dev/ttyUSB10"));
+        QCOMPARE(App().Comport, Text(u"/dev/ttyUSB10"));
 
         SelectBoxText(ControlId::DeviceBox, u"PICROMITE");
         QCOMPARE(Find<QComboBox>("deviceBox")->currentText(), QString("picromite"));
@@ -393,7 +408,7 @@ private slots:
         QTest::keyClicks(entry, "Fast | cmm2 com:/dev/ttyACM0:230400");
         QTest::mouseClick(Find<QPushButton>("saveSettings"), Qt::LeftButton);
         QCOMPARE(Items(collection), QStringList({"Manual entry", "Slow", "Fast"}));
-        QCOMPARE(App.Collection.back(), Text(u"Fast|'onload cmm2 com:/dev/ttyACM0:230400"));
+        QCOMPARE(App().Collection.back(), Text(u"Fast|'onload cmm2 com:/dev/ttyACM0:230400"));
 
         collection->setFocus();
         QTest::keyClick(collection, Qt::Key_Down);
@@ -403,16 +418,16 @@ private slots:
         QCOMPARE(entry->text(), QString("Fast|'onload cmm2 com:/dev/ttyACM0:230400"));
         QTest::keyClick(collection, Qt::Key_Home);
         QCOMPARE(entry->text(), QString("Manual entry"));
-        QCOMPARE(Window.CollectionEntry, Text(u"Manual entry"));
+        QCOMPARE(qz->S.Window.CollectionEntry, Text(u"Manual entry"));
     }
 
     // "Select All", "Copy" and "Save As..." act on what the pane shows, the user's own
     // typing included.
     void logMenuCopiesAndSaves() {
-        QtLogPane()->setPlainText("first line\nsecond line");
+        LogPane()->setPlainText("first line\nsecond line");
         QGuiApplication::clipboard()->clear();
         OpenLogMenu("Select All");
-        QCOMPARE(QtLogPane()->textCursor().selectedText().size(), 22);
+        QCOMPARE(LogPane()->textCursor().selectedText().size(), 22);
         OpenLogMenu("Copy");
         QTRY_COMPARE(QGuiApplication::clipboard()->text(), QString("first line\nsecond line"));
 
@@ -450,7 +465,7 @@ private slots:
     // Ports appearing in the watched device folder reach the log through the window's own
     // notifier; names that are not serial ports do not.
     void serialPortsComingAndGoingAreLogged() {
-        QtLogPane()->clear();
+        LogPane()->clear();
         std::ofstream(devFolder / "ttyACM7").put('x');
         std::ofstream(devFolder / "notaport").put('x');
         QTRY_VERIFY(LogShown().contains("Port: ttyACM7 inserted"));
@@ -466,18 +481,18 @@ private slots:
         fs::create_directories(drive);
         fs::path firmware = folder / "fw.uf2";
         std::ofstream(firmware) << Uf2Image(1);
-        App.ProgramPath = PathText(firmware);
-        App.FirmwarePending = true;
-        QtLogPane()->clear();
+        App().ProgramPath = PathText(firmware);
+        App().FirmwarePending = true;
+        LogPane()->clear();
         // A plain file raises no change notice as the kernel's mount table does, so the
         // test calls the handler that the window's notifier calls.
         WriteMountTable(true);
-        HandleVolumeWatch();
+        Window().VolumesChanged();
         QVERIFY(LogShown().contains(QString::fromStdString("  Device Drive " + drive.string())));
         QCOMPARE(ReadBytes(drive / "fw.uf2"), Uf2Image(1));
-        QVERIFY(!App.FirmwarePending);
+        QVERIFY(!App().FirmwarePending);
         WriteMountTable(false);
-        HandleVolumeWatch();
+        Window().VolumesChanged();
         QCOMPARE(LogShown().count("  Device Drive "), 2);
     }
 
@@ -516,14 +531,14 @@ private slots:
         fs::path other = folder / "other.bas";
         std::ofstream(other) << "10 PRINT \"other\"\n";
         JobWatch watch = Watch(
-            [] { DropFile(QtMainWindow(), fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas"); },
+            [this] { DropFile(MainWindow(), fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas"); },
             [&] {
-                closed = closed || QtMainWindow()->close();
+                closed = closed || MainWindow()->close();
                 // The window manager's close request arrives at the top-level window.
                 QCloseEvent request;
-                QCoreApplication::sendEvent(QtMainWindow()->windowHandle(), &request);
+                QCoreApplication::sendEvent(MainWindow()->windowHandle(), &request);
                 closed = closed || request.isAccepted();
-                TypeThroughWindow(QtLogPane(), "zz");
+                TypeThroughWindow(LogPane(), "zz");
                 QTest::keyClick(Find<QComboBox>("baudBox"), Qt::Key_Up);
                 QTest::keyClicks(Find<QLineEdit>("entry"), "yy");
                 ClickThroughWindow(Find<QPushButton>("saveSettings"));
@@ -531,17 +546,17 @@ private slots:
                 data.setUrls({QUrl::fromLocalFile(QString::fromStdString(other.string()))});
                 QDragEnterEvent enter(QPoint(30, 30), Qt::CopyAction, &data, Qt::LeftButton,
                                       Qt::NoModifier);
-                QCoreApplication::sendEvent(QtMainWindow(), &enter);
+                QCoreApplication::sendEvent(MainWindow(), &enter);
                 QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(20, 20),
-                                       QtLogPane()->mapToGlobal(QPoint(20, 20)));
-                QCoreApplication::sendEvent(QtLogPane()->viewport(), &menu);
+                                       LogPane()->mapToGlobal(QPoint(20, 20)));
+                QCoreApplication::sendEvent(LogPane()->viewport(), &menu);
             });
         QVERIFY2(watch.sawJob, qPrintable(LogShown()));
         QVERIFY(!closed);
-        QVERIFY(QtMainWindow()->isVisible());
+        QVERIFY(MainWindow()->isVisible());
         QVERIFY(!LogShown().contains("zz"));
         QCOMPARE(Find<QComboBox>("baudBox")->currentText(), QString("115200"));
-        QCOMPARE(App.SerialSpeed, Text(u"115200"));
+        QCOMPARE(App().SerialSpeed, Text(u"115200"));
         QCOMPARE(Find<QLineEdit>("entry")->text(), QString("Manual entry"));
         QCOMPARE(Find<QComboBox>("collectionBox")->count(), 2);
         QVERIFY(!LogShown().contains("other.bas"));
@@ -562,7 +577,7 @@ private slots:
         OpenWindow(SettingsFor("text", board.Tty));
         QMimeData data;
         data.setText("10 PRINT \"dropped\"\n20 PRINT 6*7\n");
-        JobWatch watch = Watch([&] { Drop(QtLogPane()->viewport(), &data); });
+        JobWatch watch = Watch([&] { Drop(LogPane()->viewport(), &data); });
         QVERIFY2(watch.sawJob, qPrintable(LogShown()));
         QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
         QVERIFY(StoredFile(board, "program.bas").find("PRINT \"dropped\"") != std::string::npos);
@@ -586,7 +601,8 @@ private slots:
             QTest::keyClick(field, Qt::Key_Return);
             return !w->isVisible();
         });
-        Watch([] { DropFile(QtMainWindow(), fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas"); });
+        Watch(
+            [this] { DropFile(MainWindow(), fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas"); });
         QCOMPARE(title, QString("PIN required!"));
         QVERIFY(masked);
         QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
@@ -607,7 +623,7 @@ private slots:
         }
         int linesAtCancel = -1;
         JobWatch watch = Watch(
-            [&] { DropFile(QtMainWindow(), program); },
+            [&] { DropFile(MainWindow(), program); },
             [&] {
                 auto* cancel = Find<QPushButton>("cancel");
                 int lines = Find<QLabel>("progress")->text().section('/', 0, 0).trimmed().toInt();
@@ -638,13 +654,13 @@ private slots:
         fs::path settings = SettingsFor("close", "/dev/ttyACM0");
         OpenWindow(settings);
         fs::remove(settings);
-        QtMainWindow()->move(150, 90);
-        QtMainWindow()->resize(700, 450);
-        QTRY_COMPARE(QtMainWindow()->size(), QSize(700, 450));
+        MainWindow()->move(150, 90);
+        MainWindow()->resize(700, 450);
+        QTRY_COMPARE(MainWindow()->size(), QSize(700, 450));
         auto* ports = Find<QComboBox>("portBox");
         ports->setFocus();
         QTest::keyClick(ports, Qt::Key_End);
-        QVERIFY(QtMainWindow()->close());
+        QVERIFY(MainWindow()->close());
         QVERIFY(fs::exists(settings));
         QString text = QString::fromStdString(ReadBytes(settings));
         for (const char* line :
@@ -662,7 +678,7 @@ private slots:
         QVERIFY(board.Pid > 0);
         fs::path settings = SettingsFor("console", link);
         OpenWindow(settings);
-        QCOMPARE(QtLogPane()->placeholderText(),
+        QCOMPARE(LogPane()->placeholderText(),
                  QString("Drop a program file here, or right-click and choose \"Paste code\""));
         auto* stay = Find<QCheckBox>("stayConnected");
         QVERIFY(!stay->isChecked());
@@ -672,14 +688,14 @@ private slots:
         fs::path program = folder / "flood.bas";
         std::ofstream(program) << "For i = 1 To 1100\nPrint \"0123456789 row \"; i\nNext\n"
                                   "Input \"Name\"; n$\nPrint \"hi \"; n$\n";
-        Watch([&] { DropFile(QtMainWindow(), program); });
+        Watch([&] { DropFile(MainWindow(), program); });
         QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
         QTRY_VERIFY_WITH_TIMEOUT(LogShown().contains("Name? "), 10000);
         // About 23 000 bytes, every line of them.
         QCOMPARE(LogShown().count("0123456789 row"), 1100);
         QVERIFY(LogShown().contains("0123456789 row 1100\nName? "));
-        TypeThroughWindow(QtLogPane(), "Ada");
-        QTest::keyClick(QtMainWindow()->windowHandle(), Qt::Key_Return);
+        TypeThroughWindow(LogPane(), "Ada");
+        QTest::keyClick(MainWindow()->windowHandle(), Qt::Key_Return);
         QTRY_VERIFY(LogShown().contains("hi Ada\n"));
 
         StopBoard(board);
@@ -687,10 +703,10 @@ private slots:
                                         QString::fromStdString(link)));
         board = StartBoard({"--link", link});
         QTRY_VERIFY(LogShown().contains("The board is back on " + QString::fromStdString(link)));
-        TypeThroughWindow(QtLogPane(), "PRINT 6*7");
-        QTest::keyClick(QtMainWindow()->windowHandle(), Qt::Key_Return);
+        TypeThroughWindow(LogPane(), "PRINT 6*7");
+        QTest::keyClick(MainWindow()->windowHandle(), Qt::Key_Return);
         QTRY_VERIFY(LogShown().contains("PRINT 6*7\n42\n"));
-        QVERIFY(QtMainWindow()->close());
+        QVERIFY(MainWindow()->close());
         QVERIFY(QString::fromStdString(ReadBytes(settings)).contains("StayConnected = 1\r\n"));
         StopBoard(board);
     }
