@@ -13,26 +13,44 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/commands.h"
 #include "app/console.h"
+#include "app/session.h"
 #include "app/startup.h"
 #include "app/state.h"
 #include "frontends/win32/main_window_win32.h"
+#include "link/clock.h"
 #include "link/serial.h"
 #include "settings/ports.h"
 #include "settings/registry_win32.h"
 #include "source/files.h"
 #include "tests/support/uf2_image.h"
 #include "ui/log.h"
-#include "ui/window.h"
 
 namespace {
 
 int failures = 0;
+
+// The program under test, made in wmain as the program makes it: its session, its window
+// and the window's console.
+struct Program {
+    SystemClock Clock;
+    std::unique_ptr<SerialPort> Port = MakeSystemSerialPort();
+    Win32Frontend Front;
+    Session S{Front, *Port, Clock};
+    WindowConsole Console{S};
+};
+Program* qz = nullptr;
+
+// One pass of the event loop, waiting at most 5 ms for an event.
+bool Step() {
+    return qz->Front.HandleNextWindowEvent(5);
+}
 
 void Check(bool ok, const std::string& what) {
     if (!ok) ++failures;
@@ -51,7 +69,7 @@ Text TextOf(const std::string& s) {
 Placement PlaceInWindow(HWND h) {
     RECT r{};
     GetWindowRect(h, &r);
-    MapWindowPoints(nullptr, MainWindowHandle(), reinterpret_cast<POINT*>(&r), 2);
+    MapWindowPoints(nullptr, qz->Front.MainWindowHandle(), reinterpret_cast<POINT*>(&r), 2);
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
@@ -77,16 +95,15 @@ Text ComboItem(HWND h, int i) {
 void Pump(int ms) {
     DWORD until = GetTickCount() + static_cast<DWORD>(ms);
     while (GetTickCount() < until)
-        HandleNextWindowEvent();
+        Step();
 }
 
 // Every window of the checks has its console, as the program's has; it stays off unless
 // the settings file turns it on.
 bool StartWindow(const Text& settings) {
-    static WindowConsole console;
-    StartupBeforeWindow({}, settings);
-    if (!BuildMainWindow(&console)) return false;
-    console.RunJob(StartupAfterWindow);
+    StartupBeforeWindow(qz->S, {}, settings);
+    if (!qz->Front.Build(qz->S, &qz->Console)) return false;
+    qz->Console.RunJob([] { StartupAfterWindow(qz->S); });
     Pump(100);
     return true;
 }
@@ -95,7 +112,7 @@ bool StartWindow(const Text& settings) {
 bool PumpUntil(const std::function<bool()>& done, int ms) {
     ULONGLONG until = GetTickCount64() + static_cast<ULONGLONG>(ms);
     while (!done())
-        if (GetTickCount64() > until || !HandleNextWindowEvent()) return false;
+        if (GetTickCount64() > until || !Step()) return false;
     return true;
 }
 
@@ -120,7 +137,7 @@ int StoredSizeGroup(const Text& folder) {
     WriteWholeFile(settings, "[Windows]\r\nMainW = 468\r\nMainH = 300\r\n");
     if (!StartWindow(settings)) return 1;
     RECT inner{};
-    GetClientRect(MainWindowHandle(), &inner);
+    GetClientRect(qz->Front.MainWindowHandle(), &inner);
     Check(inner.right == 468 && inner.bottom == 300, "stored size 468x300 honoured (is " +
                                                          std::to_string(inner.right) + "x" +
                                                          std::to_string(inner.bottom) + ")");
@@ -128,7 +145,7 @@ int StoredSizeGroup(const Text& folder) {
 }
 
 void CheckPlace(ControlId id, const char* name) {
-    Placement want = PlaceOf(id), got = PlaceInWindow(ControlHandle(id));
+    Placement want = PlaceOf(id), got = PlaceInWindow(qz->Front.ControlHandle(id));
     Check(got.Left == want.Left && got.Top == want.Top && got.Width == want.Width &&
               got.Height == want.Height,
           std::string(name) + " at " + Describe(want) + " (is " + Describe(got) + ")");
@@ -136,7 +153,7 @@ void CheckPlace(ControlId id, const char* name) {
 
 int ControlsGroup(const Text& folder) {
     if (!StartWindow(folder + u"missing.inf")) return 1;
-    HWND main = MainWindowHandle();
+    HWND main = qz->Front.MainWindowHandle();
     wchar_t title[64] = L"";
     GetWindowTextW(main, title, 64);
     Check(std::wstring(title) == L"QZ Program Uploader", "window title");
@@ -148,10 +165,12 @@ int ControlsGroup(const Text& folder) {
     // included, and covers none of the controls with another.
     HWND save = GetDlgItem(main, kIdSaveSettingsButton);
     std::vector<RECT> placed;
-    for (HWND h : {ControlHandle(ControlId::PortBox), ControlHandle(ControlId::BaudBox),
-                   ControlHandle(ControlId::DeviceBox), ControlHandle(ControlId::CollectionBox),
-                   ControlHandle(ControlId::CollectionEntry),
-                   ControlHandle(ControlId::ProgramButton), save, StaySwitchHandle()}) {
+    for (HWND h :
+         {qz->Front.ControlHandle(ControlId::PortBox), qz->Front.ControlHandle(ControlId::BaudBox),
+          qz->Front.ControlHandle(ControlId::DeviceBox),
+          qz->Front.ControlHandle(ControlId::CollectionBox),
+          qz->Front.ControlHandle(ControlId::CollectionEntry),
+          qz->Front.ControlHandle(ControlId::ProgramButton), save, qz->Front.StaySwitchHandle()}) {
         Placement p = PlaceInWindow(h);  // a drop-down list's window includes its list
         placed.push_back({p.Left, p.Top, p.Left + p.Width, p.Top + std::min(p.Height, 20)});
     }
@@ -168,17 +187,18 @@ int ControlsGroup(const Text& folder) {
               std::to_string(inner.bottom) + " shows every control (right edge " +
               std::to_string(right) + ")");
     Check(apart, "no control covers another");
-    Placement stay = PlaceInWindow(StaySwitchHandle());
-    HDC dc = GetDC(StaySwitchHandle());
-    SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(StaySwitchHandle(), WM_GETFONT, 0, 0)));
+    Placement stay = PlaceInWindow(qz->Front.StaySwitchHandle());
+    HDC dc = GetDC(qz->Front.StaySwitchHandle());
+    SelectObject(dc, reinterpret_cast<HGDIOBJ>(
+                         SendMessageW(qz->Front.StaySwitchHandle(), WM_GETFONT, 0, 0)));
     SIZE caption{};
     GetTextExtentPoint32W(dc, L"Stay connected", 14, &caption);
-    ReleaseDC(StaySwitchHandle(), dc);
-    Check(ControlText(StaySwitchHandle()) == u"Stay connected" &&
-              IsWindowVisible(StaySwitchHandle()) &&
-              SendMessageW(StaySwitchHandle(), BM_GETCHECK, 0, 0) == BST_UNCHECKED &&
+    ReleaseDC(qz->Front.StaySwitchHandle(), dc);
+    Check(ControlText(qz->Front.StaySwitchHandle()) == u"Stay connected" &&
+              IsWindowVisible(qz->Front.StaySwitchHandle()) &&
+              SendMessageW(qz->Front.StaySwitchHandle(), BM_GETCHECK, 0, 0) == BST_UNCHECKED &&
               stay.Top == 40 && stay.Width >= caption.cx + GetSystemMetrics(SM_CXMENUCHECK) &&
-              PlaceInWindow(LogPaneHandle()).Top >= stay.Top + stay.Height,
+              PlaceInWindow(qz->Front.LogPaneHandle()).Top >= stay.Top + stay.Height,
           "\"Stay connected\" shown, off, above the log pane, its caption whole (" +
               Describe(stay) + ")");
     CheckPlace(ControlId::PortBox, "port box");
@@ -189,11 +209,11 @@ int ControlsGroup(const Text& folder) {
     CheckPlace(ControlId::ProgressLabel, "progress label");
     CheckPlace(ControlId::ProgramButton, "Program button");
     CheckPlace(ControlId::CancelButton, "Cancel button");
-    Placement log = PlaceInWindow(LogPaneHandle());
+    Placement log = PlaceInWindow(qz->Front.LogPaneHandle());
     Check(log.Left == 10 && log.Top == 75 && log.Width == inner.right - 20 && log.Height == 202,
           "log pane at 10,75, 20 narrower than the window, 202 high (is " + Describe(log) + ")");
 
-    HWND baud = ControlHandle(ControlId::BaudBox);
+    HWND baud = qz->Front.ControlHandle(ControlId::BaudBox);
     int count = static_cast<int>(SendMessageW(baud, CB_GETCOUNT, 0, 0));
     bool same = count == static_cast<int>(kBaudItems.size());
     for (int i = 0; same && i < count; ++i)
@@ -201,68 +221,70 @@ int ControlsGroup(const Text& folder) {
     Check(same, "baud-rate items in order");
     Check(ComboItem(baud, static_cast<int>(SendMessageW(baud, CB_GETCURSEL, 0, 0))) == u"38400",
           "baud-rate box shows 38400");
-    HWND device = ControlHandle(ControlId::DeviceBox);
+    HWND device = qz->Front.ControlHandle(ControlId::DeviceBox);
     Check(ComboItem(device, static_cast<int>(SendMessageW(device, CB_GETCURSEL, 0, 0))) ==
               u"micromite",
           "device-type box shows micromite");
-    HWND collection = ControlHandle(ControlId::CollectionBox);
+    HWND collection = qz->Front.ControlHandle(ControlId::CollectionBox);
     Check(SendMessageW(collection, CB_GETCOUNT, 0, 0) == 1 &&
               SendMessageW(collection, CB_GETCURSEL, 0, 0) == 0 &&
               ComboItem(collection, 0) == u"Manual entry",
           "collection box holds Manual entry, selected");
-    Check(SendMessageW(ControlHandle(ControlId::PortBox), CB_GETCURSEL, 0, 0) == CB_ERR,
+    Check(SendMessageW(qz->Front.ControlHandle(ControlId::PortBox), CB_GETCURSEL, 0, 0) == CB_ERR,
           "port box without selection");
     // The port box shows what the system knows of a port, and a choice stores its name; the
     // open list is wide enough to show the description whole.
-    HWND ports = ControlHandle(ControlId::PortBox);
+    HWND ports = qz->Front.ControlHandle(ControlId::PortBox);
     SetBoxItems(ControlId::PortBox, {u"COM3", u"COM5"}, {u"COM3", u"COM5 - USB Serial Device"});
     SendMessageW(ports, CB_SETCURSEL, 1, 0);
     SendMessageW(main, WM_COMMAND, MAKEWPARAM(kIdPortBox, CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(ports));
-    Check(ComboItem(ports, 1) == u"COM5 - USB Serial Device" && App.Comport == u"COM5" &&
+    Check(ComboItem(ports, 1) == u"COM5 - USB Serial Device" && qz->S.App.Comport == u"COM5" &&
               SendMessageW(ports, CB_GETDROPPEDWIDTH, 0, 0) > 140,
           "port box: \"COM5 - USB Serial Device\" chosen stores COM5 (Comport " +
-              Narrow(App.Comport) + ")");
-    Check(ControlText(ControlHandle(ControlId::CollectionEntry)) == u"Manual entry",
+              Narrow(qz->S.App.Comport) + ")");
+    Check(ControlText(qz->Front.ControlHandle(ControlId::CollectionEntry)) == u"Manual entry",
           "collection entry box text");
-    Check(!IsWindowVisible(ControlHandle(ControlId::ProgramButton)) &&
-              !IsWindowVisible(ControlHandle(ControlId::SecondProgramButton)) &&
-              !IsWindowVisible(ControlHandle(ControlId::CancelButton)),
+    Check(!IsWindowVisible(qz->Front.ControlHandle(ControlId::ProgramButton)) &&
+              !IsWindowVisible(qz->Front.ControlHandle(ControlId::SecondProgramButton)) &&
+              !IsWindowVisible(qz->Front.ControlHandle(ControlId::CancelButton)),
           "no Program or Cancel button at start");
-    Check(IsWindowVisible(ControlHandle(ControlId::ProgressLabel)) &&
-              ControlText(ControlHandle(ControlId::ProgressLabel)).empty(),
+    Check(IsWindowVisible(qz->Front.ControlHandle(ControlId::ProgressLabel)) &&
+              ControlText(qz->Front.ControlHandle(ControlId::ProgressLabel)).empty(),
           "empty progress label shown");
     Check(ControlText(save) == u"Save settings" && IsWindowVisible(save) &&
               PlaceInWindow(save).Left == 420 && PlaceInWindow(save).Top == 40,
           "Save settings button at 420,40");
 
     wchar_t cls[64] = L"";
-    GetClassNameW(LogPaneHandle(), cls, 64);
+    GetClassNameW(qz->Front.LogPaneHandle(), cls, 64);
     Check(lstrcmpiW(cls, L"RICHEDIT50W") == 0, "log pane is RICHEDIT50W");
-    Check(SendMessageW(LogPaneHandle(), EM_GETLIMITTEXT, 0, 0) >= 0x7FFFFFFE,
+    Check(SendMessageW(qz->Front.LogPaneHandle(), EM_GETLIMITTEXT, 0, 0) >= 0x7FFFFFFE,
           "log pane text limit raised");
     CHARFORMAT2W format{};
     format.cbSize = sizeof format;
     format.dwMask = CFM_FACE | CFM_SIZE;
-    SendMessageW(LogPaneHandle(), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    SendMessageW(qz->Front.LogPaneHandle(), EM_GETCHARFORMAT, SCF_DEFAULT,
+                 reinterpret_cast<LPARAM>(&format));
     Check(std::wstring(format.szFaceName) == L"Courier New" && format.yHeight == 160,
           "log pane font Courier New 8 pt (is " +
               Narrow(Text(format.szFaceName, format.szFaceName + wcslen(format.szFaceName))) + " " +
               std::to_string(format.yHeight / 20) + " pt)");
 
     // The empty pane shows how to start, in grey; the first line takes the hint away.
-    Check(GrayPixels(LogPaneHandle()) > 50, "the empty log pane shows the hint in grey (" +
-                                                std::to_string(GrayPixels(LogPaneHandle())) +
-                                                " grey pixels)");
+    Check(GrayPixels(qz->Front.LogPaneHandle()) > 50,
+          "the empty log pane shows the hint in grey (" +
+              std::to_string(GrayPixels(qz->Front.LogPaneHandle())) + " grey pixels)");
     // Appends: A, an empty line, B; then a text with its own CR LF.
-    AppendLog(u"A");
-    AppendLog(u"");
-    AppendLog(u"B");
-    Check(LogPaneText() == u"A\r\n\r\nB", "appends A, empty, B give three lines");
-    Check(GrayPixels(LogPaneHandle()) == 0, "no hint once the pane holds text");
-    SelectAllLogPane();
-    CopyLogPane();
-    Check(ClipboardText() == u"A\r\n\r\nB", "Select All then Copy puts the log on the clipboard");
+    AppendLog(qz->S, u"A");
+    AppendLog(qz->S, u"");
+    AppendLog(qz->S, u"B");
+    Check(qz->Front.LogPaneText() == u"A\r\n\r\nB", "appends A, empty, B give three lines");
+    Check(GrayPixels(qz->Front.LogPaneHandle()) == 0, "no hint once the pane holds text");
+    qz->Front.SelectAllLogPane();
+    qz->Front.CopyLogPane();
+    Check(qz->Front.ClipboardText() == u"A\r\n\r\nB",
+          "Select All then Copy puts the log on the clipboard");
 
     // Resizing the inner area to 800x600 moves only the log pane.
     RECT want{0, 0, 800, 600};
@@ -270,11 +292,11 @@ int ControlsGroup(const Text& folder) {
     SetWindowPos(main, nullptr, 0, 0, want.right - want.left, want.bottom - want.top,
                  SWP_NOMOVE | SWP_NOZORDER);
     Pump(50);
-    log = PlaceInWindow(LogPaneHandle());
+    log = PlaceInWindow(qz->Front.LogPaneHandle());
     Check(log.Left == 10 && log.Top == 75 && log.Width == 780 && log.Height == 515,
           "resized: log pane 780x515 (is " + Describe(log) + ")");
     CheckPlace(ControlId::CollectionBox, "collection box after resize");
-    Placement g = CurrentWindowGeometry();
+    Placement g = qz->Front.CurrentWindowGeometry();
     Check(g.Left == 200 && g.Top == 200 && g.Width == 800 && g.Height == 600,
           "geometry for the settings after resize");
     return failures;
@@ -287,7 +309,11 @@ LRESULT SendVolume(WPARAM event, DWORD mask, WORD flags) {
     v.dbcv_devicetype = DBT_DEVTYP_VOLUME;
     v.dbcv_unitmask = mask;
     v.dbcv_flags = flags;
-    return SendMessageW(MainWindowHandle(), WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&v));
+    LRESULT result = SendMessageW(qz->Front.MainWindowHandle(), WM_DEVICECHANGE, event,
+                                  reinterpret_cast<LPARAM>(&v));
+    // The window handles a volume's notice from its event loop, after the broadcast.
+    qz->Front.HandleNextWindowEvent(0);
+    return result;
 }
 
 LRESULT SendPort(WPARAM event, const wchar_t* name) {
@@ -296,57 +322,59 @@ LRESULT SendPort(WPARAM event, const wchar_t* name) {
     p->dbcp_size = static_cast<DWORD>(record.size());
     p->dbcp_devicetype = DBT_DEVTYP_PORT;
     wcscpy(p->dbcp_name, name);
-    return SendMessageW(MainWindowHandle(), WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(p));
+    return SendMessageW(qz->Front.MainWindowHandle(), WM_DEVICECHANGE, event,
+                        reinterpret_cast<LPARAM>(p));
 }
 
 int DeviceChangeGroup(const Text& folder, const std::string& driveLetter) {
     if (!StartWindow(folder + u"missing.inf")) return 1;
-    ClearLog();
-    App.Comport = u"COM5";
+    ClearLog(qz->S);
+    qz->S.App.Comport = u"COM5";
     Check(SendPort(DBT_DEVICEARRIVAL, L"COM5") == TRUE, "port arrival handled with TRUE");
-    Check(LogText() == u"Port: COM5 inserted", "port arrival logged");
-    HWND ports = ControlHandle(ControlId::PortBox);
+    Check(LogText(qz->S) == u"Port: COM5 inserted", "port arrival logged");
+    HWND ports = qz->Front.ControlHandle(ControlId::PortBox);
     int selected = static_cast<int>(SendMessageW(ports, CB_GETCURSEL, 0, 0));
     Check(selected >= 0 && ComboItem(ports, selected) == u"COM5",
           "port box rebuilt with COM5 selected");
-    ClearLog();
+    ClearLog(qz->S);
     SendPort(DBT_DEVICEREMOVECOMPLETE, L"COM5");
-    Check(LogText() == u"Port: COM5 removed", "port removal logged");
-    ClearLog();
-    Check(SendMessageW(MainWindowHandle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0) == TRUE,
+    Check(LogText(qz->S) == u"Port: COM5 removed", "port removal logged");
+    ClearLog(qz->S);
+    Check(SendMessageW(qz->Front.MainWindowHandle(), WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0) ==
+              TRUE,
           "other device-change events handled with TRUE");
     SendVolume(DBT_DEVICEARRIVAL, 1u << 4, DBTF_MEDIA);
     SendVolume(DBT_DEVICEARRIVAL, 1u << 4, DBTF_NET);
-    Check(LogText().empty(), "media change and network drive log nothing");
+    Check(LogText(qz->S).empty(), "media change and network drive log nothing");
     SendVolume(DBT_DEVICEARRIVAL, 1u << 4, 0);
-    Check(LogText() == u"  Device Drive E", "drive E arrival logged");
+    Check(LogText(qz->S) == u"  Device Drive E", "drive E arrival logged");
 
     // A pending firmware copy survives a removal and goes to the next drive that arrives.
     Text firmware = folder + u"board.uf2";
     WriteWholeFile(firmware, Uf2Image(1));
-    App.ProgramPath = firmware;
-    App.FirmwarePending = true;
-    ClearLog();
+    qz->S.App.ProgramPath = firmware;
+    qz->S.App.FirmwarePending = true;
+    ClearLog(qz->S);
     SendVolume(DBT_DEVICEREMOVECOMPLETE, 1u << 6, 0);
-    Check(App.FirmwarePending && LogText() == u"  Device Drive G",
+    Check(qz->S.App.FirmwarePending && LogText(qz->S) == u"  Device Drive G",
           "a removal logs its drive and keeps the copy pending");
     Text letter = TextOf(driveLetter);
-    ClearLog();
+    ClearLog(qz->S);
     SendVolume(DBT_DEVICEARRIVAL, 1u << (letter[0] - u'A'), 0);
     Text target = letter + u":\\board.uf2";
-    Check(!App.FirmwarePending, "the arrival takes the pending copy");
-    Check(LogText() == u"  Device Drive " + letter + u"\r\n" + target,
-          "drive and target logged (" + Narrow(LogText()) + ")");
+    Check(!qz->S.App.FirmwarePending, "the arrival takes the pending copy");
+    Check(LogText(qz->S) == u"  Device Drive " + letter + u"\r\n" + target,
+          "drive and target logged (" + Narrow(LogText(qz->S)) + ")");
     auto copied = ReadWholeFile(target);
     Check(copied && *copied == Uf2Image(1), "firmware copied with CopyFileW");
 
     // A copy that fails is reported.
-    App.ProgramPath = folder + u"absent.uf2";
-    App.FirmwarePending = true;
-    ClearLog();
+    qz->S.App.ProgramPath = folder + u"absent.uf2";
+    qz->S.App.FirmwarePending = true;
+    ClearLog(qz->S);
     SendVolume(DBT_DEVICEARRIVAL, 1u << (letter[0] - u'A'), 0);
-    Check(LogText().find(u"Firmware copy failed: ") != Text::npos,
-          "a failed copy is logged (" + Narrow(LogText()) + ")");
+    Check(LogText(qz->S).find(u"Firmware copy failed: ") != Text::npos,
+          "a failed copy is logged (" + Narrow(LogText(qz->S)) + ")");
     return failures;
 }
 
@@ -421,22 +449,22 @@ HGLOBAL GlobalDropFiles(const Text& path) {
 
 // Drops a file on the window as the shell does (WM_DROPFILES with an HDROP).
 void DropFile(const Text& path) {
-    PostMessageW(MainWindowHandle(), WM_DROPFILES, reinterpret_cast<WPARAM>(GlobalDropFiles(path)),
-                 0);
+    PostMessageW(qz->Front.MainWindowHandle(), WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(GlobalDropFiles(path)), 0);
 }
 
 // Drops data on the log pane as OLE does for a drag from another program: the pane's drop
 // target is told of the drag's entry and then of the drop. The data is the clipboard's own
 // data object, after the clipboard was given `memory` in `format`.
 void DropOnLogPane(UINT format, HGLOBAL memory) {
-    OpenClipboard(MainWindowHandle());
+    OpenClipboard(qz->Front.MainWindowHandle());
     EmptyClipboard();
     SetClipboardData(format, memory);
     CloseClipboard();
     IDataObject* data = nullptr;
     Check(OleGetClipboard(&data) == S_OK && data, "the clipboard's data object");
     if (!data) return;
-    IDropTarget* target = LogPaneDropTarget();
+    IDropTarget* target = qz->Front.LogPaneDropTarget();
     POINTL at{40, 120};
     DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
     target->DragEnter(data, MK_LBUTTON, at, &effect);
@@ -446,7 +474,7 @@ void DropOnLogPane(UINT format, HGLOBAL memory) {
     target->Drop(data, MK_LBUTTON, at, &effect);
     std::printf("the drop returned after %llu ms\n", GetTickCount64() - before);
     data->Release();
-    Check(!CommandRunning() && LogText().find(u"Connected to") == Text::npos,
+    Check(!CommandRunning(qz->S) && LogText(qz->S).find(u"Connected to") == Text::npos,
           "the drop returns before its upload starts");
 }
 
@@ -465,19 +493,19 @@ Text labelAtCancel;
 bool cancelClicked = false;
 
 void CALLBACK DuringUpload(HWND, UINT, UINT_PTR, DWORD) {
-    HWND label = ControlHandle(ControlId::ProgressLabel);
+    HWND label = qz->Front.ControlHandle(ControlId::ProgressLabel);
     // The pane was made dirty at the last tick; clean now means the pump let it repaint.
     static bool dirtied = false;
-    if (dirtied && !GetUpdateRect(LogPaneHandle(), nullptr, FALSE)) ++paintsSeen;
-    InvalidateRect(LogPaneHandle(), nullptr, TRUE);
+    if (dirtied && !GetUpdateRect(qz->Front.LogPaneHandle(), nullptr, FALSE)) ++paintsSeen;
+    InvalidateRect(qz->Front.LogPaneHandle(), nullptr, TRUE);
     dirtied = true;
-    PostMessageW(MainWindowHandle(), WM_CLOSE, 0, 0);
-    if (cancelClicked || !IsWindowVisible(ControlHandle(ControlId::CancelButton))) return;
+    PostMessageW(qz->Front.MainWindowHandle(), WM_CLOSE, 0, 0);
+    if (cancelClicked || !IsWindowVisible(qz->Front.ControlHandle(ControlId::CancelButton))) return;
     Text now = ControlText(label);
     if (LeadingNumber(now) < 20) return;
     labelAtCancel = now;
     cancelClicked = true;
-    HWND cancel = ControlHandle(ControlId::CancelButton);
+    HWND cancel = qz->Front.ControlHandle(ControlId::CancelButton);
     PostMessageW(cancel, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     PostMessageW(cancel, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
 }
@@ -495,8 +523,8 @@ bool StartWindowOnPort(const Text& folder, const Text& name, const std::string& 
 bool RunUntilDisconnected() {
     bool open = true;
     for (int i = 0; i < 400 && open; ++i) {
-        open = HandleNextWindowEvent();
-        if (LogText().find(u"Disconnected.") != Text::npos) break;
+        open = Step();
+        if (LogText(qz->S).find(u"Disconnected.") != Text::npos) break;
     }
     return open;
 }
@@ -518,24 +546,24 @@ int UploadGroup(const Text& folder, const std::string& port, const std::string& 
         DropFile(program);
     bool open = RunUntilDisconnected();
     Pump(100);
-    std::printf("-- log --\n%s\n-- end --\n", Narrow(LogPaneText()).c_str());
-    Check(LogText().find(u"Connected to micromite at 115200") != Text::npos,
+    std::printf("-- log --\n%s\n-- end --\n", Narrow(qz->Front.LogPaneText()).c_str());
+    Check(LogText(qz->S).find(u"Connected to micromite at 115200") != Text::npos,
           "connected through the COM port");
     if (mode == "cancel") {
         Check(cancelClicked, "Cancel pressed during the upload (at " + Narrow(labelAtCancel) + ")");
-        Check(LogText().find(u"Micromite upload completed") == Text::npos,
+        Check(LogText(qz->S).find(u"Micromite upload completed") == Text::npos,
               "cancelled upload did not complete");
         Check(paintsSeen > 0, "the log pane repainted during the upload");
         Check(open, "close requests during the upload were ignored");
     } else {
-        Check(LogText().find(u"Micromite upload completed") != Text::npos, "upload completed");
-        Check(LogPaneText() == LogText(), "the pane shows what the core logged");
+        Check(LogText(qz->S).find(u"Micromite upload completed") != Text::npos, "upload completed");
+        Check(qz->Front.LogPaneText() == LogText(qz->S), "the pane shows what the core logged");
     }
     if (mode == "pane-text")
-        Check(App.TextFromPaste && LogText().rfind(program, 0) != 0,
+        Check(qz->S.App.TextFromPaste && LogText(qz->S).rfind(program, 0) != 0,
               "text dropped on the log pane is uploaded as pasted code");
     if (mode == "pane-file")
-        Check(!App.TextFromPaste && LogText().rfind(program, 0) == 0,
+        Check(!qz->S.App.TextFromPaste && LogText(qz->S).rfind(program, 0) == 0,
               "a file dropped on the log pane goes to the dropped-file dispatcher");
     return failures;
 }
@@ -550,10 +578,11 @@ int MissingPortGroup(const Text& folder, const std::string& port) {
     DropFile(program);
     RunUntilDisconnected();
     Pump(100);
-    Check(LogPaneText().find(u"Micromite Not found!\r\nSet port number then run 'Program'\r\n"
-                             u"cannot open " +
-                             TextOf(port) + u": no such port.") != Text::npos,
-          "the window says why " + port + " cannot be opened: " + Narrow(LogPaneText()));
+    Check(qz->Front.LogPaneText().find(
+              u"Micromite Not found!\r\nSet port number then run 'Program'\r\n"
+              u"cannot open " +
+              TextOf(port) + u": no such port.") != Text::npos,
+          "the window says why " + port + " cannot be opened: " + Narrow(qz->Front.LogPaneText()));
     return failures;
 }
 
@@ -582,10 +611,10 @@ int PinGroup(const Text& folder, const std::string& port) {
     SetTimer(nullptr, 0, 50, AnswerPinDialog);
     DropFile(program);
     RunUntilDisconnected();
-    std::printf("-- log --\n%s\n-- end --\n", Narrow(LogPaneText()).c_str());
+    std::printf("-- log --\n%s\n-- end --\n", Narrow(qz->Front.LogPaneText()).c_str());
     Check(pinTitle == u"PIN required!", "the PIN dialog is titled \"PIN required!\"");
     Check(pinMasked, "the PIN field masks what is typed");
-    Check(LogText().find(u"Micromite upload completed") != Text::npos,
+    Check(LogText(qz->S).find(u"Micromite upload completed") != Text::npos,
           "the upload went on after the PIN");
     return failures;
 }
@@ -624,11 +653,11 @@ int ReportGroup(const Text& folder) {
     if (!StartWindow(folder + u"missing.inf")) return 1;
     reportPath = folder + u"report.txt";
     DeleteFileW(std::wstring(reportPath.begin(), reportPath.end()).c_str());
-    AppendLog(u"first line");
-    AppendLog(u"second line");
+    AppendLog(qz->S, u"first line");
+    AppendLog(qz->S, u"second line");
     Pump(50);
     SetTimer(nullptr, 0, 100, AnswerSaveDialog);
-    OnSaveReport();
+    OnSaveReport(qz->S);
     Check(reportDialogSeen, "the \"Save report\" dialog opened");
     std::optional<std::string> saved = ReadWholeFile(reportPath);
     Check(saved && *saved == "first line\r\nsecond line",
@@ -668,13 +697,14 @@ bool EndsWith(const Text& text, TextView end) {
 }
 
 bool Logged(TextView text) {
-    return LogText().find(text) != Text::npos;
+    return LogText(qz->S).find(text) != Text::npos;
 }
 
 // Counts the occurrences of `text` in the log.
 int TimesLogged(TextView text) {
     int n = 0;
-    for (size_t at = LogText().find(text); at != Text::npos; at = LogText().find(text, at + 1))
+    for (size_t at = LogText(qz->S).find(text); at != Text::npos;
+         at = LogText(qz->S).find(text, at + 1))
         ++n;
     return n;
 }
@@ -697,10 +727,11 @@ int ConsoleGroup(const Text& folder, const std::string& port) {
     WriteWholeFile(settings, "[Windows]\r\nStayConnected = 1\r\n[Micromite]\r\nComport = " + port +
                                  "\r\nSerialSpeed = 115200\r\nDevice = micromite\r\n");
     if (!StartWindow(settings)) return 1;
-    HWND pane = LogPaneHandle();
-    Check(SendMessageW(StaySwitchHandle(), BM_GETCHECK, 0, 0) == BST_CHECKED,
+    HWND pane = qz->Front.LogPaneHandle();
+    Check(SendMessageW(qz->Front.StaySwitchHandle(), BM_GETCHECK, 0, 0) == BST_CHECKED,
           "the switch shows the stored StayConnected = 1");
-    Check(PumpUntil([] { return Logged(u"Stay connected: console on "); }, 3000) && IsPortOpen(),
+    Check(PumpUntil([] { return Logged(u"Stay connected: console on "); }, 3000) &&
+              qz->Port->IsOpen(),
           "the console holds the port at start");
 
     // 400 lines of 50 bytes: the RUN reply is the console's, none of it cut.
@@ -713,15 +744,15 @@ int ConsoleGroup(const Text& folder, const std::string& port) {
               u"1400:", 20000) &&
               PumpUntil([&] { return Logged(TextOf(expected + "> ")); }, 5000),
           "a program printing 20000 bytes shows all of them");
-    Check(LogPaneText() == LogText(), "the pane shows what the console logged");
+    Check(qz->Front.LogPaneText() == LogText(qz->S), "the pane shows what the console logged");
 
-    SetForegroundWindow(MainWindowHandle());
+    SetForegroundWindow(qz->Front.MainWindowHandle());
     SetFocus(pane);
     TypeLine(L"PRINT 6*7");
     Check(PumpUntil([] { return Logged(u"PRINT 6*7\r\n42\r\n"); }, 3000),
           "PRINT 6*7 typed in the log pane shows 42");
     // Ctrl-V sends the clipboard's lines, each once the board echoed the one before.
-    OpenClipboard(MainWindowHandle());
+    OpenClipboard(qz->Front.MainWindowHandle());
     EmptyClipboard();
     SetClipboardData(CF_UNICODETEXT, GlobalText("PRINT 1+1\r\nPRINT 2+2\r\nPRINT 3+3\r\n"));
     CloseClipboard();
@@ -730,7 +761,7 @@ int ConsoleGroup(const Text& folder, const std::string& port) {
     Check(
         PumpUntil([] { return Logged(u"PRINT 1+1\r\n2\r\n> PRINT 2+2\r\n4\r\n> PRINT 3+3\r\n6"); },
                   3000) &&
-            LogPaneText() == LogText(),
+            qz->Front.LogPaneText() == LogText(qz->S),
         "Ctrl-V pastes three lines to the board, none into the pane");
 
     Check(UploadAndWait(folder, "input.bas", "10 INPUT \"Name\"; N$\r\n20 PRINT \"Hello \"; N$\r\n",
@@ -745,17 +776,17 @@ int ConsoleGroup(const Text& folder, const std::string& port) {
     PumpUntil([] { return TimesLogged(u"Name? ") == 2; }, 3000);
     SendKeys({Key(VK_CONTROL, 0, false), Key('C', 0, false), Key('C', 0, true),
               Key(VK_CONTROL, 0, true)});
-    Check(PumpUntil([] { return EndsWith(LogText(), u"Name? \r\n> "); }, 3000),
+    Check(PumpUntil([] { return EndsWith(LogText(qz->S), u"Name? \r\n> "); }, 3000),
           "Ctrl-C at INPUT gives the board's prompt");
 
     // More lines than the scroll-back holds: the oldest go, in the pane as in the log.
     Check(UploadAndWait(folder, "many.bas", "10 FOR I = 1 TO 22000\r\n20 PRINT I\r\n30 NEXT I\r\n",
                         u"\r\n22000\r\n> ", 30000),
           "a program printing 22000 lines runs to its end");
-    Check(LogLineCount() <= kConsoleScrollBackLines && LogPaneText() == LogText() &&
-              !Logged(u"Micromite upload started"),
+    Check(LogLineCount(qz->S) <= kConsoleScrollBackLines &&
+              qz->Front.LogPaneText() == LogText(qz->S) && !Logged(u"Micromite upload started"),
           "the scroll-back keeps at most " + std::to_string(kConsoleScrollBackLines) +
-              " lines, the pane the same as the log (" + std::to_string(LogLineCount()) + ")");
+              " lines, the pane the same as the log (" + std::to_string(LogLineCount(qz->S)) + ")");
 
     // The board goes away and comes back on the same port.
     WriteWholeFile(folder + u"restart-board.now", "");
@@ -767,23 +798,23 @@ int ConsoleGroup(const Text& folder, const std::string& port) {
     TypeLine(L"PRINT 6*7");
     Check(PumpUntil(
               [] {
-                  size_t back = LogText().find(u"The board is back on");
-                  return LogText().find(u"PRINT 6*7\r\n42\r\n", back) != Text::npos;
+                  size_t back = LogText(qz->S).find(u"The board is back on");
+                  return LogText(qz->S).find(u"PRINT 6*7\r\n42\r\n", back) != Text::npos;
               },
               3000),
           "keys reach the board again");
 
-    SendMessageW(StaySwitchHandle(), BM_CLICK, 0, 0);
-    Check(!IsPortOpen() && EndsWith(LogText(), u"Disconnected."),
+    SendMessageW(qz->Front.StaySwitchHandle(), BM_CLICK, 0, 0);
+    Check(!qz->Port->IsOpen() && EndsWith(LogText(qz->S), u"Disconnected."),
           "switching off lets go of the port");
     std::printf("-- log (end) --\n%s\n-- end --\n",
-                Narrow(LogText().substr(LogText().size() - 120)).c_str());
+                Narrow(LogText(qz->S).substr(LogText(qz->S).size() - 120)).c_str());
     return failures;
 }
 
 // The number of the last whole " row N" line of the log.
 long LastRow() {
-    const Text& log = LogText();
+    const Text& log = LogText(qz->S);
     size_t end = log.rfind(u"\r\n");
     size_t at = end == Text::npos ? Text::npos : log.rfind(u" row ", end);
     return at == Text::npos ? 0 : static_cast<long>(LeadingNumber(log.substr(at + 5)));
@@ -810,7 +841,7 @@ int BenchConsoleGroup(const Text& folder, const std::string& port, const Text& f
     for (int i = 0; i < 500; ++i)
         earlier += u"an earlier line of the session\r\n";
     for (int i = 0; i < prefill / 500; ++i)
-        AppendLogStream(earlier);
+        AppendLogStream(qz->S, earlier);
     Pump(2000);
     std::vector<double> shown;
     double widestPass = 0;
@@ -826,7 +857,7 @@ int BenchConsoleGroup(const Text& folder, const std::string& port, const Text& f
     for (now = start; ms(start, now) < seconds * 1000.0;) {
         LARGE_INTEGER before;
         QueryPerformanceCounter(&before);
-        HandleNextWindowEvent();
+        Step();
         QueryPerformanceCounter(&now);
         widestPass = std::max(widestPass, ms(before, now));
         // The pass after a resize repaints the window at its new size.
@@ -837,8 +868,8 @@ int BenchConsoleGroup(const Text& folder, const std::string& port, const Text& f
         if (!waiting && ms(resized, now) > 250) {
             wide = !wide;
             QueryPerformanceCounter(&resized);
-            SetWindowPos(MainWindowHandle(), nullptr, 0, 0, wide ? 900 : 700, wide ? 600 : 460,
-                         SWP_NOMOVE | SWP_NOZORDER);
+            SetWindowPos(qz->Front.MainWindowHandle(), nullptr, 0, 0, wide ? 900 : 700,
+                         wide ? 600 : 460, SWP_NOMOVE | SWP_NOZORDER);
             waiting = true;
         }
     }
@@ -855,7 +886,7 @@ int BenchConsoleGroup(const Text& folder, const std::string& port, const Text& f
     std::printf("longest pass of the event loop: %.1f ms\n", widestPass);
     std::printf("rows shown: %.0f a second, %.0f bytes a second (115200 baud carries 11520)\n",
                 rows, rows * 33);
-    std::printf("log lines held: %d (bound %d)\n", LogLineCount(), kConsoleScrollBackLines);
+    std::printf("log lines held: %d (bound %d)\n", LogLineCount(qz->S), kConsoleScrollBackLines);
     return 0;
 }
 
@@ -881,6 +912,8 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     OleInitialize(nullptr);
+    Program program;
+    qz = &program;
     const std::string& group = args[0];
     auto arg = [&](size_t i) { return i < args.size() ? args[i] : std::string(); };
     int result = 2;
