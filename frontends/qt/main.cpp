@@ -25,5 +25,8 @@ int main(int argc, char** argv) {
     BuildControls(s);
     auto* window = static_cast<QtWindow*>(front.Build(s, Text()));
     window->RunJob([&s] { StartupAfterWindow(s); });
-    return QApplication::exec();
+    int status = QApplication::exec();
+    // The window's console lets go of the port through the session, which goes first.
+    front.Destroy();
+    return status;
 }

@@ -35,7 +35,8 @@ public:
     QPlainTextEdit* LogPane() const;
     // The window's console ("Stay connected"); only while the window is there.
     WindowConsole& Console() const;
-    // Closes and destroys the window without saving (tests; the program's close saves).
+    // Closes and destroys the window without saving (tests; the program's close saves). Its
+    // console lets go of the port through the session: call this while the session lives.
     void Destroy();
 
     // The event pump's state: true while the core pumps the window (DrainWindowEvents);

@@ -233,8 +233,11 @@ Win32Frontend::~Win32Frontend() {
 void Win32Frontend::Destroy() {
     if (!mainWindow_) return;
     if (logPane_) RevokeDragDrop(logPane_);
+    // Neither the window procedure nor the log pane's acts on the messages of the
+    // destruction: the console may be gone already.
     HWND h = mainWindow_;
     mainWindow_ = nullptr;
+    console_ = nullptr;
     DestroyWindow(h);
     logPane_ = staySwitch_ = saveSettingsButton_ = nullptr;
     for (HWND& c : controls_)

@@ -175,6 +175,8 @@ class WindowQtTest : public QObject {
         std::unique_ptr<SerialPort> Port = MakeSystemSerialPort();
         QtFrontend Front;
         Session S{Front, *Port, Clock};
+        // The window's console lets go of the port through the session.
+        ~Program() { Front.Destroy(); }
     };
     std::unique_ptr<Program> qz;
 

@@ -44,6 +44,7 @@ struct Program {
     Win32Frontend Front;
     Session S{Front, *Port, Clock};
     WindowConsole Console{S};
+    ~Program() { Front.Destroy(); }
 };
 Program* qz = nullptr;
 
