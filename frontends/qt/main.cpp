@@ -6,6 +6,7 @@
 
 #include "app/session.h"
 #include "app/startup.h"
+#include "app/window_model.h"
 #include "frontends/qt/main_window_qt.h"
 #include "frontends/qt/window_qt.h"
 #include "link/clock.h"

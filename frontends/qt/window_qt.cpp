@@ -182,7 +182,9 @@ void QtWindow::closeEvent(QCloseEvent* event) {
     }
     event->accept();
     CloseWatches();
-    FinishAfterClose(S, SavePath);
+    // A save that failed was logged; the user learns it before the window goes.
+    if (Text failure = FinishAfterClose(S, SavePath); !failure.empty())
+        Front.ShowMessageBox(S.App.WindowTitle, failure);
     QCoreApplication::quit();
 }
 

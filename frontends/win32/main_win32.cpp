@@ -32,7 +32,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (!front.Build(s, &console)) return 1;
     console.RunJob([&s] { StartupAfterWindow(s); });
     front.RunEventLoop();
-    FinishAfterClose(s);
+    // A save that failed was logged; the user learns it before the window goes.
+    if (Text failure = FinishAfterClose(s); !failure.empty())
+        front.ShowMessageBox(s.App.WindowTitle, failure);
     front.Destroy();
     return 0;
 }

@@ -11,7 +11,7 @@
 #include "app/commands.h"
 #include "app/console.h"
 #include "app/session.h"
-#include "app/startup.h"
+#include "app/window_model.h"
 #include "frontends/win32/main_window_win32.h"
 #include "ui/captions.h"
 

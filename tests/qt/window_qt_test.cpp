@@ -26,6 +26,7 @@
 #include "app/startup.h"
 #include "app/state.h"
 #include "app/upload.h"
+#include "app/window_model.h"
 #include "frontends/qt/main_window_qt.h"
 #include "frontends/qt/window_qt.h"
 #include "link/clock.h"
