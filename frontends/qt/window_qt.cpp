@@ -18,9 +18,9 @@
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
 
-#include "app/arrival.h"
 #include "app/commands.h"
 #include "app/console.h"
+#include "app/notices.h"
 #include "app/profiles.h"
 #include "app/session.h"
 #include "app/startup.h"
@@ -204,14 +204,14 @@ void QtWindow::dropEvent(QDropEvent* event) {
 // descriptors stay ready until they are read, so a notice held back is handled as soon as
 // the job ends.
 void QtWindow::WatchDevices(const std::string& devFolder, const std::string& mountTable) {
-    int ports = OpenPortWatch(Watches, devFolder);
+    int ports = Watches.OpenPortWatch(devFolder);
     if (ports >= 0) {
         auto* n = new QSocketNotifier(ports, QSocketNotifier::Read, this);
         QObject::connect(n, &QSocketNotifier::activated, this, [this] {
             if (!Front.Draining()) PortsChanged();
         });
     }
-    int volumes = OpenVolumeWatch(Watches, mountTable);
+    int volumes = Watches.OpenVolumeWatch(mountTable);
     if (volumes >= 0) {
         auto* n = new QSocketNotifier(volumes, QSocketNotifier::Exception, this);
         QObject::connect(n, &QSocketNotifier::activated, this, [this] {
@@ -221,17 +221,17 @@ void QtWindow::WatchDevices(const std::string& devFolder, const std::string& mou
 }
 
 void QtWindow::PortsChanged() {
-    for (const DeviceChange& c : HandlePortWatch(Watches))
+    for (const PortChange& c : Watches.HandlePortWatch())
         OnPortNotice(S, c.Name, c.Arrived);
 }
 
 void QtWindow::VolumesChanged() {
-    for (const DeviceChange& c : HandleVolumeWatch(Watches))
-        OnVolumeNotice(S, c.Name, c.Name + u"/", c.Arrived);
+    for (const VolumeChange& c : Watches.HandleVolumeWatch())
+        OnVolumeNotice(S, c.Label, c.Root, c.Arrived);
 }
 
 void QtWindow::CloseWatches() {
-    CloseHotplugWatches(Watches);
+    Watches.Close();
 }
 
 QtFrontend::QtFrontend() : inputFilter_(MakeInputFilter(*this)) {}

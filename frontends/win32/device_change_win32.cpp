@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "app/arrival.h"
+#include "app/notices.h"
 #include "app/session.h"
 #include "frontends/win32/main_window_win32.h"
 

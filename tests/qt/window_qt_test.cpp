@@ -342,8 +342,8 @@ private slots:
             for (const QString& item : Items(box))
                 QVERIFY2(fits(box, item), qPrintable(name + (": " + item)));
         }
-        ShowButton(ControlId::ProgramButton, true);
-        SetProgressLabel(u"1234/1234");
+        ShowButton(qz->S, ControlId::ProgramButton, true);
+        SetProgressLabel(qz->S, u"1234/1234");
         QTest::qWait(50);
         for (const char* name : {"program", "saveSettings"}) {
             auto* button = Find<QPushButton>(name);
@@ -394,11 +394,11 @@ private slots:
         QTest::keyClick(ports, Qt::Key_Down);
         QCOMPARE(App().Comport, Text(u"/dev/ttyUSB10"));
 
-        SelectBoxText(ControlId::DeviceBox, u"PICROMITE");
+        SelectBoxText(qz->S, ControlId::DeviceBox, u"PICROMITE");
         QCOMPARE(Find<QComboBox>("deviceBox")->currentText(), QString("picromite"));
-        SelectBoxText(ControlId::DeviceBox, u"no such device");
+        SelectBoxText(qz->S, ControlId::DeviceBox, u"no such device");
         QCOMPARE(Find<QComboBox>("deviceBox")->currentText(), QString("picromite"));
-        SelectBoxText(ControlId::PortBox, u"");
+        SelectBoxText(qz->S, ControlId::PortBox, u"");
         QCOMPARE(ports->currentIndex(), -1);
     }
 
@@ -446,7 +446,7 @@ private slots:
     void pastingAnEmptyClipboardLoadsNothing() {
         QGuiApplication::clipboard()->clear();
         OpenLogMenu("Paste code");
-        QCOMPARE(LastJobOutcome(), JobOutcome::NothingToLoad);
+        QCOMPARE(LastJobOutcome(qz->S), JobOutcome::NothingToLoad);
     }
 
     // Pasted code that asks to be encoded goes to the file named in the "Encoded file"
@@ -458,7 +458,7 @@ private slots:
         Answer save = AnswerSaveDialog(target, &title);
         OpenLogMenu("Paste code");
         QCOMPARE(title, QString("Encoded file"));
-        QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
+        QCOMPARE(LastJobOutcome(qz->S), JobOutcome::Completed);
         std::string bytes = ReadBytes(folder / "secret.bae");
         QVERIFY(bytes.rfind("QZHEX", 0) == 0);
         QVERIFY(bytes.find("secret") == std::string::npos);
@@ -564,7 +564,7 @@ private slots:
         QCOMPARE(Find<QComboBox>("collectionBox")->count(), 2);
         QVERIFY(!LogShown().contains("other.bas"));
         QVERIFY(watch.paints > 0);
-        QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
+        QCOMPARE(LastJobOutcome(qz->S), JobOutcome::Completed);
         QVERIFY2(LogShown().contains("Micromite upload completed"), qPrintable(LogShown()));
         std::string sent = ReadBytes(fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas");
         std::string stored = StoredFile(board, "program.bas");
@@ -582,7 +582,7 @@ private slots:
         data.setText("10 PRINT \"dropped\"\n20 PRINT 6*7\n");
         JobWatch watch = Watch([&] { Drop(LogPane()->viewport(), &data); });
         QVERIFY2(watch.sawJob, qPrintable(LogShown()));
-        QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
+        QCOMPARE(LastJobOutcome(qz->S), JobOutcome::Completed);
         QVERIFY(StoredFile(board, "program.bas").find("PRINT \"dropped\"") != std::string::npos);
         StopBoard(board);
     }
@@ -608,7 +608,7 @@ private slots:
             [this] { DropFile(MainWindow(), fs::path(QZ_SOURCE_DIR) / "examples" / "demo.bas"); });
         QCOMPARE(title, QString("PIN required!"));
         QVERIFY(masked);
-        QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
+        QCOMPARE(LastJobOutcome(qz->S), JobOutcome::Completed);
         StopBoard(board);
     }
 
@@ -636,7 +636,7 @@ private slots:
             });
         QVERIFY(!watch.ranBeforeStartReturned);
         QVERIFY2(linesAtCancel >= 20, qPrintable(LogShown()));
-        QCOMPARE(LastJobOutcome(), JobOutcome::Aborted);
+        QCOMPARE(LastJobOutcome(qz->S), JobOutcome::Aborted);
         QVERIFY(!LogShown().contains("upload completed"));
         // The job looks for Cancel at every tenth line: the board got at most ten more.
         std::string received = StoredFile(board, "transcript.log");
@@ -692,7 +692,7 @@ private slots:
         std::ofstream(program) << "For i = 1 To 1100\nPrint \"0123456789 row \"; i\nNext\n"
                                   "Input \"Name\"; n$\nPrint \"hi \"; n$\n";
         Watch([&] { DropFile(MainWindow(), program); });
-        QCOMPARE(LastJobOutcome(), JobOutcome::Completed);
+        QCOMPARE(LastJobOutcome(qz->S), JobOutcome::Completed);
         QTRY_VERIFY_WITH_TIMEOUT(LogShown().contains("Name? "), 10000);
         // About 23 000 bytes, every line of them.
         QCOMPARE(LogShown().count("0123456789 row"), 1100);

@@ -236,7 +236,8 @@ int ControlsGroup(const Text& folder) {
     // The port box shows what the system knows of a port, and a choice stores its name; the
     // open list is wide enough to show the description whole.
     HWND ports = qz->Front.ControlHandle(ControlId::PortBox);
-    SetBoxItems(ControlId::PortBox, {u"COM3", u"COM5"}, {u"COM3", u"COM5 - USB Serial Device"});
+    SetBoxItems(qz->S, ControlId::PortBox, {u"COM3", u"COM5"},
+                {u"COM3", u"COM5 - USB Serial Device"});
     SendMessageW(ports, CB_SETCURSEL, 1, 0);
     SendMessageW(main, WM_COMMAND, MAKEWPARAM(kIdPortBox, CBN_SELCHANGE),
                  reinterpret_cast<LPARAM>(ports));
