@@ -12,15 +12,20 @@
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "app/commands.h"
 #include "app/console.h"
 #include "app/program_files.h"
+#include "app/session.h"
 #include "app/startup.h"
 #include "app/state.h"
+#include "app/window_model.h"
 #include "frontends/qt/main_window_qt.h"
 #include "frontends/qt/window_qt.h"
+#include "link/clock.h"
+#include "link/serial.h"
 #include "ui/controls.h"
 #include "ui/log.h"
 
@@ -30,8 +35,8 @@ namespace {
 constexpr size_t kRowBytes = 33;
 
 // The number of the last whole row in the log.
-int LastRow() {
-    const Text& log = LogText();
+int LastRow(const View& v) {
+    const Text& log = LogText(v);
     size_t end = log.rfind(u"\r\n");
     size_t at = end == Text::npos ? Text::npos : log.rfind(u" row ", end);
     return at == Text::npos ? 0 : static_cast<int>(LeadingNumber(log.substr(at + 5)));
@@ -39,8 +44,9 @@ int LastRow() {
 
 class PaintWatch : public QObject {
 public:
+    explicit PaintWatch(QWidget* pane) : pane_(pane) {}
     bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint && waiting && QtLogPane()->width() != oldWidth) {
+        if (e->type() == QEvent::Paint && waiting && pane_->width() != oldWidth) {
             latencies.push_back(clock.nsecsElapsed() / 1e6);
             waiting = false;
         }
@@ -50,6 +56,9 @@ public:
     bool waiting = false;
     int oldWidth = 0;
     std::vector<double> latencies;
+
+private:
+    QWidget* pane_;
 };
 
 }  // namespace
@@ -63,26 +72,32 @@ int main(int argc, char** argv) {
     Text settings = TextFromUtf8(argv[1]);
     Text program = TextFromUtf8(argv[2]);
     int seconds = std::atoi(argv[3]);
-    StartupBeforeWindow({}, settings);
-    BuildControls();
-    QWidget* window = BuildQtWindow(settings);
-    StartupAfterWindow();
-    QtConsole().SetOn(true);
+    SystemClock clock;
+    std::unique_ptr<SerialPort> port = MakeSystemSerialPort();
+    QtFrontend front;
+    Session s(front, *port, clock);
+    StartupBeforeWindow(s, {}, settings);
+    BuildControls(s);
+    auto* window = static_cast<QtWindow*>(front.Build(s, settings));
+    StartupAfterWindow(s);
+    window->Console.SetOn(true);
+    window->UpdateConsoleTimer();
+    QPlainTextEdit* pane = front.LogPane();
     QApplication::processEvents();
 
     // A pane already near its bound, so that the run also drops old lines as it goes.
     for (int i = 0; i < kConsoleScrollBackLines - 500; ++i)
-        AppendLogStream(u"earlier line " + DecimalText(i) + u"\r\n");
-    App.ProgramText = ReadProgramFile(program);
-    QTimer::singleShot(500, [] { QtConsole().RunJob(OnProgramButton); });
+        AppendLogStream(s, u"earlier line " + DecimalText(i) + u"\r\n");
+    s.App.ProgramText = ReadProgramFile(s, program);
+    QTimer::singleShot(500, [&] { window->RunJob([&] { OnProgramButton(s); }); });
     // Lets the program get going before anything is measured.
     QElapsedTimer settle;
     settle.start();
     while (settle.elapsed() < 3000)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
 
-    PaintWatch watch;
-    QtLogPane()->viewport()->installEventFilter(&watch);
+    PaintWatch watch(pane);
+    pane->viewport()->installEventFilter(&watch);
     qint64 widestGapMs = 0;
     QElapsedTimer tick;
     tick.start();
@@ -95,19 +110,19 @@ int main(int argc, char** argv) {
     QObject::connect(&resizer, &QTimer::timeout, [&] {
         if (watch.waiting) return;  // the last one has not shown yet
         wide = !wide;
-        watch.oldWidth = QtLogPane()->width();
+        watch.oldWidth = pane->width();
         watch.waiting = true;
         watch.clock.start();
         window->resize(wide ? 900 : 700, wide ? 600 : 460);
     });
     resizer.start(250);
 
-    int rowBefore = LastRow();
+    int rowBefore = LastRow(s);
     QElapsedTimer run;
     run.start();
     while (run.elapsed() < seconds * 1000)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
-    int rowAfter = LastRow();
+    int rowAfter = LastRow(s);
     double runSeconds = run.elapsed() / 1000.0;
     ticker.stop();
     resizer.stop();
@@ -126,9 +141,9 @@ int main(int argc, char** argv) {
         "rows shown: %.0f a second, %.0f bytes a second of %zu-byte rows "
         "(115200 baud carries 11520)\n",
         rowsPerSecond, rowsPerSecond * kRowBytes, kRowBytes);
-    std::printf("log lines held: %d (bound 20000)\n", LogLineCount());
-    std::printf("pane lines held: %d\n", QtLogPane()->document()->blockCount());
-    QtConsole().SetOn(false);
-    DestroyQtWindow();
+    std::printf("log lines held: %d (bound 20000)\n", LogLineCount(s));
+    std::printf("pane lines held: %d\n", pane->document()->blockCount());
+    window->Console.SetOn(false);
+    front.Destroy();
     return 0;
 }
