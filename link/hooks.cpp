@@ -6,8 +6,8 @@ void HookLog(Link& link, TextView line) {
     if (link.Hooks.Log) link.Hooks.Log(line);
 }
 
-void HookProgress(Link& link, TextView text) {
-    if (link.Hooks.Progress) link.Hooks.Progress(text);
+void HookProgress(Link& link, TextView text, long done, long total) {
+    if (link.Hooks.Progress) link.Hooks.Progress(text, done, total);
 }
 
 bool HookPump(Link& link) {

@@ -219,7 +219,7 @@ BlockResult SendBlock(Transfer& t, long n) {
     const Text label = DecimalText(n) + u"/" + DecimalText(t.blocks);
     int failedReplies = 0;
     for (;;) {
-        HookProgress(t.link, label);
+        HookProgress(t.link, label, n, t.blocks);
         HookPump(t.link);
         int answer = -1;
         if (t.fast) {

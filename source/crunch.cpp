@@ -10,7 +10,7 @@ namespace {
 
 // Lines the line streaming still acts on must reach it unchanged.
 bool IsKeptDirective(TextView trimmed) {
-    return IsEchoLine(trimmed) || IsOnloadLine(trimmed);
+    return IsEchoLine(trimmed) || IsTightOnloadLine(trimmed);
 }
 
 // The position of the apostrophe that starts the comment: the first one with an even number

@@ -48,8 +48,12 @@ Text EchoLineText(TextView trimmedLine) {
     return trimmedLine.size() > 6 ? Text(trimmedLine.substr(6)) : Text();
 }
 
+bool IsTightOnloadLine(TextView trimmedLine) {
+    return LowerPrefix(trimmedLine, 7) == u"'onload";
+}
+
 bool IsOnloadLine(TextView trimmedLine) {
-    return LowerPrefix(trimmedLine, 7) == u"'onload" || LowerPrefix(trimmedLine, 8) == u"' onload";
+    return IsTightOnloadLine(trimmedLine) || LowerPrefix(trimmedLine, 8) == u"' onload";
 }
 
 bool HasCrunchThis(TextView text) {

@@ -36,5 +36,8 @@ Text EchoLineText(TextView trimmedLine);
 // For one streamed line, already trimmed: "'onload" as its first seven characters or
 // "' onload" as its first eight (any case). Such a line is never sent.
 bool IsOnloadLine(TextView trimmedLine);
+// The "'onload" form alone, with no blank after the apostrophe: the one the crunch keeps (it
+// removes "' onload" with the other comments).
+bool IsTightOnloadLine(TextView trimmedLine);
 // "'crunch this" or "' crunch this" within the first 20 characters (any case).
 bool HasCrunchThis(TextView text);

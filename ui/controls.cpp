@@ -88,10 +88,10 @@ void SetCollectionEntry(View& v, TextView text) {
     v.Front.RenderControl(v.Window, ControlId::CollectionEntry);
 }
 
-void SetProgressLabel(View& v, TextView text) {
+void SetProgressLabel(View& v, TextView text, long done, long total) {
     v.Window.ProgressLabel = Text(text);
-    v.Window.ProgressDone = 0;
-    v.Window.ProgressTotal = 0;
+    v.Window.ProgressDone = done;
+    v.Window.ProgressTotal = total;
     v.Front.RenderControl(v.Window, ControlId::ProgressLabel);
 }
 

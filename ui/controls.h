@@ -70,8 +70,8 @@ void SetBoxItems(View& v, ControlId box, const std::vector<Text>& items,
                  const std::vector<Text>& labels = {});
 void SelectBoxText(View& v, ControlId box, TextView text);
 void SetCollectionEntry(View& v, TextView text);
-// A label that is not a count ("" clears it): the progress numbers become 0.
-void SetProgressLabel(View& v, TextView text);
+// A label ("" clears it) with the count it shows, when it shows one (0 of 0: none).
+void SetProgressLabel(View& v, TextView text, long done = 0, long total = 0);
 // A count: the label shows "done/total" (the first line's " 1/total" with the leading blank
 // it has always had) and the numbers are kept beside it.
 void SetProgress(View& v, long done, long total);

@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         board = OpenPtyEnd();
         link.Hooks.Log = [this](TextView line) { log.emplace_back(line); };
-        link.Hooks.Progress = [this](TextView text) { progress = Text(text); };
+        link.Hooks.Progress = [this](TextView text, long, long) { progress = Text(text); };
     }
     void TearDown() override {
         port->Close();

@@ -12,7 +12,7 @@ struct SimLink {
     explicit SimLink(long long baud) {
         line.Open(u"sim", baud);
         link.Hooks.Log = [this](TextView text) { log.emplace_back(text); };
-        link.Hooks.Progress = [this](TextView text) { progress = Text(text); };
+        link.Hooks.Progress = [this](TextView text, long, long) { progress = Text(text); };
     }
     SimLink(const SimLink&) = delete;
     SimLink& operator=(const SimLink&) = delete;

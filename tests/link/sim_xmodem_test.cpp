@@ -292,7 +292,7 @@ TEST_F(SimXmodem, ABoardUnpluggedMidwayEndsAtOnce) {
 // did not go out has no answer to wait for, and no CAN is tried after it.
 TEST_F(SimXmodem, APacketThePortRefusesFailsTheTransferAtOnce) {
     // The progress shows just before each block goes out.
-    sim.link.Hooks.Progress = [this](TextView) { sim.line.Unplugged = true; };
+    sim.link.Hooks.Progress = [this](TextView, long, long) { sim.line.Unplugged = true; };
     EXPECT_EQ(Send(Random(300)), XmodemOutcome::Failed);
     EXPECT_TRUE(board.Packets.empty());
     EXPECT_EQ(sim.line.RefusedWrites, 1);
@@ -347,7 +347,7 @@ TEST_F(SimReceive, AStalledSenderEndsWithAMessageAndACancel) {
 
 TEST_F(SimReceive, AnAcknowledgementThePortRefusesFailsTheReception) {
     replies = {Packet(1, "one"), Packet(2, "two"), std::string(1, kEot)};
-    sim.link.Hooks.Progress = [this](TextView) { sim.line.Unplugged = true; };
+    sim.link.Hooks.Progress = [this](TextView, long, long) { sim.line.Unplugged = true; };
     ReceivedFile got = ReceiveFileByXmodem(sim.link, u"f.bas");
     EXPECT_EQ(got.Outcome, ReceiveOutcome::Failed);
     EXPECT_EQ(sim.line.RefusedWrites, 1);
