@@ -1,6 +1,7 @@
 #include "app/notices.h"
 
 #include "app/port_box.h"
+#include "app/pump.h"
 #include "app/session.h"
 #include "settings/ports.h"
 #include "source/files.h"
@@ -19,7 +20,8 @@ bool OnVolumeNotice(Session& s, TextView label, TextView root, bool arrived) {
     // gives no place to copy to (the copy would land in the current folder).
     if (!s.App.FirmwarePending || !arrived || root.empty()) return false;
     s.App.FirmwarePending = false;
-    s.Time.DelayMs(1000);  // the board's drive needs a moment before it takes files
+    // The board's drive needs a moment before it takes files; the window runs meanwhile.
+    DelayPumping(s, 1000);
     Text target = Text(root) + FileNameOfPath(s.App.ProgramPath);
     AppendLog(s, target);
     // Checked again at the copy: the reset may have come from the window's second button,

@@ -271,6 +271,35 @@ TEST(QzUpload, TyposAreUsageErrorsAndTheChosenPathAndPinAreUsed) {
     StopBoard(board);
 }
 
+std::string Slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The encoded file never lands on the program's own source, through a symbolic link, or over
+// an existing file without --force.
+TEST(QzUpload, EncodedOutputSparesTheSourceLinksAndUnforcedExistingFiles) {
+    std::filesystem::path dir = FreshFolder("qz-encode");
+    std::ofstream(dir / "empty.inf").close();
+    std::ofstream(dir / "src.bas", std::ios::binary) << "'encode\r\nPrint 1\r\n";
+    std::ofstream(dir / "victim") << "precious";
+    std::filesystem::create_symlink(dir / "victim", dir / "link.bae");
+    auto encode = [&](const std::string& output, bool force) {
+        std::vector<std::string> args = {"-s", "empty.inf", "-o", output};
+        if (force) args.push_back("--force");
+        args.push_back("src.bas");
+        TerminalRun run(args, "", "", dir.string());
+        return run.Finish();
+    };
+    EXPECT_EQ(encode("src.bas", true), 1);
+    EXPECT_EQ(encode("link.bae", true), 1);
+    EXPECT_EQ(Slurp(dir / "src.bas"), "'encode\r\nPrint 1\r\n");
+    EXPECT_EQ(Slurp(dir / "victim"), "precious");
+    EXPECT_EQ(encode("out", false), 0);
+    EXPECT_EQ(encode("out", false), 1);
+    EXPECT_EQ(encode("out", true), 0);
+}
+
 TEST(QzUpload, ProgressFitsTheTerminalAndJsonTextIsEscaped) {
     EXPECT_EQ(ProgressLine(120, 400, 4000, 80),
               "[#########.....................] 120/400 30% 30.0/s 0:09 left");
