@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
         "rows shown: %.0f a second, %.0f bytes a second of %zu-byte rows "
         "(115200 baud carries 11520)\n",
         rowsPerSecond, rowsPerSecond * kRowBytes, kRowBytes);
-    std::printf("log lines held: %d (bound 20000)\n", LogLineCount(s));
+    std::printf("log lines held: %d (bound 20000)\n", s.Log.Lines);
     std::printf("pane lines held: %d\n", pane->document()->blockCount());
     window->Console.SetOn(false);
     front.Destroy();

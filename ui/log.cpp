@@ -87,10 +87,6 @@ const Text& LogText(const View& v) {
     return v.Log.All;
 }
 
-int LogLineCount(const View& v) {
-    return v.Log.Lines;
-}
-
 bool WriteReportFile(TextView path, TextView text) {
     return WriteWholeFile(path, AnsiFromText(text));
 }

@@ -25,8 +25,6 @@ void KeepLastLogLines(View& v, int lines);
 void ShowLogEnd(View& v);
 // What the core has appended since the last clear, lines separated by "\r\n".
 const Text& LogText(const View& v);
-// The number of lines the core has appended since the last clear.
-int LogLineCount(const View& v);
 
 // Writes a report: `text` in the ANSI code page, no byte-order mark, no line break added,
 // replacing whatever the file held. Returns false when the file cannot be written.

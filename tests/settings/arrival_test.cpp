@@ -84,7 +84,7 @@ TEST_F(DeviceArrival, FailedCopyIsLogged) {
     Text vanished = PathText(Files / "vanished") + u"/";
     OnVolumeNotice(s, u"F:", vanished, true);
     EXPECT_FALSE(s.App.FirmwarePending);
-    ASSERT_EQ(LogLineCount(s), 3);
+    ASSERT_EQ(s.Log.Lines, 3);
     EXPECT_TRUE(LogText(s).ends_with(
         u"\r\n" + vanished + u"firmware.uf2\r\nFirmware copy failed: " +
         TextFromAnsi(std::make_error_code(std::errc::no_such_file_or_directory).message())))

@@ -23,7 +23,7 @@ struct FreshCore {
     // cleared log empties it.
     void RecordAppends(std::vector<Text>* into) {
         Front.OnLogAppend = [this, into](TextView piece) {
-            into->emplace_back(LogLineCount(S) > 1 ? piece.substr(2) : piece);
+            into->emplace_back(S.Log.Lines > 1 ? piece.substr(2) : piece);
         };
         Front.OnLogClear = [into] { into->clear(); };
     }

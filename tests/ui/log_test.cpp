@@ -21,7 +21,7 @@ TEST_F(LogPane, LineBreaksGoOnlyBetweenLines) {
     AppendLog(v, u"");
     AppendLog(v, u"B");
     EXPECT_EQ(LogText(v), u"A\r\n\r\nB");
-    EXPECT_EQ(LogLineCount(v), 3);
+    EXPECT_EQ(v.Log.Lines, 3);
 
     // An empty first line still counts: the next append starts on the second line.
     ClearLog(v);
@@ -50,7 +50,7 @@ TEST_F(LogPane, BoardOutputStreamsBetweenLogLines) {
     AppendLog(v, u"Disconnected.");
     EXPECT_EQ(LogText(v),
               u"Connected\r\nRUN\r\nhello\r\n> PRINT\r\nwent away\r\nok\r\nDisconnected.");
-    EXPECT_EQ(LogLineCount(v), 7);
+    EXPECT_EQ(v.Log.Lines, 7);
     EXPECT_EQ(front.Pane, LogText(v));  // the erased characters went from the pane as well
 }
 
@@ -59,8 +59,8 @@ TEST_F(LogPane, TheScrollBackKeepsTheLastLines) {
     for (int i = 1; i <= 300; ++i)
         AppendLogStream(v, u"line " + DecimalText(i) + u"\r\n");
     KeepLastLogLines(v, 100);
-    EXPECT_LE(LogLineCount(v), 100);
-    EXPECT_GE(LogLineCount(v), 90);
+    EXPECT_LE(v.Log.Lines, 100);
+    EXPECT_GE(v.Log.Lines, 90);
     EXPECT_TRUE(StartsWith(LogText(v), u"line "));
     EXPECT_TRUE(Contains(LogText(v), u"line 300\r\n"));
     KeepLastLogLines(v, 100);  // within the bound: nothing goes

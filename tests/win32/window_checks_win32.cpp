@@ -785,10 +785,10 @@ int ConsoleGroup(const Text& folder, const std::string& port) {
     Check(UploadAndWait(folder, "many.bas", "10 FOR I = 1 TO 22000\r\n20 PRINT I\r\n30 NEXT I\r\n",
                         u"\r\n22000\r\n> ", 30000),
           "a program printing 22000 lines runs to its end");
-    Check(LogLineCount(qz->S) <= kConsoleScrollBackLines &&
+    Check(qz->S.Log.Lines <= kConsoleScrollBackLines &&
               qz->Front.LogPaneText() == LogText(qz->S) && !Logged(u"Micromite upload started"),
           "the scroll-back keeps at most " + std::to_string(kConsoleScrollBackLines) +
-              " lines, the pane the same as the log (" + std::to_string(LogLineCount(qz->S)) + ")");
+              " lines, the pane the same as the log (" + std::to_string(qz->S.Log.Lines) + ")");
 
     // The board goes away and comes back on the same port.
     WriteWholeFile(folder + u"restart-board.now", "");
@@ -888,7 +888,7 @@ int BenchConsoleGroup(const Text& folder, const std::string& port, const Text& f
     std::printf("longest pass of the event loop: %.1f ms\n", widestPass);
     std::printf("rows shown: %.0f a second, %.0f bytes a second (115200 baud carries 11520)\n",
                 rows, rows * 33);
-    std::printf("log lines held: %d (bound %d)\n", LogLineCount(qz->S), kConsoleScrollBackLines);
+    std::printf("log lines held: %d (bound %d)\n", qz->S.Log.Lines, kConsoleScrollBackLines);
     return 0;
 }
 
