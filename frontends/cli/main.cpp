@@ -382,7 +382,9 @@ void ListPorts() {
 AppState LoadSettingsOnce(const Options& o) {
     SystemClock clock;
     std::unique_ptr<SerialPort> port = MakeSystemSerialPort();
-    CliFrontend silent(CliWindowOptions{.LogOut = nullptr});
+    CliWindowOptions quiet;
+    quiet.LogOut = nullptr;  // the notes are logged by each board's session
+    CliFrontend silent(std::move(quiet));
     Session s(silent, *port, clock);
     StartupBeforeWindow(s, {}, TextFromUtf8(o.Settings));
     return s.App;

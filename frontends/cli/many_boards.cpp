@@ -28,8 +28,15 @@ BoardPrinter::BoardPrinter(std::FILE* out, std::FILE* progress, std::vector<std:
 void BoardPrinter::LogLine(size_t board, const std::string& text) {
     std::lock_guard<std::mutex> hold(lock_);
     ClearBlock();  // the block stays below the log: cleared, the line printed, drawn again
-    std::string line = boards_[board].Label + ": " + text + "\n";
-    std::fwrite(line.data(), 1, line.size(), out_);
+    // Every line of a piece that holds several (a command and the board's reply) is named.
+    std::string lines;
+    for (size_t start = 0; start <= text.size();) {
+        size_t end = std::min(text.find('\n', start), text.size());
+        size_t cut = end > start && text[end - 1] == '\r' ? end - 1 : end;
+        lines += boards_[board].Label + ": " + text.substr(start, cut - start) + "\n";
+        start = end + 1;
+    }
+    std::fwrite(lines.data(), 1, lines.size(), out_);
     std::fflush(out_);
     DrawBlock();
 }
