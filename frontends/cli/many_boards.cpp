@@ -79,6 +79,10 @@ void BoardPrinter::ClearBlock() {
 
 void BoardPrinter::DrawBlock() {
     if (!progress_ || ended_) return;
+    // No block until a board has a count to show.
+    if (std::all_of(boards_.begin(), boards_.end(),
+                    [](const BoardLine& b) { return b.Shown.empty(); }))
+        return;
     std::string block;
     for (const BoardLine& b : boards_)
         block += (block.empty() ? "" : "\n") + b.Label + " " + b.Shown;
