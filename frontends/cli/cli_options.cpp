@@ -30,8 +30,12 @@ struct OptionSpec {
 const OptionSpec kOptions[] = {
     {"port", 'p', "PORT",
      "serial port: a device path (/dev/ttyACM0), a file in the current folder (a link to a "
-     "board), else a name under /dev, or comN",
+     "board), else a name under /dev, or comN. Given more than once, FILE goes to every "
+     "port named at the same time",
      &Options::Port, nullptr},
+    {"all-boards", 0, nullptr,
+     "upload FILE to every port --list-ports marks as a likely board, all at the same time",
+     nullptr, &Options::AllBoards},
     {"baud", 'b', "RATE", "baud rate, such as 38400 or 115200", &Options::Baud, nullptr},
     {"device", 'd', "TYPE", "the board's device type, one of: ", &Options::Device, nullptr},
     {"entry", 'e', "NAME", "use the \"My collection\" entry of that name", &Options::Entry,
@@ -262,6 +266,7 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options) {
                 value = args[++i];
             }
             options.*(o->Value) = value;
+            if (o->Value == &Options::Port) options.Ports.push_back(value);
         }
         if (o->Flag) options.*(o->Flag) = true;
     }
@@ -300,6 +305,28 @@ bool WholeNumberIn(const std::string& text, long long low, long long high, long 
 
 // A PIN file is a line of digits; far more is not a PIN file.
 constexpr std::uintmax_t kPinFileLimit = 4096;
+
+}  // namespace
+
+bool SeveralBoards(const Options& o) {
+    return o.AllBoards || o.Ports.size() > 1;
+}
+
+namespace {
+
+// What cannot be done on several boards at once: talk to them, read from them, or write a
+// file for each.
+bool CheckSeveralBoards(const Options& o) {
+    if (o.AllBoards && !o.Ports.empty()) return UsageError("--all-boards takes no --port");
+    if (o.File.empty() || o.File == "-")
+        return UsageError("several boards take a FILE, not standard input or the console alone");
+    if (o.Console || o.Watch || o.GetGiven || !o.Capture.empty() || !o.Output.empty())
+        return UsageError(
+            "--console, --watch, --get, --capture and --output go with one board, not several");
+    if (o.As == "firmware" || LowerExtension(TextFromUtf8(o.File)) == u"uf2")
+        return UsageError("firmware is installed on one board at a time");
+    return true;
+}
 
 }  // namespace
 
@@ -352,7 +379,7 @@ bool CheckOptions(Options& o) {
     if (o.File.find('\n') != std::string::npos || (!o.File.empty() && o.File.back() == '\r'))
         return UsageError("the file name " + WithLineEndsShown(o.File) +
                           " holds a line end; rename the file");
-    return true;
+    return !SeveralBoards(o) || CheckSeveralBoards(o);
 }
 
 // The PIN from --pin, else --pin-file, else QZ_PIN; the latter two keep it out of `ps`. It

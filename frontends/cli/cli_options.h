@@ -13,8 +13,13 @@ struct Options {
     std::string File, Port, Baud, Device, Entry, Settings, LineDelay, Pin, PinFile, Output,
         WaitDrive, As, Capture, Get, Retry, Via;
     bool PinGiven = false, ListPorts = false, Help = false, Version = false, Console = false,
-         Json = false, Fast = false, Force = false, GetGiven = false, Verify = false, Watch = false;
+         Json = false, Fast = false, Force = false, GetGiven = false, Verify = false, Watch = false,
+         AllBoards = false;
+    std::vector<std::string> Ports;  // every --port, in the order given (Port: the last)
 };
+
+// FILE goes to several boards at once: --port given more than once, or --all-boards.
+bool SeveralBoards(const Options& options);
 
 // Reads the arguments into `options`; false (said on stderr) for an unknown option, a
 // missing value or a second FILE. What was read before the fault stays in `options`.

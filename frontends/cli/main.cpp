@@ -27,6 +27,7 @@
 #include "frontends/cli/drive_wait.h"
 #include "frontends/cli/exit_codes.h"
 #include "frontends/cli/file_watch.h"
+#include "frontends/cli/many_boards.h"
 #include "frontends/cli/terminal.h"
 #include "frontends/cli/window_cli.h"
 #include "link/clock.h"
@@ -288,12 +289,15 @@ int UploadJob(CliFrontend& front, Session& s, const Options& o, std::FILE* captu
     return ExitCodeOf(outcome);
 }
 
-// Sets the session up as the options say: the settings file, the port, the rate, the
-// device type or collection entry, the pacing. False (said on stderr) with the exit code in
-// `code` when the job cannot start.
-bool PrepareSession(Session& s, const Options& o, int& code) {
+// Sets the session up as the options say: the settings file (or the state `loaded` from it
+// already), the port, the rate, the device type or collection entry, the pacing. False
+// (said on stderr) with the exit code in `code` when the job cannot start.
+bool PrepareSession(Session& s, const Options& o, int& code, const AppState* loaded) {
     SetCancelEverywhere(s, true);
-    StartupBeforeWindow(s, {}, TextFromUtf8(o.Settings));
+    if (loaded)
+        s.App = *loaded;
+    else
+        StartupBeforeWindow(s, {}, TextFromUtf8(o.Settings));
     bool manual = !o.Port.empty() || !o.Baud.empty() || !o.Device.empty();
     KeepCommandLinePort(s, !o.Port.empty(), !o.Baud.empty());
     if (!o.Port.empty()) s.App.Comport = TextFromUtf8(PortAsNamed(o.Port));
@@ -328,8 +332,11 @@ bool PrepareSession(Session& s, const Options& o, int& code) {
 }
 
 // One board: its own clock, port, front end and session, from the options to the exit
-// code. It shares nothing with another run of itself but the process's interrupt count.
-int RunBoard(const Options& o, std::FILE* capture) {
+// code. It shares nothing with another run of itself but the process's interrupt count
+// and, as one of several boards, the `printer` of their output and the application state
+// `loaded` from the settings file, which it copies.
+int RunBoard(const Options& o, std::FILE* capture, BoardPrinter* printer = nullptr,
+             size_t board = 0, const AppState* loaded = nullptr) {
     SystemClock clock;
     std::unique_ptr<SerialPort> port = MakeSystemSerialPort();
     CliWindowOptions shown;
@@ -339,12 +346,15 @@ int RunBoard(const Options& o, std::FILE* capture) {
     shown.PinGiven = o.PinGiven;
     shown.Pin = TextFromUtf8(o.Pin);
     shown.SaveMayReplace = o.Force;
+    shown.Printer = printer;
+    shown.Board = board;
+    shown.Port = o.Port;
     CliFrontend front(std::move(shown));
     Session s(front, *port, clock);
     front.Attach(s);
 
     int code = kExitCompleted;
-    if (!PrepareSession(s, o, code)) return code;
+    if (!PrepareSession(s, o, code, loaded)) return code;
     if (o.GetGiven) {
         code = GetFromBoard(s, o);
     } else if (o.File.empty()) {
@@ -366,6 +376,41 @@ void ListPorts() {
         std::string line = Utf8FromText(DescribePort(port));
         std::printf("%s\n", (terminal ? VisibleControls(line) : line).c_str());
     }
+}
+
+// The application state the settings file gives, read once for several boards.
+AppState LoadSettingsOnce(const Options& o) {
+    SystemClock clock;
+    std::unique_ptr<SerialPort> port = MakeSystemSerialPort();
+    CliWindowOptions quiet;
+    quiet.LogOut = nullptr;  // the notes are logged by each board's session
+    CliFrontend silent(std::move(quiet));
+    Session s(silent, *port, clock);
+    StartupBeforeWindow(s, {}, TextFromUtf8(o.Settings));
+    return s.App;
+}
+
+// FILE to several boards at once: a thread, a session and a front end for each, their
+// lines through one printer, then how each ended. The exit status is the worst of theirs.
+int RunSeveralBoards(const Options& o) {
+    std::vector<std::string> ports = o.AllBoards ? LikelyBoardPorts() : o.Ports;
+    if (ports.empty()) {
+        std::fprintf(stderr,
+                     "qz-upload: no port present looks like a board ('qz-upload --list-ports' "
+                     "lists them)\n");
+        return kExitNoPort;
+    }
+    AppState loaded = LoadSettingsOnce(o);
+    std::FILE* progress = StreamIsTerminal(stderr) && !o.Json ? stderr : nullptr;
+    BoardPrinter printer(stdout, progress, BoardLabels(ports));
+    std::vector<BoardResult> results = RunBoardsAtOnce(ports.size(), [&](size_t i) {
+        Options one = o;
+        one.Port = ports[i];
+        return RunBoard(one, nullptr, &printer, i, &loaded);
+    });
+    printer.EndProgress();
+    PrintBoardSummary(stdout, ports, results, o.Json);
+    return WorstExit(results);
 }
 
 constexpr char kUsage[] = "Usage: qz-upload [OPTIONS] FILE (or --console, or --get NAME)\n";
@@ -402,6 +447,10 @@ int Run(const std::vector<std::string>& arguments, Options& options) {
         std::fprintf(stderr, "qz-upload: no FILE given, nor --console or --get (see --help)\n%s",
                      kUsage);
         return kExitUsage;
+    }
+    if (SeveralBoards(options)) {
+        InstallCancelOnInterrupt();
+        return RunSeveralBoards(options);
     }
     std::FILE* capture = nullptr;
     if (!options.Capture.empty() && !(capture = OpenCapture(options))) return kExitCaptureFailed;

@@ -10,6 +10,7 @@
 #include "app/pump.h"
 #include "app/session.h"
 #include "app/upload.h"
+#include "frontends/cli/many_boards.h"
 #include "frontends/cli/terminal.h"
 #include "source/encoded.h"
 #include "source/files.h"
@@ -93,9 +94,13 @@ void CliFrontend::DrawProgress(const Controls& model) {
     long long now = session_ ? session_->Time.ElapsedMs() : 0;
     if (done <= 1) progressStartMs_ = now;  // a job's first count starts the clock
     if (Cli.Json && Cli.LogOut && count) {
-        std::fprintf(Cli.LogOut, "{\"event\":\"progress\",\"done\":%ld,\"total\":%ld}\n", done,
-                     total);
-        std::fflush(Cli.LogOut);
+        char numbers[64];
+        std::snprintf(numbers, sizeof numbers, "\"done\":%ld,\"total\":%ld}", done, total);
+        Event("{\"event\":\"progress\"," + PortField() + numbers);
+        return;
+    }
+    if (Cli.Printer) {
+        if (count) Cli.Printer->Progress(Cli.Board, done, total, now - progressStartMs_);
         return;
     }
     if (!Cli.ShowProgressBar) return;
@@ -124,20 +129,37 @@ void CliFrontend::RenderLogAppend(TextView piece) {
     Text t(piece);
     if (StartsWith(t, u"\r\n")) t.erase(0, 2);
     if (Cli.Json) {
-        std::fprintf(Cli.LogOut, "{\"event\":\"log\",\"text\":%s}\n",
-                     JsonString(Utf8FromText(t)).c_str());
-        std::fflush(Cli.LogOut);
+        Event("{\"event\":\"log\"," + PortField() + "\"text\":" + JsonString(Utf8FromText(t)) +
+              "}");
         return;
     }
-    EndProgressLine();  // keep the bar below the log: clear it, print, draw it again
     // Board output reaches the log: on a terminal its control characters are shown, not obeyed.
     std::string line = Utf8FromText(t);
     if (StreamIsTerminal(Cli.LogOut)) line = VisibleControls(line);
+    if (Cli.Printer) {
+        Cli.Printer->LogLine(Cli.Board, line);
+        return;
+    }
+    EndProgressLine();  // keep the bar below the log: clear it, print, draw it again
     std::fwrite(line.data(), 1, line.size(), Cli.LogOut);
     std::fputc('\n', Cli.LogOut);
     std::fflush(Cli.LogOut);
     if (session_ && !TrimBlanks(session_->Window.ProgressLabel).empty())
         DrawProgress(session_->Window);
+}
+
+// The "port" member of a JSON event, with its comma; none for a single board.
+std::string CliFrontend::PortField() const {
+    return Cli.Printer ? "\"port\":" + JsonString(Cli.Port) + "," : std::string();
+}
+
+void CliFrontend::Event(const std::string& line) {
+    if (Cli.Printer) {
+        Cli.Printer->Event(line);
+        return;
+    }
+    std::fprintf(Cli.LogOut, "%s\n", line.c_str());
+    std::fflush(Cli.LogOut);
 }
 
 Text CliFrontend::LogPaneText() {
@@ -163,6 +185,12 @@ bool CliFrontend::InterruptUnseen() const {
 
 Text CliFrontend::AskInput(TextView title, TextView prompt, TextView defaultText, bool secret) {
     if (Cli.PinGiven) return Cli.Pin;
+    // Several boards cannot share one terminal's answer as they ask.
+    if (Cli.Printer) {
+        std::fprintf(stderr, "qz-upload: the board on %s asks for a PIN; give it with --pin\n",
+                     VisibleControls(Cli.Port).c_str());
+        return Text();
+    }
     std::optional<Text> answer =
         AskOnTerminal(Utf8FromText(title) + ": " + Utf8FromText(prompt) + ": ",
                       Utf8FromText(defaultText), secret);

@@ -9,6 +9,7 @@
 #include "source/text.h"
 #include "ui/frontend.h"
 
+class BoardPrinter;
 struct Session;
 
 struct CliWindowOptions {
@@ -20,6 +21,11 @@ struct CliWindowOptions {
     Text SaveName;  // the answer of the "Encoded file" dialog (empty: cancel)
     // The answer may name an existing file (never a link or the source).
     bool SaveMayReplace = true;
+    // One of several boards: log lines, progress and JSON events go through the printer the
+    // boards share, as board `Board` of it, and JSON events carry `Port`.
+    BoardPrinter* Printer = nullptr;
+    size_t Board = 0;
+    std::string Port;
 };
 
 class CliFrontend final : public Frontend {
@@ -57,6 +63,9 @@ private:
     void DrawProgress(const Controls& model);
     bool InterruptUnseen() const;
     std::string SaveRefusal(const Text& name) const;
+    std::string PortField() const;
+    // A JSON event, one line.
+    void Event(const std::string& line);
 
     Session* session_ = nullptr;
     // The process's interrupt and stop counts this front end has acted on.

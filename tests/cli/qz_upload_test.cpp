@@ -473,3 +473,29 @@ TEST(QzUpload, DeviceAndEntryNamesAreShownInertOnATerminal) {
 }
 
 }  // namespace
+
+// Two boards at once, one unplugged part-way: it ends with its own outcome while the other
+// stores the program; the exit status is the worse one and the summary has a row for each.
+TEST(QzUpload, SeveralBoardsAtOnceEachEndWithTheirOwnOutcome) {
+    std::filesystem::path dir = FreshFolder("qz-many");
+    BoardPeer kept = StartBoard();
+    BoardPeer gone = StartBoard({"--vanish-after-lines", "5"});
+    std::string program;
+    for (int i = 1; i <= 30; ++i)
+        program += "print " + std::to_string(i) + "\n";
+    std::ofstream(dir / "p.bas") << program;
+    TerminalRun run({"--port", kept.Tty, "--port", gone.Tty, (dir / "p.bas").string()},
+                    dir.string());
+    EXPECT_EQ(run.Finish(), 9) << run.Seen;
+    EXPECT_EQ(StoredFile(kept, "program.bas"), program);
+    EXPECT_NE(StoredFile(gone, "program.bas"), program);
+    auto row = [&](const std::string& port) {
+        size_t at = run.Seen.find("\n" + port + " ", run.Seen.find("Port "));
+        return at == std::string::npos ? std::string()
+                                       : run.Seen.substr(at + 1, run.Seen.find('\n', at + 1) - at);
+    };
+    EXPECT_NE(row(kept.Tty).find(" completed "), std::string::npos) << run.Seen;
+    EXPECT_NE(row(gone.Tty).find(" port vanished "), std::string::npos) << run.Seen;
+    StopBoard(kept);
+    StopBoard(gone);
+}
