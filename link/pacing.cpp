@@ -49,9 +49,12 @@ EchoVerdict SendLineFast(Link& link, TextView line, long number, TextView next, 
     pacer.Ahead.clear();
     pacer.AheadBytes = 0;
     const int64_t lineBytes = static_cast<int64_t>(AnsiFromText(line).size());
+    // What has come in meanwhile first (the echo of what went ahead of this line): it may
+    // end the wait, and it opens the window. After that every look at the port reads.
+    bool look = link.Port.WaitForInput(0);
+    bool slept = false;  // the last turn slept through the echo: this one waits for it
     for (;;) {
-        // What has come in meanwhile first: it may end the wait, and it opens the window.
-        if (link.Port.WaitForInput(0)) {
+        if (look) {
             EchoVerdict verdict = FeedEcho(check, ReadPendingInput(link));
             if (verdict != EchoVerdict::Waiting) return verdict;
         }
@@ -59,15 +62,19 @@ EchoVerdict SendLineFast(Link& link, TextView line, long number, TextView next, 
         if (check.CutOff) deadline = std::min(deadline, link.Time.ElapsedMs() + kCutOffGraceMs);
         int64_t due = EchoStillDue(line, lineBytes, check);
         SendAhead(link, due, next, pacer);
-        // The echo comes at the wire's pace: sleep through all of it but its last byte
-        // rather than waking for each byte as it comes in.
-        if (pacer.ByteTimeUs > 0 && due > 1)
+        // The echo comes at the wire's pace: sleep through the characters still due rather
+        // than waking for each byte as it comes in, then read what came. The line end's
+        // echo alone (the board answers it after its own pause) is waited for instead, and
+        // so is the rest after a sleep: that wait lets the window run and keeps the deadline.
+        if (pacer.ByteTimeUs > 0 && due > 2 && !slept) {
             link.Time.DelayUs(std::min((due - 1) * pacer.ByteTimeUs, kLongestSleepUs));
+            slept = look = true;
+            continue;
+        }
+        slept = false;
         int64_t left = deadline - link.Time.ElapsedMs();
         if (left <= 0 || HookStopped(link)) break;
-        if (!HookAwaitInput(link, static_cast<int>(left))) continue;
-        EchoVerdict verdict = FeedEcho(check, ReadPendingInput(link));
-        if (verdict != EchoVerdict::Waiting) return verdict;
+        look = HookAwaitInput(link, static_cast<int>(left));
     }
     return EndEchoWait(check);
 }

@@ -140,6 +140,10 @@ void CloseFd(int fd) {
     close(fd);
 }
 
+// How often the device node is looked for: a stat a line would cost the fast mode more than
+// the rest of its work on the line.
+constexpr int64_t kNodeCheckMs = 100;
+
 bool IsHangUp(short revents) {
     return (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
@@ -173,7 +177,8 @@ private:
     int fd_ = -1;
     std::string path_;  // the device path of the open port, to notice the node vanishing
     mutable bool vanished_ = false;
-    SystemClock clock_;  // what the waits are measured on
+    mutable int64_t nextNodeCheckMs_ = 0;  // when Vanished next looks for the device node
+    mutable SystemClock clock_;            // what the waits are measured on
 };
 
 }  // namespace
@@ -225,6 +230,7 @@ bool PosixSerialPort::Open(TextView name, long long baud) {
     fd_ = fd;
     path_ = path;
     vanished_ = false;
+    nextNodeCheckMs_ = 0;
     Succeeded();
     return true;
 }
@@ -313,7 +319,11 @@ void PosixSerialPort::Close() {
 
 bool PosixSerialPort::Vanished() const {
     if (fd_ < 0) return false;
-    if (!vanished_ && !FileExistsAt(path_)) vanished_ = true;
+    // A hang-up or an error of the device marks it gone at once; the node that vanished is
+    // looked for at most every kNodeCheckMs.
+    if (vanished_ || clock_.ElapsedMs() < nextNodeCheckMs_) return vanished_;
+    nextNodeCheckMs_ = clock_.ElapsedMs() + kNodeCheckMs;
+    if (!FileExistsAt(path_)) vanished_ = true;
     return vanished_;
 }
 
