@@ -28,20 +28,19 @@ void AppendChosenPath(AppState& app) {
 
 }  // namespace
 
-void DiscoverPorts(Session& s) {
-    s.App.PortList = ListSerialPorts();
-    AppendChosenPath(s.App);
-    if (s.App.PortList.empty()) s.Front.ShowMessageBox(u"OOPS!", u"No com ports found");
-}
-
 void RefreshPortBox(Session& s) {
     // The box is emptied first so that it shows no stale port while the message box about
     // a machine without ports is open.
     SetBoxItems(s, ControlId::PortBox, {});
-    DiscoverPorts(s);
+    // One look at the system's ports gives both the list and what is known of each.
+    std::vector<PortIdentity> known = ListSerialPortIdentities();
+    s.App.PortList.clear();
+    for (const PortIdentity& port : known)
+        s.App.PortList.push_back(port.Path);
+    AppendChosenPath(s.App);
+    if (s.App.PortList.empty()) s.Front.ShowMessageBox(u"OOPS!", u"No com ports found");
     // Each port with what the system knows of it; likely boards first, the rest in the
     // system's order. The value chosen stays the port's path.
-    std::vector<PortIdentity> known = ListSerialPortIdentities();
     std::vector<Text> items, labels, boards, boardLabels;
     for (const Text& port : s.App.PortList) {
         auto it = std::find_if(known.begin(), known.end(),

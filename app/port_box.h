@@ -3,7 +3,7 @@
 
 struct Session;
 
-// Rebuilds `s.App.PortList`; shows "OOPS!" / "No com ports found" when there is none.
-void DiscoverPorts(Session& s);
-// Refills the port box from a fresh discovery and selects `s.App.Comport` in it.
+// Rebuilds `s.App.PortList` from a fresh look at the system's ports (shows "OOPS!" / "No com
+// ports found" when there is none), refills the port box from it and selects
+// `s.App.Comport` in it.
 void RefreshPortBox(Session& s);

@@ -21,6 +21,10 @@ struct LinePacer {
     Text Ahead;              // the start of the next line, sent ahead of its turn
     int64_t AheadBytes = 0;  // its size in bytes as sent
     int64_t ByteTimeUs = 0;  // one byte's line time (10 bits); 0 when not known
+    // How long the board took to echo a line end beyond the wire's time, as learnt from the
+    // lines before: the sleep through a line's echo lasts that much longer, so that one
+    // wake finds the whole echo in, rather than one for the characters and one for the end.
+    int64_t LineEndLagUs = 0;
 };
 
 // Sends program line `number` (what of it did not go ahead, then "\r\n") and waits, as long

@@ -140,6 +140,8 @@ void CloseFd(int fd) {
     close(fd);
 }
 
+// Fewer bytes than this in one read: little had come in, nothing is likely to be behind it.
+constexpr ssize_t kFewBytes = 512;
 // How often the device node is looked for: a stat a line would cost the fast mode more than
 // the rest of its work on the line.
 constexpr int64_t kNodeCheckMs = 100;
@@ -240,13 +242,17 @@ int PosixSerialPort::ReadAvailable(uint8_t* buffer, int capacity) {
     if (capacity <= 0) return 0;
     // Read until the driver has nothing more or the buffer is full. FIONREAD is no guide:
     // the terminal layer reports at most its 4095-byte line buffer although more has come
-    // in behind it, and it moves the rest up only when a read finds the buffer empty. The
-    // port is non-blocking, so a read with nothing there returns at once.
+    // in behind it, and it moves the rest up only when a read finds the buffer empty. A read
+    // of a few bytes means little had come: what comes after it is taken at the next look,
+    // and a further read now, which would almost always find nothing, is spared (the fast
+    // mode reads twice a line). The port is
+    // non-blocking, so a read with nothing there returns at once.
     int done = 0;
     while (done < capacity) {
         ssize_t got = read(fd_, buffer + done, static_cast<size_t>(capacity - done));
         if (got > 0) {
             done += static_cast<int>(got);
+            if (got < kFewBytes) break;
             continue;
         }
         if (got < 0 && errno == EINTR) continue;
