@@ -223,7 +223,8 @@ JobOutcome TransferAndEnd(Session& s) {
         case StreamEnd::Cancelled:
             break;
     }
-    Exchange(s, CtrlC(), LineDelays(s, 10));
+    // Ctrl-C ends program entry without saving; a board that went away is past reaching.
+    if (end != StreamEnd::Vanished) Exchange(s, CtrlC(), LineDelays(s, 10));
     AppendLog(s, u"Program upload aborted");
     return end == StreamEnd::Vanished ? JobOutcome::PortVanished : JobOutcome::Aborted;
 }

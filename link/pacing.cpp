@@ -103,7 +103,8 @@ EchoVerdict SendLineFast(Link& link, TextView line, long number, TextView next, 
         }
         slept = false;
         int64_t left = deadline - link.Time.ElapsedMs();
-        if (left <= 0 || HookStopped(link)) break;
+        // A port whose device went away brings no echo: the wait ends at once.
+        if (left <= 0 || HookStopped(link) || link.Port.Vanished()) break;
         look = HookAwaitInput(link, static_cast<int>(left));
     }
     return EndEchoWait(check);
