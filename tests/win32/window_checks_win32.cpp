@@ -785,8 +785,8 @@ int ConsoleGroup(const Text& folder, const std::string& port) {
     Check(UploadAndWait(folder, "many.bas", "10 FOR I = 1 TO 22000\r\n20 PRINT I\r\n30 NEXT I\r\n",
                         u"\r\n22000\r\n> ", 30000),
           "a program printing 22000 lines runs to its end");
-    Check(qz->S.Log.Lines <= kConsoleScrollBackLines &&
-              qz->Front.LogPaneText() == LogText(qz->S) && !Logged(u"Micromite upload started"),
+    Check(qz->S.Log.Lines <= kConsoleScrollBackLines && qz->Front.LogPaneText() == LogText(qz->S) &&
+              !Logged(u"Micromite upload started"),
           "the scroll-back keeps at most " + std::to_string(kConsoleScrollBackLines) +
               " lines, the pane the same as the log (" + std::to_string(qz->S.Log.Lines) + ")");
 
