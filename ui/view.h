@@ -9,8 +9,8 @@
 
 // The log pane's content as the core appended it.
 struct LogContent {
-    Text All;  // lines separated by "\r\n"
-    int Lines = 0;     // lines appended since the last clear
+    Text All;                 // lines separated by "\r\n"
+    int Lines = 0;            // lines appended since the last clear
     bool StreamLast = false;  // the board's output was appended last, and may go on on its line
 };
 
