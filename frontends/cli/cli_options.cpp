@@ -13,6 +13,7 @@
 #include "qz_version.h"
 #include "settings/settings.h"
 #include "source/files.h"
+#include "source/program.h"
 #include "source/text.h"
 
 namespace {
@@ -325,6 +326,13 @@ bool CheckSeveralBoards(const Options& o) {
             "--console, --watch, --get, --capture and --output go with one board, not several");
     if (o.As == "firmware" || LowerExtension(TextFromUtf8(o.File)) == u"uf2")
         return UsageError("firmware is installed on one board at a time");
+    // An 'encode program goes to a file, not to a board: every board's session would write
+    // the same file at once. A file that cannot be read is left to the sessions to report.
+    if (std::optional<std::string> bytes = ReadWholeFile(TextFromUtf8(o.File));
+        bytes && IsEncodeRequest(StripEditorMarkers(TextFromAnsi(*bytes))))
+        return UsageError(
+            "an 'encode program is written to a file, not sent to a board; give "
+            "at most one --port");
     return true;
 }
 

@@ -496,6 +496,12 @@ TEST(QzUpload, SeveralBoardsAtOnceEachEndWithTheirOwnOutcome) {
     };
     EXPECT_NE(row(kept.Tty).find(" completed "), std::string::npos) << run.Seen;
     EXPECT_NE(row(gone.Tty).find(" port vanished "), std::string::npos) << run.Seen;
+    // A program that asks to be encoded is written to one file, not once for each board.
+    std::ofstream(dir / "e.bas") << "'encode\nprint 1\n";
+    TerminalRun encode({"--port", kept.Tty, "--port", gone.Tty, (dir / "e.bas").string()},
+                       dir.string());
+    EXPECT_EQ(encode.Finish(), 2) << encode.Seen;
+    EXPECT_FALSE(std::filesystem::exists(dir / "e.bae"));
     StopBoard(kept);
     StopBoard(gone);
 }
