@@ -2,7 +2,9 @@
 
 #include "app/commands.h"
 #include "app/session.h"
+#include "app/startup.h"
 #include "app/window_model.h"
+#include "tests/settings/scratch_folder.h"
 #include "tests/support/fresh_core.h"
 #include "ui/controls.h"
 #include "ui/log.h"
@@ -10,6 +12,25 @@
 namespace {
 
 class Commands : public ::testing::Test, protected FreshCore {};
+
+// At close the settings file takes the window's place from the window itself, and a file
+// that cannot be written is said so, in the log and to the caller that tells the user.
+TEST_F(Commands, CloseWritesTheWindowsPlaceAndSaysWhenTheFileCannotBeWritten) {
+    ScratchFolder folder;
+    const Text path = Text((folder / "Pellimor.inf").u16string());
+    StartupBeforeWindow(S, {}, path);
+    Front.Geometry = {-1280, 0, 800, 600};
+    EXPECT_EQ(FinishAfterClose(S, path), u"");
+    EXPECT_NE(ReadBytes(folder / "Pellimor.inf")
+                  .find("MainX = -1280\r\nMainY = 0\r\nMainW = 800\r\nMainH = 600\r\n"),
+              std::string::npos);
+
+    std::ofstream(folder / "a file") << "not a folder";
+    const Text nowhere = Text((folder / "a file" / "Pellimor.inf").u16string());
+    Text failure = FinishAfterClose(S, nowhere);
+    EXPECT_NE(failure, u"");
+    EXPECT_NE(LogText(S).find(u"Settings not saved: " + failure), Text::npos);
+}
 
 TEST_F(Commands, SaveSettingsAddsAnOptionsEntry) {
     S.Window.CollectionEntry = u" mybox | cmm2 com5:115200 ";
