@@ -1,8 +1,9 @@
 // Ports and drives coming and going, from the WM_DEVICECHANGE broadcasts that Windows
 // sends to every top-level window. No registration is needed for port and volume records.
-// The system waits for every window to answer a broadcast, so a volume's notice, which may
-// copy the firmware file to the board's drive, is posted to the window and handled from
-// the event loop after the answer, as drops are.
+// The system waits for every window to answer a broadcast, so the notices, a port's (which
+// lists the ports again) and a volume's (which may copy the firmware file to the board's
+// drive), are posted to the window and handled from the event loop after the answer, as
+// drops are.
 #include <windows.h>
 
 #include <dbt.h>
@@ -21,7 +22,8 @@ bool Win32Frontend::HandleDeviceChange(WPARAM event, LPARAM record) {
     if (header->dbch_devicetype == DBT_DEVTYP_PORT) {
         auto* port = reinterpret_cast<const DEV_BROADCAST_PORT_W*>(header);
         std::wstring name(port->dbcp_name);
-        OnPortNotice(*session_, Text(name.begin(), name.end()), arrived);
+        portChanges_.emplace_back(Text(name.begin(), name.end()), arrived);
+        PostMessageW(mainWindow_, kMsgPortChange, 0, 0);
     } else if (header->dbch_devicetype == DBT_DEVTYP_VOLUME) {
         auto* volume = reinterpret_cast<const DEV_BROADCAST_VOLUME*>(header);
         // A disc put into a drive that was there already, and network drives, are not the
@@ -37,6 +39,14 @@ bool Win32Frontend::HandleDeviceChange(WPARAM event, LPARAM record) {
         PostMessageW(mainWindow_, kMsgVolumeChange, arrived ? 1 : 0, letter);
     }
     return true;
+}
+
+void Win32Frontend::OnPortChanges() {
+    while (!portChanges_.empty()) {
+        auto [name, arrived] = portChanges_.front();
+        portChanges_.pop_front();
+        OnPortNotice(*session_, name, arrived);
+    }
 }
 
 void Win32Frontend::OnVolumeChange(WPARAM arrived, LPARAM letterIndex) {

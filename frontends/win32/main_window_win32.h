@@ -6,6 +6,7 @@
 
 #include <shellapi.h>
 
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -67,10 +68,10 @@ public:
     void OpenLogPopupMenu();
     // Marks a press of "Cancel" for the next event pump.
     void NoteCancelPressed() { cancelPressed_ = true; }
-    // WM_DEVICECHANGE: port records go to the port notices at once; a volume's record is
-    // posted to the window (kMsgVolumeChange) and handled from the event loop, so that the
-    // firmware copy never runs inside the system's broadcast. Returns true (the message's
-    // result TRUE) for every device-change message.
+    // WM_DEVICECHANGE: a port's record is kept and a volume's posted to the window
+    // (kMsgPortChange, kMsgVolumeChange); both are handled from the event loop, so that
+    // neither the port listing nor the firmware copy runs inside the system's broadcast. Returns
+    // true (the message's result TRUE) for every device-change message.
     bool HandleDeviceChange(WPARAM event, LPARAM record);
     // Places the log pane for an inner size W x H of the window.
     void ResizeLogPane(int width, int height);
@@ -106,6 +107,7 @@ private:
     void StaySwitchClicked();
     void OnDropFiles(HDROP drop);
     void OnVolumeChange(WPARAM arrived, LPARAM letter);
+    void OnPortChanges();
     void NoteGeometry();
     int WidthForAllControls() const;
     HWND MakeControl(const wchar_t* cls, TextView text, DWORD style, ControlId place, int id);
@@ -125,6 +127,8 @@ private:
     bool cancelPressed_ = false;
     bool closeRequested_ = false;
     PendingDrop drop_;
+    // Ports that came or went (name, arrived), for kMsgPortChange.
+    std::deque<std::pair<Text, bool>> portChanges_;
     IDropTarget* dropTarget_ = nullptr;  // owned: made in drop_target_win32.cpp
 };
 
@@ -159,6 +163,8 @@ constexpr UINT kMsgStartLogPaneDrop = WM_APP + 1;
 // A volume came or went: wParam 1 arrived, 0 removed; lParam the drive's letter index
 // (0 = A), or -1 with none.
 constexpr UINT kMsgVolumeChange = WM_APP + 2;
+// Ports came or went: the window's list of port changes holds them.
+constexpr UINT kMsgPortChange = WM_APP + 3;
 // The "Stay connected" switch's left edge: right of "Save settings" (420, 40, 100 wide).
 constexpr int kStaySwitchLeft = 530;
 

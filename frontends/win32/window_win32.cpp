@@ -215,6 +215,9 @@ LRESULT Win32Frontend::WindowMessage(HWND h, UINT message, WPARAM w, LPARAM l) {
         case kMsgVolumeChange:
             OnVolumeChange(w, l);
             return 0;
+        case kMsgPortChange:
+            OnPortChanges();
+            return 0;
         case WM_CLOSE:
             // The event loop ends the program; the window is destroyed after the save.
             return 0;

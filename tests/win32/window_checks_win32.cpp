@@ -324,8 +324,11 @@ LRESULT SendPort(WPARAM event, const wchar_t* name) {
     p->dbcp_size = static_cast<DWORD>(record.size());
     p->dbcp_devicetype = DBT_DEVTYP_PORT;
     wcscpy(p->dbcp_name, name);
-    return SendMessageW(qz->Front.MainWindowHandle(), WM_DEVICECHANGE, event,
-                        reinterpret_cast<LPARAM>(p));
+    LRESULT result = SendMessageW(qz->Front.MainWindowHandle(), WM_DEVICECHANGE, event,
+                                  reinterpret_cast<LPARAM>(p));
+    // The window handles a port's notice from its event loop, after the broadcast.
+    qz->Front.HandleNextWindowEvent(0);
+    return result;
 }
 
 int DeviceChangeGroup(const Text& folder, const std::string& driveLetter) {
