@@ -18,32 +18,15 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from transfer_bench import program_text  # noqa: E402
+from transfer_bench import Board, program_text  # noqa: E402
 
 
-class Board:
-    def __init__(self, build, work, latency, extra=()):
-        self.store = os.path.join(work, "store")
-        self.link = os.path.join(work, "tty")
-        self.proc = subprocess.Popen(
-            [os.path.join(build, "board", "qz-board"), "--store", self.store, "--link", self.link,
-             "--line-speed", "--echo-delay", str(latency), *extra],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for _ in range(100):
-            if os.path.exists(self.link):
-                break
-            time.sleep(0.05)
-
-    def stored(self):
-        try:
-            with open(os.path.join(self.store, "program.bas"), "rb") as f:
-                return f.read().decode("latin-1")
-        except OSError:
-            return None
-
-    def stop(self):
-        self.proc.terminate()
-        self.proc.wait()
+def stored_program(board):
+    """What the board stored as its program, None when it stored none."""
+    try:
+        return board.stored("program.bas").decode("latin-1")
+    except OSError:
+        return None
 
 
 def upload(build, work, boards, baud, path):
@@ -78,7 +61,7 @@ def run(build, root, count, lines, baud, latency, vanish_lines=0):
             extra = ["--vanish-after-lines", str(vanish_lines)] if vanish_lines and i == 0 else []
             boards.append(Board(build, work, latency, extra))
         wall, cpu, code, out = upload(build, root, boards, baud, path)
-        landed = [b.stored() == expected for b in boards]
+        landed = [stored_program(b) == expected for b in boards]
     finally:
         for b in boards:
             b.stop()

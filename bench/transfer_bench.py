@@ -39,12 +39,12 @@ SAVE_MS_PER_KB = {"plain": 0, "picomite": 200}
 
 
 class Board:
-    def __init__(self, build, work, latency):
+    def __init__(self, build, work, latency, extra=()):
         self.store = os.path.join(work, "store")
         self.link = os.path.join(work, "tty")
         self.proc = subprocess.Popen(
             [os.path.join(build, "board", "qz-board"), "--store", self.store, "--link", self.link,
-             "--line-speed", "--echo-delay", str(latency), "--personality", PERSONALITY],
+             "--line-speed", "--echo-delay", str(latency), "--personality", PERSONALITY, *extra],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for _ in range(100):
             if os.path.exists(self.link):
